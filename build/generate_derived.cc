@@ -1,0 +1,95 @@
+// The build step that writes the five generated dictionary texts.
+//
+//   lumo_generate_derived SOURCE_DICTIONARY_DIR CONFIG_DIR OUTPUT_DIR
+//
+// It serves the catalogue from the source files (and from the texts it has
+// generated so far), so the Traditional-to-Simplified conversion it needs is
+// the very engine code the module runs.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "build/derived_texts.h"
+#include "dict/catalogue.h"
+#include "engine/builtin_configs.h"
+#include "engine/config_loader.h"
+
+namespace lumo {
+namespace {
+
+std::map<std::string, std::string, std::less<>> g_dictionaries;
+std::map<std::string, std::string, std::less<>> g_configs;
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void write_file(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace
+
+std::optional<std::string_view> embedded_dictionary_text(std::string_view name) {
+  const auto found = g_dictionaries.find(name);
+  if (found == g_dictionaries.end()) return std::nullopt;
+  return std::string_view(found->second);
+}
+
+std::optional<std::string_view> embedded_config_text(ConfigId id) {
+  const auto found = g_configs.find(config_name(id));
+  if (found == g_configs.end()) return std::nullopt;
+  return std::string_view(found->second);
+}
+
+}  // namespace lumo
+
+int main(int argc, char** argv) {
+  using namespace lumo;
+  if (argc != 4) {
+    std::cerr << "usage: " << argv[0] << " SOURCE_DICTIONARY_DIR CONFIG_DIR OUTPUT_DIR\n";
+    return 2;
+  }
+  const std::string sources = argv[1];
+  const std::string configs = argv[2];
+  const std::string output = argv[3];
+  try {
+    for (const char* name :
+         {"STCharacters", "STPhrases", "TSCharacters", "TSPhrases", "TWVariants", "TWVariantsPhrases",
+          "TWVariantsRevPhrases", "TWPhrases", "TWPhrasesRev", "HKVariants", "HKVariantsPhrases",
+          "HKVariantsRevPhrases", "HKPhrases", "HKPhrasesRev", "JPShinjitaiCharacters",
+          "JPShinjitaiPhrases", "CJK_Compatibility_Ideographs"}) {
+      g_dictionaries[name] = read_file(sources + "/" + name + ".txt");
+    }
+    for (const std::string_view name : kConfigNames) {
+      g_configs[std::string(name)] = read_file(configs + "/" + std::string(name) + ".json");
+    }
+
+    const auto generate = [&](const std::string& name, std::string text) {
+      write_file(output + "/" + name + ".txt", text);
+      g_dictionaries[name] = std::move(text);
+    };
+    generate("TSCharactersExt", tofu_extension(g_dictionaries["TSCharacters"]));
+    generate("TWVariantsRev", reverse_dictionary(g_dictionaries["TWVariants"], "TWVariants.txt"));
+    generate("HKVariantsRev", reverse_dictionary(g_dictionaries["HKVariants"], "HKVariants.txt"));
+    generate("JPShinjitaiCharactersRev",
+             reverse_dictionary(g_dictionaries["JPShinjitaiCharacters"], "JPShinjitaiCharacters.txt"));
+    // t2s reads only TSPhrases, TSCharactersExt and TSCharacters, all present now.
+    const Converter t2s = build_converter(ConfigId::kT2S, {});
+    generate("STPhrases_GeneratedFromRegionalPhrases",
+             regional_st_phrases(g_dictionaries["TWPhrases"], g_dictionaries["HKPhrases"], t2s));
+  } catch (const std::exception& error) {
+    std::cerr << argv[0] << ": " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,122 @@
+// UTF-8 helpers shared by the reader, the lexicon and the conversion loops.
+//
+// Every function here assumes valid UTF-8: the texts we read are either the
+// embedded dictionaries (valid by construction) or the UTF-8 form of a Python
+// str (valid by construction). None of them validates or allocates.
+#ifndef LUMO_DICT_UTF8_H_
+#define LUMO_DICT_UTF8_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace lumo {
+
+// Length in bytes of the character whose lead byte is `lead`.
+constexpr std::size_t utf8_sequence_length(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead < 0xE0) return 2;
+  if (lead < 0xF0) return 3;
+  return 4;
+}
+
+// Length in bytes of the UTF-8 form of `cp`.
+constexpr std::size_t utf8_encoded_length(char32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  if (cp < 0x10000) return 3;
+  return 4;
+}
+
+// Decodes the character starting at `p`; stores its byte length in `*length`.
+// Needs: `p` points at a lead byte of a complete, valid sequence.
+inline char32_t utf8_decode(const char* p, std::size_t* length) {
+  const auto* s = reinterpret_cast<const unsigned char*>(p);
+  const unsigned char lead = s[0];
+  if (lead < 0x80) {
+    *length = 1;
+    return lead;
+  }
+  if (lead < 0xE0) {
+    *length = 2;
+    return (char32_t{lead & 0x1Fu} << 6) | (s[1] & 0x3Fu);
+  }
+  if (lead < 0xF0) {
+    *length = 3;
+    return (char32_t{lead & 0x0Fu} << 12) | (char32_t{s[1] & 0x3Fu} << 6) |
+           (s[2] & 0x3Fu);
+  }
+  *length = 4;
+  return (char32_t{lead & 0x07u} << 18) | (char32_t{s[1] & 0x3Fu} << 12) |
+         (char32_t{s[2] & 0x3Fu} << 6) | (s[3] & 0x3Fu);
+}
+
+// Appends the UTF-8 form of `cp` to `out` (any container of char with
+// push_back).
+template <typename Out>
+void utf8_append(char32_t cp, Out& out) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Number of characters (code points) in `text`.
+inline std::size_t utf8_length(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) {
+    count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }
+  return count;
+}
+
+// True for the code points of the Unicode White_Space property.
+constexpr bool is_white_space(char32_t cp) {
+  if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
+  if (cp < 0x85) return false;
+  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
+         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
+         cp == 0x202F || cp == 0x205F || cp == 0x3000;
+}
+
+// Length in bytes of the white space that starts `text` (0 if none).
+inline std::size_t leading_white_space(std::string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t length = 0;
+    if (!is_white_space(utf8_decode(text.data() + pos, &length))) break;
+    pos += length;
+  }
+  return pos;
+}
+
+// `text` without leading and trailing white space.
+inline std::string_view trim_white_space(std::string_view text) {
+  text.remove_prefix(leading_white_space(text));
+  // Walk back one character at a time; continuation bytes are 10xxxxxx.
+  while (!text.empty()) {
+    std::size_t start = text.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+      --start;
+    }
+    std::size_t length = 0;
+    if (!is_white_space(utf8_decode(text.data() + start, &length))) break;
+    text.remove_suffix(text.size() - start);
+  }
+  return text;
+}
+
+}  // namespace lumo
+
+#endif  // LUMO_DICT_UTF8_H_

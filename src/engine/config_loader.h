@@ -1,0 +1,37 @@
+// Configuration names and converter construction.
+//
+// A configuration text is JSON: an object whose optional "segmentation"
+// holds a "dict" specification and whose "conversion_chain" is an array of
+// stages, each holding a "dict" specification. Every build parses the text
+// and builds every lexicon afresh; nothing is cached.
+#ifndef LUMO_ENGINE_CONFIG_LOADER_H_
+#define LUMO_ENGINE_CONFIG_LOADER_H_
+
+#include <string_view>
+
+#include "dict/lexicon.h"
+#include "dict/result.h"
+#include "engine/builtin_configs.h"
+#include "engine/converter.h"
+
+namespace lumo {
+
+// Custom (key, value) pairs placed at the head of every group of a
+// converter; empty for none.
+using CustomPairs = KeyValuePairs;
+
+// The id of the built-in configuration named exactly `name`, or the
+// "unknown config '...'. Valid: ..." message.
+Result<ConfigId> resolve_config_name(std::string_view name);
+
+// A converter for one configuration text, or the first failing check's
+// message (JSON syntax, root shape, segmentation, then stage by stage).
+Result<Converter> load_config(std::string_view text, const CustomPairs& pairs);
+
+// A converter for a built-in configuration. Cannot fail with the built-in
+// texts; a failure throws InternalError.
+Converter build_converter(ConfigId id, const CustomPairs& pairs);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_CONFIG_LOADER_H_

@@ -1,0 +1,39 @@
+// Converter: an optional segmentation group and an ordered list of stages,
+// and the conversion core over them.
+//
+// Conversion cuts the input once into segments by maximum forward matching
+// against the segmentation group, then passes each segment by itself through
+// every stage in order. A stage replaces, left to right, the longest key of
+// its group found at the current position by its value and copies
+// characters no key matches. In a stage input that starts with an ASCII
+// byte, no lookup starts at an ASCII character.
+//
+// A converter is immutable once built; any number of threads may convert
+// with it at once.
+#ifndef LUMO_ENGINE_CONVERTER_H_
+#define LUMO_ENGINE_CONVERTER_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/dictionary_group.h"
+
+namespace lumo {
+
+struct Converter {
+  std::optional<DictionaryGroup> segmentation;
+  std::vector<DictionaryGroup> stages;
+};
+
+// The conversion of `text`, which must be valid UTF-8. Never fails (short
+// of memory). Thread-safe.
+std::string convert_text(const Converter& converter, std::string_view text);
+
+// Appends the result of one stage over `text` to `output`.
+void apply_stage(const DictionaryGroup& group, std::string_view text, std::string& output);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_CONVERTER_H_
