@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up everything lumo needs on a Debian machine: the system packages the
+# build uses, a virtual environment in .venv, and lumo built and installed
+# into it with the test and development tools.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null ||
+    { "${sudo_cmd[@]}" apt-get update -q >/dev/null && "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null; }
+fi
+
+python=${PYTHON:-python3}
+[ -x .venv/bin/python ] || "$python" -m venv .venv
+.venv/bin/python -m pip install -q --upgrade pip
+.venv/bin/python -m pip install -q ".[dev]"

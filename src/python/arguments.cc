@@ -1,0 +1,124 @@
+#include "python/arguments.h"
+
+#include <string>
+
+namespace lumo::python {
+namespace {
+
+bool too_many_positional(const Signature& signature, Py_ssize_t given) {
+  const std::size_t count = signature.parameter_count;
+  PyErr_Format(PyExc_TypeError, "%s() takes %zu positional argument%s but %zd %s given",
+               signature.display_name, count, count == 1 ? "" : "s", given,
+               given == 1 ? "was" : "were");
+  return false;
+}
+
+// Places the keyword argument `name` = `value`; false with TypeError set.
+bool bind_keyword(const Signature& signature, PyObject* name, PyObject* value, PyObject** bound) {
+  if (!PyUnicode_Check(name)) {
+    PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+    return false;
+  }
+  for (std::size_t i = 0; i < signature.parameter_count; ++i) {
+    if (PyUnicode_CompareWithASCIIString(name, signature.parameters[i]) != 0) continue;
+    if (bound[i] != nullptr) {
+      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'",
+                   signature.display_name, signature.parameters[i]);
+      return false;
+    }
+    bound[i] = value;
+    return true;
+  }
+  PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'",
+               signature.display_name, name);
+  return false;
+}
+
+// Reports missing parameters the way CPython does for Python functions:
+// "f() missing 2 required positional arguments: 'a' and 'b'".
+bool check_missing(const Signature& signature, PyObject* const* bound) {
+  std::size_t missing = 0;
+  for (std::size_t i = 0; i < signature.parameter_count; ++i) missing += bound[i] == nullptr;
+  if (missing == 0) return true;
+  std::string names;
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < signature.parameter_count; ++i) {
+    if (bound[i] != nullptr) continue;
+    ++listed;
+    if (listed > 1) {
+      if (missing > 2) names += ",";
+      names += listed == missing ? " and " : " ";
+    }
+    names += "'";
+    names += signature.parameters[i];
+    names += "'";
+  }
+  PyErr_Format(PyExc_TypeError, "%s() missing %zu required positional argument%s: %s",
+               signature.display_name, missing, missing == 1 ? "" : "s", names.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+                   PyObject* kwnames, PyObject** bound) {
+  const auto count = static_cast<Py_ssize_t>(signature.parameter_count);
+  if (nargs > count) return too_many_positional(signature, nargs);
+  for (Py_ssize_t i = 0; i < count; ++i) bound[i] = i < nargs ? args[i] : nullptr;
+  const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
+  for (Py_ssize_t k = 0; k < keywords; ++k) {
+    if (!bind_keyword(signature, PyTuple_GET_ITEM(kwnames, k), args[nargs + k], bound)) {
+      return false;
+    }
+  }
+  return check_missing(signature, bound);
+}
+
+bool bind_call(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** bound) {
+  const auto count = static_cast<Py_ssize_t>(signature.parameter_count);
+  const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+  if (nargs > count) return too_many_positional(signature, nargs);
+  for (Py_ssize_t i = 0; i < count; ++i) bound[i] = i < nargs ? PyTuple_GET_ITEM(args, i) : nullptr;
+  if (kwargs != nullptr) {
+    Py_ssize_t position = 0;
+    PyObject* name = nullptr;
+    PyObject* value = nullptr;
+    while (PyDict_Next(kwargs, &position, &name, &value)) {
+      if (!bind_keyword(signature, name, value, bound)) return false;
+    }
+  }
+  return check_missing(signature, bound);
+}
+
+bool read_utf8_plain(PyObject* object, std::string_view* text) {
+  if (!PyUnicode_Check(object)) {
+    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'PyString'",
+                 Py_TYPE(object)->tp_name);
+    return false;
+  }
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+  if (data == nullptr) return false;
+  *text = std::string_view(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+bool read_utf8(const char* parameter, PyObject* object, std::string_view* text) {
+  if (PyUnicode_Check(object)) return read_utf8_plain(object, text);
+  read_utf8_plain(object, text);
+  PyObject* cause = take_raised_exception();
+  if (cause == nullptr) return false;
+  PyObject* wrapped = PyUnicode_FromFormat("argument '%s': %S", parameter, cause);
+  PyObject* error = wrapped == nullptr ? nullptr : PyObject_CallOneArg(PyExc_TypeError, wrapped);
+  Py_XDECREF(wrapped);
+  if (error == nullptr) {
+    Py_DECREF(cause);
+    return false;
+  }
+  PyException_SetCause(error, cause);  // steals `cause`
+  PyErr_SetObject(PyExc_TypeError, error);
+  Py_DECREF(error);
+  return false;
+}
+
+}  // namespace lumo::python

@@ -1,0 +1,112 @@
+#include "python/converter_type.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "engine/config_loader.h"
+#include "python/arguments.h"
+#include "python/errors.h"
+#include "python/final_class.h"
+
+namespace lumo::python {
+namespace {
+
+struct ConverterState {
+  Converter converter;
+  std::string config;
+};
+
+struct ConverterObject {
+  PyObject_HEAD
+  ConverterState* state;  // owned; never null in a constructed instance
+};
+
+// Created once by create_converter_type and kept for the life of the process.
+PyTypeObject* g_converter_type = nullptr;
+
+ConverterState& state_of(PyObject* self) { return *reinterpret_cast<ConverterObject*>(self)->state; }
+
+PyObject* converter_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  static const char* const kParameters[] = {"config"};
+  static const Signature kSignature{"Converter.__new__", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_call(kSignature, args, kwargs, bound)) return nullptr;
+  std::string_view config;
+  if (!read_utf8("config", bound[0], &config)) return nullptr;
+  Result<ConfigId> id = resolve_config_name(config);
+  if (!id) return raise_value_error(id.error());
+  (void)type;  // always the final class itself
+  return guarded([&] { return new_converter_object(build_converter(id.value(), {}), config); });
+}
+
+void converter_dealloc(PyObject* self) {
+  delete reinterpret_cast<ConverterObject*>(self)->state;
+  PyTypeObject* type = Py_TYPE(self);
+  type->tp_free(self);
+  Py_DECREF(type);
+}
+
+PyObject* converter_repr(PyObject* self) {
+  return PyUnicode_FromFormat("<lumo.Converter config=%s>", state_of(self).config.c_str());
+}
+
+PyObject* converter_get_config(PyObject* self, void*) { return new_str(state_of(self).config); }
+
+PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
+  static const char* const kParameters[] = {"text"};
+  static const Signature kSignature{"Converter.convert", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  return guarded([&] { return new_str(convert_text(state_of(self).converter, text)); });
+}
+
+PyMethodDef converter_methods[] = {
+    {"convert", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(converter_convert)),
+     METH_FASTCALL | METH_KEYWORDS,
+     "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the result)."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef converter_getset[] = {
+    {"config", converter_get_config, nullptr,
+     "The config name this converter was built for (e.g. `\"s2twp\"`).", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot converter_slots[] = {
+    {Py_tp_doc, const_cast<char*>("Converter(config)\n--\n\n")},
+    {Py_tp_new, reinterpret_cast<void*>(converter_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(converter_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(converter_repr)},
+    {Py_tp_methods, converter_methods},
+    {Py_tp_getset, converter_getset},
+    {0, nullptr},
+};
+
+}  // namespace
+
+PyObject* create_converter_type() {
+  static PyType_Spec spec = {"Converter", sizeof(ConverterObject), 0, 0, converter_slots};
+  PyObject* type = create_final_class(&spec);
+  if (type == nullptr) return nullptr;
+  g_converter_type = reinterpret_cast<PyTypeObject*>(type);
+  Py_INCREF(type);  // the process-wide reference, never released
+  return type;
+}
+
+PyObject* new_converter_object(Converter&& converter, std::string_view config) {
+  return guarded([&]() -> PyObject* {
+    auto state =
+        std::make_unique<ConverterState>(ConverterState{std::move(converter), std::string(config)});
+    PyObject* self = g_converter_type->tp_alloc(g_converter_type, 0);
+    if (self == nullptr) return nullptr;
+    reinterpret_cast<ConverterObject*>(self)->state = state.release();
+    return self;
+  });
+}
+
+}  // namespace lumo::python

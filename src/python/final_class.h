@@ -1,0 +1,18 @@
+// Classes the module exposes are final and read-only: they cannot be
+// subclassed, have no instance __dict__ and no weak references, compare and
+// hash by identity, and report __module__ 'builtins' with the bare class
+// name as __qualname__.
+#ifndef LUMO_PYTHON_FINAL_CLASS_H_
+#define LUMO_PYTHON_FINAL_CLASS_H_
+
+#include "python/python.h"
+
+namespace lumo::python {
+
+// Creates a class from `spec` (whose name has no dot), setting the flags
+// above; a new reference, or nullptr with an exception set.
+PyObject* create_final_class(PyType_Spec* spec);
+
+}  // namespace lumo::python
+
+#endif  // LUMO_PYTHON_FINAL_CLASS_H_

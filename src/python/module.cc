@@ -1,0 +1,138 @@
+// The module lumo: registration and the module-level functions.
+//
+// The binding layer only converts and forwards: names are resolved and
+// converters built by the engine, and every engine message becomes a
+// ValueError unchanged. Every function runs under the interpreter lock.
+#include <string_view>
+
+#include "engine/config_loader.h"
+#include "engine/regions.h"
+#include "python/arguments.h"
+#include "python/converter_type.h"
+#include "python/errors.h"
+#include "python/python.h"
+
+namespace lumo::python {
+namespace {
+
+PyObject* new_str_list(const std::string_view* items, std::size_t count) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(count));
+  if (list == nullptr) return nullptr;
+  for (std::size_t i = 0; i < count; ++i) {
+    PyObject* item = new_str(items[i]);
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
+  }
+  return list;
+}
+
+PyObject* configs(PyObject*, PyObject*) { return new_str_list(kConfigNames.data(), kConfigCount); }
+
+PyObject* locales(PyObject*, PyObject*) { return new_str_list(kRegionCodes.data(), kRegionCount); }
+
+PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kParameters[] = {"text", "config"};
+  static const Signature kSignature{"convert", kParameters, 2};
+  PyObject* bound[2];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  std::string_view config;
+  if (!read_utf8("text", bound[0], &text) || !read_utf8("config", bound[1], &config)) {
+    return nullptr;
+  }
+  Result<ConfigId> id = resolve_config_name(config);
+  if (!id) return raise_value_error(id.error());
+  return guarded([&] { return new_str(convert_text(build_converter(id.value(), {}), text)); });
+}
+
+template <typename Function>
+PyCFunction as_cfunction(Function function) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+PyMethodDef configs_def = {"configs", as_cfunction(configs), METH_NOARGS,
+                           "configs()\n--\n\nAll 16 built-in OpenCC config names in canonical order."};
+PyMethodDef locales_def = {
+    "locales", as_cfunction(locales), METH_NOARGS,
+    "locales()\n--\n\nAll 6 region codes in canonical order (`cn-s`, `cn-t`, `cn-tw`,\n"
+    "`cn-hk`, `jp-n`, `jp-t`)."};
+PyMethodDef convert_def = {
+    "convert", as_cfunction(convert), METH_FASTCALL | METH_KEYWORDS,
+    "convert(text, config)\n--\n\nConvert `text` using one of the 16 built-in OpenCC configs."};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT, "lumo", "Register the `lumo` Python module.", -1,
+    nullptr,               nullptr, nullptr,                                nullptr,
+    nullptr,
+};
+
+// The module object, created once per process.
+PyObject* g_module = nullptr;
+
+// Sets module.<name> = value and appends name to __all__; steals `value`.
+bool add_attribute(PyObject* module, PyObject* all, const char* name, PyObject* value) {
+  if (value == nullptr) return false;
+  PyObject* key = PyUnicode_InternFromString(name);
+  const bool ok = key != nullptr && PyObject_SetAttr(module, key, value) == 0 &&
+                  PyList_Append(all, key) == 0;
+  Py_XDECREF(key);
+  Py_DECREF(value);
+  return ok;
+}
+
+PyObject* new_function(PyMethodDef* def, PyObject* module) {
+  PyObject* module_name = PyModule_GetNameObject(module);
+  if (module_name == nullptr) return nullptr;
+  PyObject* function = PyCMethod_New(def, module, module_name, nullptr);
+  Py_DECREF(module_name);
+  return function;
+}
+
+bool register_attributes(PyObject* module) {
+  PyObject* all = PyObject_GetAttrString(module, "__all__");
+  if (all == nullptr) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+    PyErr_Clear();
+    all = PyList_New(0);
+    if (all == nullptr || PyObject_SetAttrString(module, "__all__", all) < 0) {
+      Py_XDECREF(all);
+      return false;
+    }
+  }
+  const bool ok = add_attribute(module, all, "__version__", PyUnicode_FromString(LUMO_VERSION)) &&
+                  add_attribute(module, all, "Converter", create_converter_type()) &&
+                  add_attribute(module, all, "configs", new_function(&configs_def, module)) &&
+                  add_attribute(module, all, "locales", new_function(&locales_def, module)) &&
+                  add_attribute(module, all, "convert", new_function(&convert_def, module));
+  Py_DECREF(all);
+  return ok;
+}
+
+}  // namespace
+}  // namespace lumo::python
+
+PyMODINIT_FUNC PyInit_lumo() {
+  using lumo::python::g_module;
+  // The module keeps process-wide state (its classes, the internal-failure
+  // type), so it lives in the main interpreter only.
+  if (PyInterpreterState_GetID(PyInterpreterState_Get()) != 0) {
+    PyErr_SetString(PyExc_ImportError, "lumo does not support sub-interpreters");
+    return nullptr;
+  }
+  if (g_module != nullptr) {
+    Py_INCREF(g_module);
+    return g_module;
+  }
+  PyObject* module = PyModule_Create(&lumo::python::module_def);
+  if (module == nullptr) return nullptr;
+  if (!lumo::python::register_attributes(module)) {
+    Py_DECREF(module);
+    return nullptr;
+  }
+  g_module = module;
+  Py_INCREF(g_module);  // kept for re-initialisation
+  return module;
+}

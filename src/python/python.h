@@ -1,0 +1,43 @@
+// The one place that includes Python.h, with PY_SSIZE_T_CLEAN, plus the few
+// compatibility shims the module needs across CPython 3.9 and newer.
+#ifndef LUMO_PYTHON_PYTHON_H_
+#define LUMO_PYTHON_PYTHON_H_
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+namespace lumo::python {
+
+// Takes the exception being raised (a new reference, normalized), leaving
+// none set; nullptr if none is set.
+inline PyObject* take_raised_exception() {
+#if PY_VERSION_HEX >= 0x030C0000
+  return PyErr_GetRaisedException();
+#else
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  if (type == nullptr) return nullptr;
+  PyErr_NormalizeException(&type, &value, &traceback);
+  if (traceback != nullptr && value != nullptr) PyException_SetTraceback(value, traceback);
+  Py_XDECREF(type);
+  Py_XDECREF(traceback);
+  return value;
+#endif
+}
+
+// Raises `exception` again; steals the reference.
+inline void restore_raised_exception(PyObject* exception) {
+#if PY_VERSION_HEX >= 0x030C0000
+  PyErr_SetRaisedException(exception);
+#else
+  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(exception));
+  Py_INCREF(type);
+  PyErr_Restore(type, exception, PyException_GetTraceback(exception));
+#endif
+}
+
+}  // namespace lumo::python
+
+#endif  // LUMO_PYTHON_PYTHON_H_
