@@ -64,10 +64,10 @@ int main(int argc, char** argv) {
   const std::string output = argv[3];
   try {
     for (const char* name :
-         {"STCharacters", "STPhrases", "TSCharacters", "TSPhrases", "TWVariants", "TWVariantsPhrases",
-          "TWVariantsRevPhrases", "TWPhrases", "TWPhrasesRev", "HKVariants", "HKVariantsPhrases",
-          "HKVariantsRevPhrases", "HKPhrases", "HKPhrasesRev", "JPShinjitaiCharacters",
-          "JPShinjitaiPhrases", "CJK_Compatibility_Ideographs"}) {
+         {"STCharacters", "STPhrases", "TSCharacters", "TSPhrases", "TWVariants",
+          "TWVariantsPhrases", "TWVariantsRevPhrases", "TWPhrases", "TWPhrasesRev", "HKVariants",
+          "HKVariantsPhrases", "HKVariantsRevPhrases", "HKPhrases", "HKPhrasesRev",
+          "JPShinjitaiCharacters", "JPShinjitaiPhrases", "CJK_Compatibility_Ideographs"}) {
       g_dictionaries[name] = read_file(sources + "/" + name + ".txt");
     }
     for (const std::string_view name : kConfigNames) {
@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
     generate("TSCharactersExt", tofu_extension(g_dictionaries["TSCharacters"]));
     generate("TWVariantsRev", reverse_dictionary(g_dictionaries["TWVariants"], "TWVariants.txt"));
     generate("HKVariantsRev", reverse_dictionary(g_dictionaries["HKVariants"], "HKVariants.txt"));
-    generate("JPShinjitaiCharactersRev",
-             reverse_dictionary(g_dictionaries["JPShinjitaiCharacters"], "JPShinjitaiCharacters.txt"));
+    generate("JPShinjitaiCharactersRev", reverse_dictionary(g_dictionaries["JPShinjitaiCharacters"],
+                                                            "JPShinjitaiCharacters.txt"));
     // t2s reads only TSPhrases, TSCharactersExt and TSCharacters, all present now.
     const Converter t2s = build_converter(ConfigId::kT2S, {});
     generate("STPhrases_GeneratedFromRegionalPhrases",

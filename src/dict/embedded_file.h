@@ -29,7 +29,8 @@ inline std::optional<std::string_view> find_embedded_file(const EmbeddedFile* fi
                                                           std::string_view name) {
   for (std::size_t i = 0; i < count; ++i) {
     if (name == files[i].name) {
-      return std::string_view(files[i].begin, static_cast<std::size_t>(files[i].end - files[i].begin));
+      return std::string_view(files[i].begin,
+                              static_cast<std::size_t>(files[i].end - files[i].begin));
     }
   }
   return std::nullopt;

@@ -9,8 +9,7 @@
 
 namespace lumo {
 
-Lexicon::Lexicon()
-    : nodes_(1), root_page_of_(kRootPageCount, 0), root_pages_(kRootPageSize, 0) {}
+Lexicon::Lexicon() : nodes_(1), root_page_of_(kRootPageCount, 0), root_pages_(kRootPageSize, 0) {}
 
 std::uint32_t Lexicon::child(const Node& node, char32_t code_point) const {
   const Child* first = children_.data() + node.first_child;
@@ -23,9 +22,9 @@ std::uint32_t Lexicon::child(const Node& node, char32_t code_point) const {
     }
     return 0;
   }
-  const Child* found = std::lower_bound(
-      first, last, code_point,
-      [](const Child& child, char32_t cp) { return child.code_point < cp; });
+  const Child* found =
+      std::lower_bound(first, last, code_point,
+                       [](const Child& child, char32_t cp) { return child.code_point < cp; });
   return found != last && found->code_point == code_point ? found->node : 0;
 }
 

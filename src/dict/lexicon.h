@@ -104,9 +104,7 @@ class LexiconBuilder {
   void reserve(std::size_t count) { items_.reserve(count); }
 
   // Records `key` with `value`; both must stay alive until finish().
-  void insert(std::string_view key, std::string_view value) {
-    items_.push_back({key, value});
-  }
+  void insert(std::string_view key, std::string_view value) { items_.push_back({key, value}); }
 
   // Ends building and returns the lexicon. The builder is left empty.
   Lexicon finish();

@@ -43,8 +43,7 @@ inline char32_t utf8_decode(const char* p, std::size_t* length) {
   }
   if (lead < 0xF0) {
     *length = 3;
-    return (char32_t{lead & 0x0Fu} << 12) | (char32_t{s[1] & 0x3Fu} << 6) |
-           (s[2] & 0x3Fu);
+    return (char32_t{lead & 0x0Fu} << 12) | (char32_t{s[1] & 0x3Fu} << 6) | (s[2] & 0x3Fu);
   }
   *length = 4;
   return (char32_t{lead & 0x07u} << 18) | (char32_t{s[1] & 0x3Fu} << 12) |
@@ -85,9 +84,8 @@ inline std::size_t utf8_length(std::string_view text) {
 constexpr bool is_white_space(char32_t cp) {
   if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
   if (cp < 0x85) return false;
-  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
-         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
-         cp == 0x202F || cp == 0x205F || cp == 0x3000;
+  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) ||
+         cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000;
 }
 
 // Length in bytes of the white space that starts `text` (0 if none).

@@ -36,8 +36,8 @@ inline constexpr std::size_t kConfigCount = 16;
 
 // Canonical names, indexed by ConfigId.
 inline constexpr std::array<std::string_view, kConfigCount> kConfigNames = {
-    "s2t",   "t2s",   "s2tw",  "tw2s",  "s2hk", "hk2s", "s2twp", "tw2sp",
-    "s2hkp", "hk2sp", "t2tw",  "tw2t",  "t2hk", "hk2t", "t2jp",  "jp2t",
+    "s2t",   "t2s",   "s2tw", "tw2s", "s2hk", "hk2s", "s2twp", "tw2sp",
+    "s2hkp", "hk2sp", "t2tw", "tw2t", "t2hk", "hk2t", "t2jp",  "jp2t",
 };
 
 constexpr std::string_view config_name(ConfigId id) {

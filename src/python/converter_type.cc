@@ -18,14 +18,15 @@ struct ConverterState {
 };
 
 struct ConverterObject {
-  PyObject_HEAD
-  ConverterState* state;  // owned; never null in a constructed instance
+  PyObject_HEAD ConverterState* state;  // owned; never null in a constructed instance
 };
 
 // Created once by create_converter_type and kept for the life of the process.
 PyTypeObject* g_converter_type = nullptr;
 
-ConverterState& state_of(PyObject* self) { return *reinterpret_cast<ConverterObject*>(self)->state; }
+ConverterState& state_of(PyObject* self) {
+  return *reinterpret_cast<ConverterObject*>(self)->state;
+}
 
 PyObject* converter_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   static const char* const kParameters[] = {"config"};
@@ -67,7 +68,8 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
 PyMethodDef converter_methods[] = {
     {"convert", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(converter_convert)),
      METH_FASTCALL | METH_KEYWORDS,
-     "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the result)."},
+     "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
+     "result)."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -53,8 +53,9 @@ PyCFunction as_cfunction(Function function) {
   return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
-PyMethodDef configs_def = {"configs", as_cfunction(configs), METH_NOARGS,
-                           "configs()\n--\n\nAll 16 built-in OpenCC config names in canonical order."};
+PyMethodDef configs_def = {
+    "configs", as_cfunction(configs), METH_NOARGS,
+    "configs()\n--\n\nAll 16 built-in OpenCC config names in canonical order."};
 PyMethodDef locales_def = {
     "locales", as_cfunction(locales), METH_NOARGS,
     "locales()\n--\n\nAll 6 region codes in canonical order (`cn-s`, `cn-t`, `cn-tw`,\n"
@@ -64,8 +65,14 @@ PyMethodDef convert_def = {
     "convert(text, config)\n--\n\nConvert `text` using one of the 16 built-in OpenCC configs."};
 
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "lumo", "Register the `lumo` Python module.", -1,
-    nullptr,               nullptr, nullptr,                                nullptr,
+    PyModuleDef_HEAD_INIT,
+    "lumo",
+    "Register the `lumo` Python module.",
+    -1,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
     nullptr,
 };
 
@@ -76,8 +83,8 @@ PyObject* g_module = nullptr;
 bool add_attribute(PyObject* module, PyObject* all, const char* name, PyObject* value) {
   if (value == nullptr) return false;
   PyObject* key = PyUnicode_InternFromString(name);
-  const bool ok = key != nullptr && PyObject_SetAttr(module, key, value) == 0 &&
-                  PyList_Append(all, key) == 0;
+  const bool ok =
+      key != nullptr && PyObject_SetAttr(module, key, value) == 0 && PyList_Append(all, key) == 0;
   Py_XDECREF(key);
   Py_DECREF(value);
   return ok;
