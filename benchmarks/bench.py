@@ -1,0 +1,183 @@
+"""Benchmark lumo: converter build time, conversion throughput, memory and one-shot latency.
+
+Usage (from the repository root, with the module installed in .venv):
+
+    .venv/bin/python benchmarks/bench.py [--repeat N] [--runs N] [--configs s2t,t2s,...]
+                                         [--corpus PATH]
+
+For each configuration (all 16 by default) one row is printed with:
+
+  build     median (min-max) time of `lumo.Converter(config)` over --repeat fresh builds, in ms
+  MB/s      median (min-max) throughput of `Converter.convert` on the corpus over --runs runs;
+            MB = 10^6 bytes of UTF-8 input
+  mem       VmRSS growth from building one Converter in a fresh interpreter (after `import lumo`
+            and a warm-up `lumo.configs()`), in MB; `peak` is the VmHWM growth over the same span
+  one-shot  median time of `lumo.convert(text, config)` for a 20-character text, in ms
+
+Inputs: the Simplified corpus for `s2*` configs; its `s2t` conversion for `t2*`, `tw2*` and
+`hk2*`; the `t2jp` conversion of that for `jp2t`. The script installs nothing.
+"""
+
+import argparse
+import platform
+import statistics
+import subprocess
+import sys
+import time
+from importlib import metadata
+from pathlib import Path
+
+import lumo
+
+REPO = Path(__file__).resolve().parent.parent
+DEFAULT_CORPUS = REPO.parent / "shared" / "corpus" / "zuozhuan.txt"
+
+# Runs in a fresh interpreter; prints the VmRSS and VmHWM growth (kB) from building one Converter.
+MEMORY_PROBE = """
+import sys
+import lumo
+
+def status():
+    fields = {}
+    with open("/proc/self/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmRSS", "VmHWM"):
+                fields[key] = int(value.split()[0])
+    return fields
+
+lumo.configs()
+before = status()
+converter = lumo.Converter(sys.argv[1])
+after = status()
+print(after["VmRSS"] - before["VmRSS"], after["VmHWM"] - before["VmHWM"])
+"""
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def lumo_version():
+    try:
+        return metadata.version("lumo")
+    except metadata.PackageNotFoundError:
+        return "unknown"
+
+
+def timed_ms(fn, times):
+    """Call fn() `times` times; return the wall time of each call in ms."""
+    samples = []
+    for _ in range(times):
+        start = time.perf_counter_ns()
+        fn()
+        samples.append((time.perf_counter_ns() - start) / 1e6)
+    return samples
+
+
+def summary(samples, fmt):
+    median, low, high = (
+        fmt.format(v) for v in (statistics.median(samples), min(samples), max(samples))
+    )
+    return f"{median} ({low}-{high})"
+
+
+def input_kind(config):
+    if config.startswith("s2"):
+        return "simplified"
+    if config == "jp2t":
+        return "japanese"
+    return "traditional"
+
+
+def prepare_inputs(text):
+    """Simplified text -> {kind: text}, deriving the Traditional and Japanese forms with lumo."""
+    traditional = lumo.Converter("s2t").convert(text)
+    japanese = lumo.Converter("t2jp").convert(traditional)
+    return {"simplified": text, "traditional": traditional, "japanese": japanese}
+
+
+def sample20(text):
+    """The last 20 characters of the first line that has at least 20 (plain body text)."""
+    for line in text.splitlines():
+        line = line.strip()
+        if len(line) >= 20:
+            return line[-20:]
+    return text[:20]
+
+
+def memory_mb(config):
+    out = subprocess.run(
+        [sys.executable, "-c", MEMORY_PROBE, config],
+        check=True,
+        capture_output=True,
+        text=True,
+    ).stdout.split()
+    return int(out[0]) / 1024, int(out[1]) / 1024
+
+
+def bench_config(config, corpora, snippets, repeat, runs):
+    build = timed_ms(lambda: lumo.Converter(config), repeat)
+
+    converter = lumo.Converter(config)
+    text = corpora[input_kind(config)]
+    size_mb = len(text.encode("utf-8")) / 1e6
+    converter.convert(text)  # warm-up
+    throughput = [size_mb / (ms / 1e3) for ms in timed_ms(lambda: converter.convert(text), runs)]
+
+    rss, peak = memory_mb(config)
+
+    snippet = snippets[input_kind(config)]
+    one_shot = timed_ms(lambda: lumo.convert(snippet, config), repeat)
+
+    return (
+        config,
+        summary(build, "{:.2f}"),
+        summary(throughput, "{:.1f}"),
+        f"{rss:.1f}",
+        f"{peak:.1f}",
+        f"{statistics.median(one_shot):.2f}",
+    )
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--repeat", type=int, default=15, help="builds / one-shot calls (15)")
+    parser.add_argument("--runs", type=int, default=7, help="corpus conversions per config (7)")
+    parser.add_argument("--configs", default=",".join(lumo.configs()), help="comma-separated")
+    parser.add_argument("--corpus", type=Path, default=DEFAULT_CORPUS, help="Simplified text")
+    args = parser.parse_args()
+
+    configs = [c.strip() for c in args.configs.split(",") if c.strip()]
+    unknown = sorted(set(configs) - set(lumo.configs()))
+    if unknown:
+        parser.error(f"unknown config(s): {', '.join(unknown)}")
+
+    simplified = args.corpus.read_text(encoding="utf-8")
+    corpora = prepare_inputs(simplified)
+    snippets = prepare_inputs(sample20(simplified))
+
+    print(
+        f"Python {platform.python_version()} | CPU {cpu_model()} | lumo {lumo_version()} | "
+        f"corpus {args.corpus.name} {len(simplified.encode('utf-8')) / 1e6:.2f} MB | "
+        f"repeat {args.repeat}, runs {args.runs}"
+    )
+    headers = ("config", "build ms", "MB/s", "mem MB", "peak MB", "one-shot ms")
+    rows = [bench_config(c, corpora, snippets, args.repeat, args.runs) for c in configs]
+    widths = [max(len(str(r[i])) for r in (headers, *rows)) for i in range(len(headers))]
+    line = "  ".join(f"{{:{'<' if i == 0 else '>'}{w}}}" for i, w in enumerate(widths))
+    print(line.format(*headers))
+    print("  ".join("-" * w for w in widths))
+    for row in rows:
+        print(line.format(*row))
+
+
+if __name__ == "__main__":
+    main()
