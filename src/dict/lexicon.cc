@@ -38,6 +38,7 @@ LexiconMatch Lexicon::longest_prefix_nonempty(const char* text, std::size_t size
     if (node.value_offset != kNoValue) best = {pos, value_of(node)};
     if (node.child_count == 0 || pos >= size) break;
     const char32_t code_point = utf8_decode(text + pos, &length);
+    if (!may_have_edge(index, code_point)) break;
     index = child(node, code_point);
     pos += length;
   }
@@ -171,6 +172,21 @@ Lexicon LexiconBuilder::finish() {
     }
     lexicon.root_pages_[(std::size_t{page} << Lexicon::kRootPageBits) |
                         (child.code_point & (Lexicon::kRootPageSize - 1))] = child.node;
+  }
+
+  // One filter bit per 16 bits of edges keeps false positives near 6%.
+  const Lexicon::Node& root_node = lexicon.nodes_[0];
+  const std::size_t edges = lexicon.children_.size() - root_node.child_count;
+  std::uint32_t filter_bits = 6;
+  while ((std::size_t{1} << filter_bits) < edges * 16) ++filter_bits;
+  lexicon.edge_filter_shift_ = 64 - filter_bits;
+  lexicon.edge_filter_.assign(std::size_t{1} << (filter_bits - 6), 0);
+  for (std::uint32_t node = 1; node < lexicon.nodes_.size(); ++node) {
+    const Lexicon::Node& parent = lexicon.nodes_[node];
+    for (std::uint32_t c = parent.first_child; c < parent.first_child + parent.child_count; ++c) {
+      const std::uint64_t bit = lexicon.edge_hash(node, lexicon.children_[c].code_point);
+      lexicon.edge_filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
   }
 
   items_.clear();
