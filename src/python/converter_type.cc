@@ -92,7 +92,7 @@ PyType_Slot converter_slots[] = {
 }  // namespace
 
 PyObject* create_converter_type() {
-  static PyType_Spec spec = {"Converter", sizeof(ConverterObject), 0, 0, converter_slots};
+  static PyType_Spec spec = {"builtins.Converter", sizeof(ConverterObject), 0, 0, converter_slots};
   PyObject* type = create_final_class(&spec);
   if (type == nullptr) return nullptr;
   g_converter_type = reinterpret_cast<PyTypeObject*>(type);

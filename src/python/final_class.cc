@@ -1,5 +1,7 @@
 #include "python/final_class.h"
 
+#include <cstring>
+
 namespace lumo::python {
 
 PyObject* create_final_class(PyType_Spec* spec) {
@@ -9,18 +11,11 @@ PyObject* create_final_class(PyType_Spec* spec) {
 #endif
   PyObject* type = PyType_FromSpec(spec);
   if (type == nullptr) return nullptr;
-  // A class made from a dotless name has no __module__ at all. The type is
-  // immutable to Python code, so set it in the type's dictionary directly.
-  PyObject* dict = reinterpret_cast<PyTypeObject*>(type)->tp_dict;
-  PyObject* module_name = PyUnicode_InternFromString("builtins");
-  const bool failed =
-      module_name == nullptr || PyDict_SetItemString(dict, "__module__", module_name) < 0;
-  Py_XDECREF(module_name);
-  if (failed) {
-    Py_DECREF(type);
-    return nullptr;
-  }
-  PyType_Modified(reinterpret_cast<PyTypeObject*>(type));
+  // The spec is named "builtins.<Class>", so the interpreter sets __module__
+  // itself (a dotless name would leave it unset and warn). Messages that
+  // name the type should still say just "<Class>", as for built-in types.
+  const char* dot = std::strrchr(spec->name, '.');
+  if (dot != nullptr) reinterpret_cast<PyTypeObject*>(type)->tp_name = dot + 1;
   return type;
 }
 

@@ -9,7 +9,7 @@
 
 namespace lumo::python {
 
-// Creates a class from `spec` (whose name has no dot), setting the flags
+// Creates a class from `spec` (named "builtins.<Class>"), setting the flags
 // above; a new reference, or nullptr with an exception set.
 PyObject* create_final_class(PyType_Spec* spec);
 

@@ -64,11 +64,14 @@ PyMethodDef convert_def = {
     "convert", as_cfunction(convert), METH_FASTCALL | METH_KEYWORDS,
     "convert(text, config)\n--\n\nConvert `text` using one of the 16 built-in OpenCC configs."};
 
+// m_size 0, not -1: a re-import then calls PyInit_lumo again instead of
+// copying a saved dictionary, so the interpreter check and the "same module
+// object" rule hold on every import.
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     "lumo",
     "Register the `lumo` Python module.",
-    -1,
+    0,
     nullptr,
     nullptr,
     nullptr,
