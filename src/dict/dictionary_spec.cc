@@ -1,7 +1,7 @@
 #include "dict/dictionary_spec.h"
 
+#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "dict/catalogue.h"
 #include "dict/utf8.h"
@@ -16,9 +16,7 @@ using json = nlohmann::json;
 std::string_view spec_kind(const json& spec) {
   if (spec.is_object()) {
     const auto type = spec.find("type");
-    if (type != spec.end() && type->is_string()) {
-      return type->get_ref<const std::string&>();
-    }
+    if (type != spec.end() && type->is_string()) return type->get_ref<const std::string&>();
   }
   return "text";
 }
@@ -39,55 +37,69 @@ bool is_plain_file_member(const json& spec) {
   return spec.is_object() && is_file_kind(spec_kind(spec)) && file_member(spec) != nullptr;
 }
 
-std::string unknown_dictionary(std::string_view name) {
-  return "unknown embedded dictionary: " + std::string(name);
-}
-
-// A group of plain file members merges into one lexicon. Feeding each text
-// to one builder in turn is the same as reading the texts concatenated with
-// a line break between them, without copying them.
-std::optional<std::string> append_merged_group(const json& dicts, DictionaryGroup& group) {
-  std::vector<std::string_view> texts;
-  texts.reserve(dicts.size());
-  std::size_t total = 0;
-  for (const json& member : dicts) {
-    const std::string name = normalize_dictionary_name(*file_member(member));
-    const std::optional<std::string_view> text = embedded_dictionary_text(name);
-    if (!text) return unknown_dictionary(name);
-    texts.push_back(*text);
-    total += text->size();
-  }
-  LexiconBuilder builder;
-  builder.reserve(total / 16 + 1);
-  for (const std::string_view text : texts) insert_dictionary_text(text, builder);
-  group.push_back(builder.finish());
+// Appends the text named by `file` to `texts`; the error message if unknown.
+std::optional<std::string> add_text(const std::string& file, std::vector<std::string_view>& texts) {
+  const std::string name = normalize_dictionary_name(file);
+  const std::optional<std::string_view> text = embedded_dictionary_text(name);
+  if (!text) return "unknown embedded dictionary: " + name;
+  texts.push_back(*text);
   return std::nullopt;
 }
 
-std::optional<std::string> append_inline(const json& spec, DictionaryGroup& group) {
-  const auto entries = spec.is_object() ? spec.find("entries") : spec.end();
-  if (!spec.is_object() || entries == spec.end() || !entries->is_object()) {
-    return "inline.entries is missing or not an object";
+// The first white-space separated token of `text`, or "".
+std::string first_token(std::string_view text) {
+  text.remove_prefix(leading_white_space(text));
+  std::size_t end = 0;
+  while (end < text.size()) {
+    std::size_t length = 0;
+    if (is_white_space(utf8_decode(text.data() + end, &length))) break;
+    end += length;
   }
-  KeyValuePairs pairs;
-  pairs.reserve(entries->size());
-  for (const auto& [key, value] : entries->items()) {
-    std::string first_token;
-    if (value.is_string()) {
-      std::string_view rest = value.get_ref<const std::string&>();
-      rest.remove_prefix(leading_white_space(rest));
-      std::size_t end = 0;
-      while (end < rest.size()) {
-        std::size_t length = 0;
-        if (is_white_space(utf8_decode(rest.data() + end, &length))) break;
-        end += length;
+  return std::string(text.substr(0, end));
+}
+
+std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {
+  const std::string_view kind = spec_kind(spec);
+  if (is_file_kind(kind)) {
+    const std::string* file = file_member(spec);
+    if (file == nullptr) return "file-based dict is missing its file name";
+    LexiconSource source;
+    if (auto error = add_text(*file, source.texts)) return error;
+    plan.push_back(std::move(source));
+    return std::nullopt;
+  }
+  if (kind == "group") {
+    const auto dicts = spec.find("dicts");
+    if (dicts == spec.end() || !dicts->is_array()) return "group.dicts is missing or not an array";
+    if (dicts->empty() || std::all_of(dicts->begin(), dicts->end(), is_plain_file_member)) {
+      // One lexicon merging every member (none for an empty group).
+      LexiconSource merged;
+      for (const json& member : *dicts) {
+        if (auto error = add_text(*file_member(member), merged.texts)) return error;
       }
-      first_token = rest.substr(0, end);
+      plan.push_back(std::move(merged));
+      return std::nullopt;
     }
-    pairs.emplace_back(key, std::move(first_token));
+    for (const json& member : *dicts) {
+      if (auto error = plan_spec(member, plan)) return error;
+    }
+    return std::nullopt;
   }
-  group.push_back(lexicon_from_pairs(pairs));
-  return std::nullopt;
+  if (kind == "inline") {
+    const auto entries = spec.find("entries");
+    if (entries == spec.end() || !entries->is_object()) {
+      return "inline.entries is missing or not an object";
+    }
+    KeyValuePairs pairs;
+    pairs.reserve(entries->size());
+    for (const auto& [key, value] : entries->items()) {
+      pairs.emplace_back(key,
+                         value.is_string() ? first_token(value.get_ref<const std::string&>()) : "");
+    }
+    plan.push_back(LexiconSource{{}, std::move(pairs)});
+    return std::nullopt;
+  }
+  return "unsupported dictionary type: " + std::string(kind);
 }
 
 }  // namespace
@@ -101,41 +113,38 @@ std::string normalize_dictionary_name(std::string_view file) {
   return std::string(file);
 }
 
-std::optional<std::string> append_spec(const json& spec, DictionaryGroup& group) {
-  const std::string_view kind = spec_kind(spec);
-  if (is_file_kind(kind)) {
-    const std::string* file = file_member(spec);
-    if (file == nullptr) return "file-based dict is missing its file name";
-    const std::string name = normalize_dictionary_name(*file);
-    const std::optional<std::string_view> text = embedded_dictionary_text(name);
-    if (!text) return unknown_dictionary(name);
-    group.push_back(lexicon_from_text(*text));
-    return std::nullopt;
-  }
-  if (kind == "group") {
-    const auto dicts = spec.find("dicts");
-    if (dicts == spec.end() || !dicts->is_array()) return "group.dicts is missing or not an array";
-    if (dicts->empty()) {
-      group.emplace_back();
-      return std::nullopt;
-    }
-    bool all_plain = true;
-    for (const json& member : *dicts) all_plain = all_plain && is_plain_file_member(member);
-    if (all_plain) return append_merged_group(*dicts, group);
-    for (const json& member : *dicts) {
-      if (auto error = append_spec(member, group)) return error;
-    }
-    return std::nullopt;
-  }
-  if (kind == "inline") return append_inline(spec, group);
-  return "unsupported dictionary type: " + std::string(kind);
+Result<GroupPlan> plan_dictionary_group(const json& spec) {
+  GroupPlan plan;
+  if (auto error = plan_spec(spec, plan)) return Error{std::move(*error)};
+  return plan;
+}
+
+Lexicon build_lexicon(const LexiconSource& source) {
+  if (source.pairs) return lexicon_from_pairs(*source.pairs);
+  std::size_t total = 0;
+  for (const std::string_view text : source.texts) total += text.size();
+  // Feeding each text to one builder in turn reads them as if concatenated
+  // with a line break between them, without copying them.
+  LexiconBuilder builder;
+  builder.reserve(total / 16 + 1);
+  for (const std::string_view text : source.texts) insert_dictionary_text(text, builder);
+  return builder.finish();
+}
+
+DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head) {
+  DictionaryGroup group;
+  group.reserve(plan.size() + (head ? 1 : 0));
+  if (head) group.push_back(*head);
+  for (const LexiconSource& source : plan) group.push_back(build_lexicon(source));
+  return group;
 }
 
 Result<DictionaryGroup> build_dictionary_group(const json& spec, const KeyValuePairs& extra_pairs) {
-  DictionaryGroup group;
-  if (!extra_pairs.empty()) group.push_back(lexicon_from_pairs(extra_pairs));
-  if (auto error = append_spec(spec, group)) return Error{std::move(*error)};
-  return group;
+  Result<GroupPlan> plan = plan_dictionary_group(spec);
+  if (!plan) return Error{plan.error()};
+  std::optional<Lexicon> head;
+  if (!extra_pairs.empty()) head = lexicon_from_pairs(extra_pairs);
+  return build_group_plan(plan.value(), head);
 }
 
 }  // namespace lumo

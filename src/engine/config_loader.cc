@@ -1,7 +1,10 @@
 #include "engine/config_loader.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +21,69 @@ const json* member_of_nonempty_object(const json& value, const char* key) {
   if (!value.is_object() || value.empty()) return nullptr;
   const auto found = value.find(key);
   return found == value.end() ? nullptr : &*found;
+}
+
+// True for a plan of one lexicon merging dictionary texts.
+bool is_single_text_lexicon(const GroupPlan& plan) {
+  return plan.size() == 1 && !plan.front().pairs;
+}
+
+// Whether `texts` holds `text` itself (the same embedded bytes).
+bool holds_text(const std::vector<std::string_view>& texts, std::string_view text) {
+  return std::any_of(texts.begin(), texts.end(), [text](std::string_view other) {
+    return other.data() == text.data() && other.size() == text.size();
+  });
+}
+
+// One trie holding the segmentation keys (marked) and the first stage's
+// keys (valued), so that conversion finds both with one walk. Each text is
+// read once, even when both dictionaries name it.
+Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSource& stage) {
+  std::size_t total = 0;
+  for (const std::string_view text : stage.texts) total += text.size();
+  for (const std::string_view text : segmentation.texts) total += text.size();
+  LexiconBuilder builder;
+  builder.reserve(total / 16 + 1);
+  for (const std::string_view text : stage.texts) {
+    const bool marked = holds_text(segmentation.texts, text);
+    insert_dictionary_text(text, builder,
+                           LexiconBuilder::kValued | (marked ? LexiconBuilder::kMarked : 0));
+  }
+  for (const std::string_view text : segmentation.texts) {
+    if (!holds_text(stage.texts, text)) {
+      insert_dictionary_text(text, builder, LexiconBuilder::kMarked);
+    }
+  }
+  return builder.finish();
+}
+
+// Builds the converter of a checked configuration. The custom lexicon is
+// built once and heads every group.
+Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
+                                  const std::vector<GroupPlan>& stages, const CustomPairs& pairs) {
+  std::optional<Lexicon> custom;
+  if (!pairs.empty()) custom = lexicon_from_pairs(pairs);
+  Converter converter;
+  converter.stages.reserve(stages.size());
+  std::size_t next_stage = 0;
+  if (segmentation && !stages.empty() && is_single_text_lexicon(*segmentation) &&
+      is_single_text_lexicon(stages.front())) {
+    const Lexicon shared = build_shared_lexicon(segmentation->front(), stages.front().front());
+    converter.segmentation.emplace();
+    converter.stages.emplace_back();
+    for (DictionaryGroup* group : {&*converter.segmentation, &converter.stages.front()}) {
+      if (custom) group->push_back(*custom);
+    }
+    converter.segmentation->push_back(shared.marked_view());
+    converter.stages.front().push_back(shared);
+    next_stage = 1;
+  } else if (segmentation) {
+    converter.segmentation = build_group_plan(*segmentation, custom);
+  }
+  for (; next_stage < stages.size(); ++next_stage) {
+    converter.stages.push_back(build_group_plan(stages[next_stage], custom));
+  }
+  return converter;
 }
 
 }  // namespace
@@ -47,28 +113,29 @@ Result<Converter> load_config(std::string_view text, const CustomPairs& pairs) {
     return Error{"conversion_chain is missing or not an array"};
   }
 
-  Converter converter;
-  if (const auto segmentation = root.find("segmentation"); segmentation != root.end()) {
-    const json* dict = member_of_nonempty_object(*segmentation, "dict");
+  // Check and resolve everything first, in order; building cannot fail.
+  std::optional<GroupPlan> segmentation;
+  if (const auto member = root.find("segmentation"); member != root.end()) {
+    const json* dict = member_of_nonempty_object(*member, "dict");
     if (dict == nullptr) return Error{"segmentation.dict is missing"};
-    Result<DictionaryGroup> group = build_dictionary_group(*dict, pairs);
-    if (!group) return Error{group.error()};
-    converter.segmentation = std::move(group).value();
+    Result<GroupPlan> plan = plan_dictionary_group(*dict);
+    if (!plan) return Error{plan.error()};
+    segmentation = std::move(plan).value();
   }
-
   const auto chain = root.find("conversion_chain");
   if (chain == root.end() || !chain->is_array()) {
     return Error{"conversion_chain is missing or not an array"};
   }
-  converter.stages.reserve(chain->size());
+  std::vector<GroupPlan> stages;
+  stages.reserve(chain->size());
   for (const json& stage : *chain) {
     const json* dict = member_of_nonempty_object(stage, "dict");
     if (dict == nullptr) return Error{"a conversion_chain stage is missing its dict"};
-    Result<DictionaryGroup> group = build_dictionary_group(*dict, pairs);
-    if (!group) return Error{group.error()};
-    converter.stages.push_back(std::move(group).value());
+    Result<GroupPlan> plan = plan_dictionary_group(*dict);
+    if (!plan) return Error{plan.error()};
+    stages.push_back(std::move(plan).value());
   }
-  return converter;
+  return build_planned_converter(segmentation, stages, pairs);
 }
 
 Converter build_converter(ConfigId id, const CustomPairs& pairs) {

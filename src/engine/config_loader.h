@@ -9,7 +9,7 @@
 
 #include <string_view>
 
-#include "dict/lexicon.h"
+#include "dict/lexicon_builder.h"
 #include "dict/result.h"
 #include "engine/builtin_configs.h"
 #include "engine/converter.h"

@@ -7,78 +7,73 @@ namespace {
 
 bool is_ascii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
 
-// Appends a matched value, or the character at `text[pos]` when nothing
-// matches there; returns the number of input bytes consumed.
-std::size_t replace_at(const DictionaryGroup& group, std::string_view text, std::size_t pos,
-                       std::string& output) {
-  const std::string_view rest = text.substr(pos);
-  if (const LexiconMatch match = group_longest_prefix(group, rest)) {
-    output.append(match.value);
-    return match.length;
-  }
-  const std::size_t length = utf8_sequence_length(static_cast<unsigned char>(rest.front()));
-  output.append(rest.data(), length);
-  return length;
+std::size_t char_length(const char* at) {
+  return utf8_sequence_length(static_cast<unsigned char>(*at));
 }
 
-// Passes one segment through every stage. With two or more stages the
-// intermediate text lives at the end of `output`; `scratch` holds the copy
-// a stage reads from.
+// Runs one stage over data[pos, end), a tail of one stage input whose first
+// byte decided `ascii_led`. Lookups see nothing past `end`.
+void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, std::size_t end,
+               bool ascii_led, std::string& output) {
+  while (pos < end) {
+    if (ascii_led && is_ascii(data[pos])) {
+      std::size_t stretch = pos + 1;
+      while (stretch < end && is_ascii(data[stretch])) ++stretch;
+      output.append(data + pos, stretch - pos);
+      pos = stretch;
+      continue;
+    }
+    const LexiconMatch match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
+    if (match) {
+      output.append(match.value);
+      pos += match.length;
+    } else {
+      const std::size_t length = char_length(data + pos);
+      output.append(data + pos, length);
+      pos += length;
+    }
+  }
+}
+
+// Passes output[start ..], a segment's first-stage result, through the
+// remaining stages; `scratch` holds the copy each stage reads.
+void run_later_stages(const Converter& converter, std::size_t start, std::string& output,
+                      std::string& scratch) {
+  for (std::size_t k = 1; k < converter.stages.size(); ++k) {
+    scratch.assign(output, start);
+    output.resize(start);
+    apply_stage(converter.stages[k], scratch, output);
+  }
+}
+
 void convert_segment(const Converter& converter, std::string_view segment, std::string& output,
                      std::string& scratch) {
-  const std::vector<DictionaryGroup>& stages = converter.stages;
-  if (stages.empty()) {
+  if (converter.stages.empty()) {
     output.append(segment);
     return;
   }
-  if (stages.size() == 1) {
-    apply_stage(stages.front(), segment, output);
-    return;
-  }
   const std::size_t start = output.size();
-  output.append(segment);
-  for (const DictionaryGroup& stage : stages) {
-    scratch.assign(output, start);
-    output.resize(start);
-    apply_stage(stage, scratch, output);
-  }
+  apply_stage(converter.stages.front(), segment, output);
+  run_later_stages(converter, start, output, scratch);
 }
 
-}  // namespace
-
-void apply_stage(const DictionaryGroup& group, std::string_view text, std::string& output) {
-  const std::size_t size = text.size();
-  if (size == 0) return;
-  std::size_t pos = 0;
-  if (is_ascii(text.front())) {
-    while (pos < size) {
-      std::size_t end = pos;
-      while (end < size && is_ascii(text[end])) ++end;
-      output.append(text.data() + pos, end - pos);
-      pos = end;
-      if (pos == size) break;
-      pos += replace_at(group, text, pos, output);
-    }
-    return;
-  }
-  while (pos < size) pos += replace_at(group, text, pos, output);
-}
-
-std::string convert_text(const Converter& converter, std::string_view text) {
-  const std::size_t size = text.size();
-  std::string output;
-  output.reserve(size + size / 5);
+// Segments and converts with two walks per position: one in the
+// segmentation group, then one in each stage.
+void convert_generic(const Converter& converter, std::string_view text, std::string& output) {
   std::string scratch;
   if (!converter.segmentation) {
     convert_segment(converter, text, output, scratch);
-    return output;
+    return;
   }
   const DictionaryGroup& segmentation = *converter.segmentation;
+  const char* const data = text.data();
+  const std::size_t size = text.size();
   std::size_t pos = 0;
   std::size_t run_start = 0;
   bool in_run = false;
   while (pos < size) {
-    const LexiconMatch match = group_longest_prefix(segmentation, text.substr(pos));
+    const LexiconMatch match =
+        group_longest_prefix(segmentation, std::string_view(data + pos, size - pos));
     if (match) {
       if (in_run) {
         convert_segment(converter, text.substr(run_start, pos - run_start), output, scratch);
@@ -91,10 +86,170 @@ std::string convert_text(const Converter& converter, std::string_view text) {
         run_start = pos;
         in_run = true;
       }
-      pos += utf8_sequence_length(static_cast<unsigned char>(text[pos]));
+      pos += char_length(data + pos);
     }
   }
   if (in_run) convert_segment(converter, text.substr(run_start), output, scratch);
+}
+
+// Whether every lexicon of the segmentation group shares its trie with the
+// first stage's lexicon at the same place, so one walk serves both.
+bool walks_together(const Converter& converter) {
+  if (!converter.segmentation || converter.stages.empty()) return false;
+  const DictionaryGroup& segmentation = *converter.segmentation;
+  const DictionaryGroup& stage = converter.stages.front();
+  if (segmentation.empty() || segmentation.size() != stage.size()) return false;
+  for (std::size_t i = 0; i < stage.size(); ++i) {
+    if (!stage[i].shares_trie_with(segmentation[i])) return false;
+  }
+  return true;
+}
+
+// The segmentation group's match length and the first stage group's match
+// at one position, found with one walk per lexicon.
+struct PositionMatch {
+  std::size_t segment_length = 0;
+  LexiconMatch stage;
+};
+
+PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGroup& stage,
+                         const char* text, std::size_t size) {
+  PositionMatch result;
+  bool stage_found = false;
+  for (std::size_t i = 0; i < stage.size(); ++i) {
+    std::size_t segment_length = 0;
+    const LexiconMatch match =
+        stage[i].longest_prefix_with(segmentation[i], text, size, &segment_length);
+    if (result.segment_length == 0) result.segment_length = segment_length;
+    if (!stage_found && match) {
+      result.stage = match;
+      stage_found = true;
+    }
+    if (result.segment_length != 0 && stage_found) break;
+  }
+  return result;
+}
+
+// Segments and runs the first stage in one pass, with one walk per position
+// answering both. Inside a run the first stage's match at a position is the
+// unbounded one; it is written at once but stays tentative until the scan
+// has passed its end without finding a segment start (which would cut the
+// run, and the match, short): then it is rewritten with the run's bounds.
+class FusedConversion {
+ public:
+  FusedConversion(const Converter& converter, std::string_view text, std::string& output)
+      : converter_(converter),
+        segmentation_(*converter.segmentation),
+        stage_(converter.stages.front()),
+        data_(text.data()),
+        size_(text.size()),
+        output_(output) {}
+
+  void run() {
+    std::size_t pos = 0;
+    while (pos < size_) {
+      const PositionMatch match = match_both(segmentation_, stage_, data_ + pos, size_ - pos);
+      if (match.segment_length != 0) {
+        if (in_run_) close_run(pos);
+        convert_matched_segment(pos, match);
+        pos += match.segment_length;
+        continue;
+      }
+      if (!in_run_) open_run(pos);
+      if (pos == cursor_) step_in_run(pos, match.stage);
+      pos += char_length(data_ + pos);
+    }
+    if (in_run_) close_run(size_);
+  }
+
+ private:
+  void open_run(std::size_t pos) {
+    in_run_ = true;
+    run_ascii_led_ = is_ascii(data_[pos]);
+    run_output_start_ = output_.size();
+    cursor_ = pos;
+    tentative_end_ = pos;
+  }
+
+  // The first stage's step at the run position `pos`.
+  void step_in_run(std::size_t pos, const LexiconMatch& match) {
+    if (run_ascii_led_ && is_ascii(data_[pos])) {
+      output_.push_back(data_[pos]);
+      cursor_ = pos + 1;
+    } else if (match) {
+      tentative_start_ = pos;
+      tentative_output_ = output_.size();
+      output_.append(match.value);
+      cursor_ = tentative_end_ = pos + match.length;
+    } else {
+      const std::size_t length = char_length(data_ + pos);
+      output_.append(data_ + pos, length);
+      cursor_ = pos + length;
+    }
+  }
+
+  void close_run(std::size_t end) {
+    if (tentative_end_ > end) {
+      output_.resize(tentative_output_);
+      run_stage(stage_, data_, tentative_start_, end, run_ascii_led_, output_);
+    }
+    in_run_ = false;
+    run_later_stages(converter_, run_output_start_, output_, scratch_);
+  }
+
+  void convert_matched_segment(std::size_t pos, const PositionMatch& match) {
+    const std::size_t end = pos + match.segment_length;
+    const std::size_t start = output_.size();
+    const bool ascii_led = is_ascii(data_[pos]);
+    std::size_t next = pos;
+    if (!ascii_led && match.stage.length <= match.segment_length) {
+      if (match.stage) {
+        output_.append(match.stage.value);
+        next += match.stage.length;
+      } else {
+        const std::size_t length = char_length(data_ + pos);
+        output_.append(data_ + pos, length);
+        next += length;
+      }
+    }
+    run_stage(stage_, data_, next, end, ascii_led, output_);
+    run_later_stages(converter_, start, output_, scratch_);
+  }
+
+  const Converter& converter_;
+  const DictionaryGroup& segmentation_;
+  const DictionaryGroup& stage_;
+  const char* const data_;
+  const std::size_t size_;
+  std::string& output_;
+  std::string scratch_;
+
+  bool in_run_ = false;
+  bool run_ascii_led_ = false;
+  std::size_t run_output_start_ = 0;
+  std::size_t cursor_ = 0;  // first run position the stage has not consumed
+  // The last match written in the run: input [start, end), output from
+  // tentative_output_.
+  std::size_t tentative_start_ = 0;
+  std::size_t tentative_end_ = 0;
+  std::size_t tentative_output_ = 0;
+};
+
+}  // namespace
+
+void apply_stage(const DictionaryGroup& group, std::string_view text, std::string& output) {
+  if (text.empty()) return;
+  run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
+}
+
+std::string convert_text(const Converter& converter, std::string_view text) {
+  std::string output;
+  output.reserve(text.size() + text.size() / 5);
+  if (walks_together(converter)) {
+    FusedConversion(converter, text, output).run();
+  } else {
+    convert_generic(converter, text, output);
+  }
   return output;
 }
 

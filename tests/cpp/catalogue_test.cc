@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dict/catalogue.h"
-#include "dict/lexicon.h"
+#include "dict/lexicon_builder.h"
 #include "dict/text_reader.h"
 #include "engine/config_loader.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dict/dictionary_group.h"
-#include "dict/lexicon.h"
+#include "dict/lexicon_builder.h"
 
 namespace lumo {
 namespace {

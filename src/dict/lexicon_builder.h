@@ -1,0 +1,65 @@
+// LexiconBuilder: builds a LexiconTrie from keys inserted in order.
+//
+// A valued key inserted twice keeps its later value; a key may also be
+// marked (see LexiconTrie). Keys and values are borrowed until finish() and
+// copied into the trie there. Building is one sort of the keys (UTF-8 byte
+// order is code-point order; texts that are already sorted cost one pass,
+// a few concatenated sorted texts one merge each) and one breadth-first
+// pass that lays every node's children out together.
+#ifndef LUMO_DICT_LEXICON_BUILDER_H_
+#define LUMO_DICT_LEXICON_BUILDER_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "dict/lexicon.h"
+
+namespace lumo {
+
+// Ordered (key, value) pairs, as given inline or by a caller.
+using KeyValuePairs = std::vector<std::pair<std::string, std::string>>;
+
+class LexiconBuilder {
+ public:
+  // What an inserted key becomes; a key can be both.
+  enum Role : std::uint8_t { kValued = 1, kMarked = 2 };
+
+  void reserve(std::size_t count) { items_.reserve(count); }
+
+  // Records `key` with `value`; both must stay alive until finish().
+  void insert(std::string_view key, std::string_view value, std::uint8_t roles = kValued) {
+    items_.push_back({key, value, roles});
+  }
+
+  // Ends building and returns the valued view of the new trie (its marked
+  // view is marked_view()). The builder is left empty.
+  Lexicon finish();
+
+ private:
+  struct Item {
+    std::string_view key;
+    std::string_view value;
+    std::uint8_t roles;
+  };
+  void sort_items();
+
+  std::vector<Item> items_;
+};
+
+// Inserts every entry of a dictionary text into `builder` in text order,
+// each key with the first of its values. `text` must outlive finish().
+void insert_dictionary_text(std::string_view text, LexiconBuilder& builder,
+                            std::uint8_t roles = LexiconBuilder::kValued);
+
+// A lexicon of every entry of a dictionary text.
+Lexicon lexicon_from_text(std::string_view text);
+
+// A lexicon of (key, value) pairs; values are stored whole, spaces included.
+Lexicon lexicon_from_pairs(const KeyValuePairs& pairs);
+
+}  // namespace lumo
+
+#endif  // LUMO_DICT_LEXICON_BUILDER_H_

@@ -1,0 +1,95 @@
+// LexiconTrie: the storage behind Lexicon, shared by every view of it.
+//
+// Flat arrays: nodes, (code point, child) pairs in which each node's
+// children form one contiguous block sorted by code point, and one arena of
+// values. A node may carry a value (a valued key) and a mark (a marked key);
+// one trie can thus hold two key sets, for example a segmentation
+// dictionary (marked) and the first-stage dictionary (valued) of one
+// converter, walked together.
+//
+// The root's children are found through a two-level direct-indexed table,
+// and every other edge is recorded in a one-hash Bloom filter: nearly every
+// lookup stops after one or two characters, and the filter turns most
+// failing child searches into one well-predicted test.
+//
+// Invariants: node 0 is the root and is nobody's child; every child index is
+// below the node count, which is one plus the number of distinct non-empty
+// prefixes of the keys. Immutable once built; safe to read from any thread.
+#ifndef LUMO_DICT_LEXICON_TRIE_H_
+#define LUMO_DICT_LEXICON_TRIE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumo {
+
+struct LexiconTrie {
+  static constexpr std::uint32_t kNoValue = UINT32_MAX;
+  static constexpr std::uint32_t kMarked = 1u << 31;  // in Node::child_count
+  static constexpr std::uint32_t kCountMask = kMarked - 1;
+  static constexpr std::uint32_t kRootPageBits = 8;
+  static constexpr std::uint32_t kRootPageSize = 1u << kRootPageBits;
+  static constexpr std::uint32_t kRootPageCount = 0x110000 >> kRootPageBits;
+
+  struct Node {
+    std::uint32_t first_child = 0;
+    std::uint32_t child_count = 0;  // kMarked | number of children
+    std::uint32_t value_offset = kNoValue;
+    std::uint32_t value_length = 0;
+
+    bool valued() const { return value_offset != kNoValue; }
+    bool marked() const { return (child_count & kMarked) != 0; }
+    std::uint32_t children() const { return child_count & kCountMask; }
+  };
+  struct Child {
+    char32_t code_point;
+    std::uint32_t node;
+  };
+
+  // An empty trie: a root and nothing else.
+  LexiconTrie();
+
+  std::uint32_t root_child(char32_t code_point) const {
+    const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
+    return root_pages[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+  }
+  // The child of node `index` for `code_point`, or 0.
+  std::uint32_t child(std::uint32_t index, char32_t code_point) const;
+  std::uint64_t edge_hash(std::uint32_t node, char32_t code_point) const {
+    const std::uint64_t key = (std::uint64_t{node} << 21) | code_point;
+    return (key * 0x9E3779B97F4A7C15ull) >> edge_filter_shift;
+  }
+  // False only if node `index` has no child for `code_point`.
+  bool may_have_edge(std::uint32_t index, char32_t code_point) const {
+    const std::uint64_t bit = edge_hash(index, code_point);
+    return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
+  }
+  std::string_view value_of(const Node& node) const {
+    return {values.data() + node.value_offset, node.value_length};
+  }
+  // The node reached by exactly `key` (the root for an empty key), or
+  // nullptr.
+  const Node* find_node(std::string_view key) const;
+
+  // Fills the root table and the edge filter from nodes and children.
+  void index_edges();
+
+  std::vector<Node> nodes;
+  std::vector<Child> children;
+  std::string values;
+  std::size_t valued_count = 0;  // nodes with a value, the root included
+  std::size_t marked_count = 0;  // nodes with a mark
+  // Page number per block of 256 code points (page 0 is all zeros), then the
+  // child node per code point, 0 meaning none.
+  std::vector<std::uint16_t> root_page_of;
+  std::vector<std::uint32_t> root_pages;
+  std::vector<std::uint64_t> edge_filter;
+  std::uint32_t edge_filter_shift = 58;
+};
+
+}  // namespace lumo
+
+#endif  // LUMO_DICT_LEXICON_TRIE_H_
