@@ -21,6 +21,18 @@ done
 
 python -m pytest -q
 
+# The oldest and newest supported interpreters too, where the machine has them.
+if command -v pyenv >/dev/null 2>&1; then
+  for version in 3.9 3.13; do
+    interpreter=$(ls -d "$(pyenv root)"/versions/"$version".*/bin/python 2>/dev/null | tail -n 1)
+    [ -n "$interpreter" ] || continue
+    venv="out/venv-$version"
+    [ -x "$venv/bin/python" ] || "$interpreter" -m venv "$venv"
+    "$venv/bin/python" -m pip install -q ".[test]"
+    "$venv/bin/python" -m pytest -q -p no:cacheprovider
+  done
+fi
+
 ruff check .
 ruff format --check .
 git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror

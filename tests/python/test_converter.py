@@ -1,6 +1,7 @@
 """Converter objects and the conversions they produce."""
 
 import contextlib
+import gc
 import subprocess
 import sys
 import weakref
@@ -64,8 +65,9 @@ def test_instances_are_read_only():
         del converter.config
     with pytest.raises(AttributeError):
         converter.extra = 1
-    with pytest.raises(TypeError):
-        lumo.Converter.extra = 1
+    if sys.version_info >= (3, 10):  # classes can be made immutable since 3.10
+        with pytest.raises(TypeError):
+            lumo.Converter.extra = 1
     assert converter.config == "s2twp"
     assert not hasattr(converter, "__dict__")
     with pytest.raises(TypeError):
@@ -103,6 +105,7 @@ def test_unknown_config(build, name):
 
 
 def references_to_converter_class():
+    gc.collect()  # drop what earlier tests left to the collector
     return sys.getrefcount(lumo.Converter)
 
 
