@@ -10,21 +10,10 @@
 #include "dict/catalogue.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
+#include "read_entries.h"
 
 namespace lumo {
 namespace {
-
-using Entries = std::vector<std::pair<std::string, std::vector<std::string>>>;
-
-Entries read_all(std::string_view text) {
-  Entries entries;
-  DictionaryTextReader reader(text);
-  for (DictionaryEntry entry; reader.next(entry);) {
-    entries.emplace_back(entry.key,
-                         std::vector<std::string>(entry.values.begin(), entry.values.end()));
-  }
-  return entries;
-}
 
 Entries stored(const char* name) { return read_all(*embedded_dictionary_text(name)); }
 
