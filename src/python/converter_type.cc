@@ -1,11 +1,14 @@
 #include "python/converter_type.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "engine/config_loader.h"
+#include "engine/regions.h"
 #include "python/arguments.h"
+#include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/final_class.h"
 
@@ -18,7 +21,8 @@ struct ConverterState {
 };
 
 struct ConverterObject {
-  PyObject_HEAD ConverterState* state;  // owned; never null in a constructed instance
+  PyObject ob_base;
+  ConverterState* state;  // owned; never null in a constructed instance
 };
 
 // Created once by create_converter_type and kept for the life of the process.
@@ -65,11 +69,75 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   return guarded([&] { return new_str(convert_text(state_of(self).converter, text)); });
 }
 
+// The instance's configuration, resolved again by name. Its name was
+// checked when the instance was made, so failing here is an internal error.
+std::optional<ConfigId> own_config(PyObject* self) {
+  Result<ConfigId> id = resolve_config_name(state_of(self).config);
+  if (!id) {
+    raise_internal_error("config_name was validated at construction");
+    return std::nullopt;
+  }
+  return id.value();
+}
+
+PyObject* converter_for_region(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) {
+  static const char* const kParameters[] = {"from", "to"};
+  static const Signature kSignature{"Converter.for_region", kParameters, 2};
+  PyObject* bound[2];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view from;
+  std::string_view to;
+  if (!read_utf8("from", bound[0], &from) || !read_utf8("to", bound[1], &to)) return nullptr;
+  Result<ConfigId> id = route_regions(from, to);
+  if (!id) return raise_value_error(id.error());
+  return guarded([&] {
+    return new_converter_object(build_converter(id.value(), {}), config_name(id.value()));
+  });
+}
+
+PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                        PyObject* kwnames) {
+  static const char* const kParameters[] = {"text", "entries"};
+  static const Signature kSignature{"Converter.convert_with_custom", kParameters, 2};
+  PyObject* bound[2];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  CustomPairs pairs;
+  if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
+  const std::optional<ConfigId> id = own_config(self);
+  if (!id) return nullptr;
+  return guarded([&] { return new_str(convert_text(build_converter(*id, pairs), text)); });
+}
+
+PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  static const char* const kParameters[] = {"entries"};
+  static const Signature kSignature{"Converter.with_custom", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  CustomPairs pairs;
+  if (!parse_custom_entries(bound[0], &pairs)) return nullptr;
+  const std::optional<ConfigId> id = own_config(self);
+  if (!id) return nullptr;
+  return guarded(
+      [&] { return new_converter_object(build_converter(*id, pairs), state_of(self).config); });
+}
+
 PyMethodDef converter_methods[] = {
-    {"convert", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(converter_convert)),
-     METH_FASTCALL | METH_KEYWORDS,
+    {"convert", as_cfunction(converter_convert), METH_FASTCALL | METH_KEYWORDS,
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
      "result)."},
+    {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "for_region(from, to)\n--\n\n"},
+    {"convert_with_custom", as_cfunction(converter_convert_with_custom),
+     METH_FASTCALL | METH_KEYWORDS,
+     "convert_with_custom($self, text, entries)\n--\n\nConvert `text` with custom words injected "
+     "at the highest priority.\n`entries` accepts list-of-pairs / dict / DictLike-string."},
+    {"with_custom", as_cfunction(converter_with_custom), METH_FASTCALL | METH_KEYWORDS,
+     "with_custom($self, entries)\n--\n\nReturn a new Converter with these custom words baked "
+     "in."},
     {nullptr, nullptr, 0, nullptr},
 };
 

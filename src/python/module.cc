@@ -9,6 +9,7 @@
 #include "engine/regions.h"
 #include "python/arguments.h"
 #include "python/converter_type.h"
+#include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/python.h"
 
@@ -48,9 +49,40 @@ PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* 
   return guarded([&] { return new_str(convert_text(build_converter(id.value(), {}), text)); });
 }
 
-template <typename Function>
-PyCFunction as_cfunction(Function function) {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+PyObject* convert_region(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kParameters[] = {"text", "from", "to"};
+  static const Signature kSignature{"convert_region", kParameters, 3};
+  PyObject* bound[3];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  std::string_view from;
+  std::string_view to;
+  if (!read_utf8("text", bound[0], &text) || !read_utf8("from", bound[1], &from) ||
+      !read_utf8("to", bound[2], &to)) {
+    return nullptr;
+  }
+  Result<ConfigId> id = route_regions(from, to);
+  if (!id) return raise_value_error(id.error());
+  return guarded([&] { return new_str(convert_text(build_converter(id.value(), {}), text)); });
+}
+
+PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
+  static const char* const kParameters[] = {"text", "config", "entries"};
+  static const Signature kSignature{"convert_with_custom", kParameters, 3};
+  PyObject* bound[3];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  std::string_view config;
+  if (!read_utf8("text", bound[0], &text) || !read_utf8("config", bound[1], &config)) {
+    return nullptr;
+  }
+  // The name is checked before the entries are looked at.
+  Result<ConfigId> id = resolve_config_name(config);
+  if (!id) return raise_value_error(id.error());
+  CustomPairs pairs;
+  if (!parse_custom_entries(bound[2], &pairs)) return nullptr;
+  return guarded([&] { return new_str(convert_text(build_converter(id.value(), pairs), text)); });
 }
 
 PyMethodDef configs_def = {
@@ -63,6 +95,14 @@ PyMethodDef locales_def = {
 PyMethodDef convert_def = {
     "convert", as_cfunction(convert), METH_FASTCALL | METH_KEYWORDS,
     "convert(text, config)\n--\n\nConvert `text` using one of the 16 built-in OpenCC configs."};
+PyMethodDef convert_region_def = {
+    "convert_region", as_cfunction(convert_region), METH_FASTCALL | METH_KEYWORDS,
+    "convert_region(text, from, to)\n--\n\nConvert `text` using a `(from, to)` semantic-region "
+    "pair."};
+PyMethodDef convert_with_custom_def = {
+    "convert_with_custom", as_cfunction(convert_with_custom), METH_FASTCALL | METH_KEYWORDS,
+    "convert_with_custom(text, config, entries)\n--\n\nConvert with custom words, one-shot. Same "
+    "`entries` shapes as\n`Converter.convert_with_custom`."};
 
 // m_size 0, not -1: a re-import then calls PyInit_lumo again instead of
 // copying a saved dictionary, so the interpreter check and the "same module
@@ -112,11 +152,15 @@ bool register_attributes(PyObject* module) {
       return false;
     }
   }
-  const bool ok = add_attribute(module, all, "__version__", PyUnicode_FromString(LUMO_VERSION)) &&
-                  add_attribute(module, all, "Converter", create_converter_type()) &&
-                  add_attribute(module, all, "configs", new_function(&configs_def, module)) &&
-                  add_attribute(module, all, "locales", new_function(&locales_def, module)) &&
-                  add_attribute(module, all, "convert", new_function(&convert_def, module));
+  const bool ok =
+      add_attribute(module, all, "__version__", PyUnicode_FromString(LUMO_VERSION)) &&
+      add_attribute(module, all, "Converter", create_converter_type()) &&
+      add_attribute(module, all, "configs", new_function(&configs_def, module)) &&
+      add_attribute(module, all, "locales", new_function(&locales_def, module)) &&
+      add_attribute(module, all, "convert", new_function(&convert_def, module)) &&
+      add_attribute(module, all, "convert_region", new_function(&convert_region_def, module)) &&
+      add_attribute(module, all, "convert_with_custom",
+                    new_function(&convert_with_custom_def, module));
   Py_DECREF(all);
   return ok;
 }

@@ -8,6 +8,12 @@
 
 namespace lumo::python {
 
+// A C function of any calling convention, as PyMethodDef stores it.
+template <typename Function>
+PyCFunction as_cfunction(Function function) {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
 // Takes the exception being raised (a new reference, normalized), leaving
 // none set; nullptr if none is set.
 inline PyObject* take_raised_exception() {

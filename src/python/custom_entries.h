@@ -1,0 +1,26 @@
+// Reading custom entries from the Python object a caller passes.
+//
+// Shapes, tried in this order: a dict (or subclass), walked over its stored
+// items; a str (or subclass), in the "key value|..." grammar; a list or
+// tuple (or subclass) of [key, value] pairs; any other object with an
+// __iter__ attribute, iterated for pairs. Keys and values are copied out as
+// UTF-8, so nothing refers to a Python object afterwards. Iteration uses the
+// ordinary protocol (an overridden __iter__ is honoured); a dict's items and
+// a pair's halves are read from their storage, so overridden items() or
+// __getitem__ are not called.
+#ifndef LUMO_PYTHON_CUSTOM_ENTRIES_H_
+#define LUMO_PYTHON_CUSTOM_ENTRIES_H_
+
+#include "engine/config_loader.h"
+#include "python/python.h"
+
+namespace lumo::python {
+
+// Fills `pairs` (never empty on success). Returns false with an exception
+// set: ValueError or TypeError with the entries' own messages, or whatever
+// the interpreter raised while reading the object.
+bool parse_custom_entries(PyObject* entries, CustomPairs* pairs);
+
+}  // namespace lumo::python
+
+#endif  // LUMO_PYTHON_CUSTOM_ENTRIES_H_
