@@ -14,6 +14,9 @@ For each configuration (all 16 by default) one row is printed with:
             and a warm-up `lumo.configs()`), in MB; `peak` is the VmHWM growth over the same span
   one-shot  median time of `lumo.convert(text, config)` for a 20-character text, in ms
 
+A second table times custom words under s2twp: `Converter.with_custom` with 10 and 10 000
+pairs, and `convert_with_custom` (module function and method) on the 20-character text.
+
 Inputs: the Simplified corpus for `s2*` configs; its `s2t` conversion for `t2*`, `tw2*` and
 `hk2*`; the `t2jp` conversion of that for `jp2t`. The script installs nothing.
 """
@@ -147,6 +150,46 @@ def bench_config(config, corpora, snippets, repeat, runs):
     )
 
 
+def custom_pairs(corpus, count):
+    """`count` distinct two-character words of the corpus, each mapped to a marked copy."""
+    words = {}
+    for i in range(len(corpus) - 1):
+        word = corpus[i : i + 2]
+        if word.isalpha() and word not in words:
+            words[word] = word + "*"
+            if len(words) == count:
+                break
+    return words
+
+
+def bench_custom(corpus, snippet, repeat):
+    """Rows timing custom words: with_custom at two sizes, and the one-shot convert_with_custom."""
+    base = lumo.Converter("s2twp")
+    rows = []
+    for count in (10, 10_000):
+        pairs = custom_pairs(corpus, count)
+        rows.append(
+            (
+                f"with_custom, {len(pairs)} pairs",
+                timed_ms(lambda p=pairs: base.with_custom(p), repeat),
+            )
+        )
+    pairs = custom_pairs(corpus, 10)
+    rows.append(
+        (
+            "convert_with_custom, 10 pairs, 20 chars",
+            timed_ms(lambda: lumo.convert_with_custom(snippet, "s2twp", pairs), repeat),
+        )
+    )
+    rows.append(
+        (
+            "Converter.convert_with_custom, same",
+            timed_ms(lambda: base.convert_with_custom(snippet, pairs), repeat),
+        )
+    )
+    return [(name, summary(samples, "{:.2f}")) for name, samples in rows]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--repeat", type=int, default=15, help="builds / one-shot calls (15)")
@@ -177,6 +220,13 @@ def main():
     print("  ".join("-" * w for w in widths))
     for row in rows:
         print(line.format(*row))
+
+    print()
+    custom_rows = bench_custom(simplified, snippets["simplified"], args.repeat)
+    width = max(len(name) for name, _ in custom_rows)
+    print(f"{'s2twp with custom words':<{width}}  ms")
+    for name, timing in custom_rows:
+        print(f"{name:<{width}}  {timing}")
 
 
 if __name__ == "__main__":
