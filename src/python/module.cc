@@ -10,6 +10,7 @@
 #include "python/arguments.h"
 #include "python/converter_type.h"
 #include "python/custom_entries.h"
+#include "python/detection_type.h"
 #include "python/errors.h"
 #include "python/python.h"
 
@@ -85,6 +86,9 @@ PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs
   return guarded([&] { return new_str(convert_text(build_converter(id.value(), pairs), text)); });
 }
 
+PyMethodDef detect_def = {"detect", as_cfunction(detect), METH_FASTCALL | METH_KEYWORDS,
+                          "detect(text)\n--\n\nIdentify the script variant of `text`. Returns "
+                          "`None` when there are no\nCJK characters or kana."};
 PyMethodDef configs_def = {
     "configs", as_cfunction(configs), METH_NOARGS,
     "configs()\n--\n\nAll 16 built-in OpenCC config names in canonical order."};
@@ -155,6 +159,8 @@ bool register_attributes(PyObject* module) {
   const bool ok =
       add_attribute(module, all, "__version__", PyUnicode_FromString(LUMO_VERSION)) &&
       add_attribute(module, all, "Converter", create_converter_type()) &&
+      add_attribute(module, all, "Detection", create_detection_type()) &&
+      add_attribute(module, all, "detect", new_function(&detect_def, module)) &&
       add_attribute(module, all, "configs", new_function(&configs_def, module)) &&
       add_attribute(module, all, "locales", new_function(&locales_def, module)) &&
       add_attribute(module, all, "convert", new_function(&convert_def, module)) &&

@@ -1,0 +1,96 @@
+#include "python/detection_type.h"
+
+#include <string_view>
+
+#include "detect/detect.h"
+#include "python/arguments.h"
+#include "python/errors.h"
+#include "python/final_class.h"
+
+namespace lumo::python {
+namespace {
+
+struct DetectionObject {
+  PyObject ob_base;
+  Region region;
+  unsigned char confidence;
+};
+
+// Created once by create_detection_type and kept for the life of the process.
+PyTypeObject* g_detection_type = nullptr;
+
+const DetectionObject& detection_of(PyObject* self) {
+  return *reinterpret_cast<const DetectionObject*>(self);
+}
+
+PyObject* detection_new(PyTypeObject*, PyObject*, PyObject*) {
+  PyErr_SetString(PyExc_TypeError, "No constructor defined");
+  return nullptr;
+}
+
+void detection_dealloc(PyObject* self) {
+  PyTypeObject* type = Py_TYPE(self);
+  type->tp_free(self);
+  Py_DECREF(type);
+}
+
+PyObject* detection_repr(PyObject* self) {
+  const DetectionObject& detection = detection_of(self);
+  return PyUnicode_FromFormat("<lumo.Detection region=%s confidence=%u>",
+                              std::string(region_code(detection.region)).c_str(),
+                              static_cast<unsigned>(detection.confidence));
+}
+
+PyObject* detection_get_region(PyObject* self, void*) {
+  return new_str(region_code(detection_of(self).region));
+}
+
+PyObject* detection_get_confidence(PyObject* self, void*) {
+  return PyLong_FromLong(detection_of(self).confidence);
+}
+
+PyGetSetDef detection_getset[] = {
+    {"region", detection_get_region, nullptr, nullptr, nullptr},
+    {"confidence", detection_get_confidence, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot detection_slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(detection_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(detection_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(detection_repr)},
+    {Py_tp_getset, detection_getset},
+    {0, nullptr},
+};
+
+}  // namespace
+
+PyObject* create_detection_type() {
+  static PyType_Spec spec = {"builtins.Detection", sizeof(DetectionObject), 0, 0, detection_slots};
+  PyObject* type = create_final_class(&spec);
+  if (type == nullptr) return nullptr;
+  g_detection_type = reinterpret_cast<PyTypeObject*>(type);
+  Py_INCREF(type);  // the process-wide reference, never released
+  return type;
+}
+
+PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kParameters[] = {"text"};
+  static const Signature kSignature{"detect", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  std::string_view text;
+  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  return guarded([&]() -> PyObject* {
+    const std::optional<Detection> result = lumo::detect(text);
+    if (!result) Py_RETURN_NONE;
+    PyObject* self = g_detection_type->tp_alloc(g_detection_type, 0);
+    if (self == nullptr) return nullptr;
+    auto* detection = reinterpret_cast<DetectionObject*>(self);
+    detection->region = result->region;
+    detection->confidence = result->confidence;
+    return self;
+  });
+}
+
+}  // namespace lumo::python
