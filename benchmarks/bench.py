@@ -1,4 +1,4 @@
-"""Benchmark lumo: converter build time, conversion throughput, memory and one-shot latency.
+"""Benchmark lumo: converter build time, conversion throughput, memory, one-shot latency, detection.
 
 Usage (from the repository root, with the module installed in .venv):
 
@@ -16,6 +16,13 @@ For each configuration (all 16 by default) one row is printed with:
 
 A second table times custom words under s2twp: `Converter.with_custom` with 10 and 10 000
 pairs, and `convert_with_custom` (module function and method) on the 20-character text.
+
+A third table times `lumo.detect` on the Simplified corpus and its `s2t` form, each as given and
+with its kana removed (any kana makes a text Japanese, which skips the phrase search): the result
+for the whole text, MB/s over --runs calls on the whole text, and the time per call on
+100-character texts in µs (median, min-max over 200 slices taken at even steps through the text,
+each the mean of 20 calls). Every call gets a str not yet encoded to UTF-8, so the encoding the
+module does on first reading a str is included.
 
 Inputs: the Simplified corpus for `s2*` configs; its `s2t` conversion for `t2*`, `tw2*` and
 `hk2*`; the `t2jp` conversion of that for `jp2t`. The script installs nothing.
@@ -190,6 +197,68 @@ def bench_custom(corpus, snippet, repeat):
     return [(name, summary(samples, "{:.2f}")) for name, samples in rows]
 
 
+def slices(text, length, count):
+    """`count` slices of `length` characters at even steps through `text`."""
+    step = max(1, (len(text) - length) // count)
+    return [text[i : i + length] for i in range(0, step * count, step)]
+
+
+def fresh(text, count):
+    """`count` equal copies of `text` that have never been encoded to UTF-8 (the module reads a
+    str through its UTF-8 form, which the interpreter caches on the object after the first call)."""
+    return [text.encode("utf-8").decode("utf-8") for _ in range(count)]
+
+
+def detect_ms(texts):
+    """Call `lumo.detect` on each text; return the wall time of each call in ms."""
+    samples = []
+    for text in texts:
+        start = time.perf_counter_ns()
+        lumo.detect(text)
+        samples.append((time.perf_counter_ns() - start) / 1e6)
+    return samples
+
+
+def without_kana(text):
+    return "".join(c for c in text if not "\u3040" <= c <= "\u30ff")
+
+
+def bench_detect(corpora, runs):
+    """Rows timing `lumo.detect` on each form of the corpus as given and with its kana removed."""
+    rows = []
+    for kind in ("simplified", "traditional"):
+        for label, text in (
+            (kind, corpora[kind]),
+            (f"{kind}, no kana", without_kana(corpora[kind])),
+        ):
+            result = lumo.detect(text)  # also builds the tables
+            size_mb = len(text.encode("utf-8")) / 1e6
+            throughput = [size_mb / (ms / 1e3) for ms in detect_ms(fresh(text, runs))]
+            per_call = [
+                statistics.mean(detect_ms(fresh(piece, 20))) * 1e3
+                for piece in slices(text, 100, 200)
+            ]
+            rows.append(
+                (
+                    label,
+                    f"{result.region} {result.confidence}",
+                    summary(throughput, "{:.1f}"),
+                    summary(per_call, "{:.2f}"),
+                )
+            )
+    return rows
+
+
+def print_table(headers, rows):
+    """The first column left-aligned, the others right-aligned, under a rule."""
+    widths = [max(len(str(r[i])) for r in (headers, *rows)) for i in range(len(headers))]
+    line = "  ".join(f"{{:{'<' if i == 0 else '>'}{w}}}" for i, w in enumerate(widths))
+    print(line.format(*headers))
+    print("  ".join("-" * w for w in widths))
+    for row in rows:
+        print(line.format(*row))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--repeat", type=int, default=15, help="builds / one-shot calls (15)")
@@ -213,13 +282,9 @@ def main():
         f"repeat {args.repeat}, runs {args.runs}"
     )
     headers = ("config", "build ms", "MB/s", "mem MB", "peak MB", "one-shot ms")
-    rows = [bench_config(c, corpora, snippets, args.repeat, args.runs) for c in configs]
-    widths = [max(len(str(r[i])) for r in (headers, *rows)) for i in range(len(headers))]
-    line = "  ".join(f"{{:{'<' if i == 0 else '>'}{w}}}" for i, w in enumerate(widths))
-    print(line.format(*headers))
-    print("  ".join("-" * w for w in widths))
-    for row in rows:
-        print(line.format(*row))
+    print_table(
+        headers, [bench_config(c, corpora, snippets, args.repeat, args.runs) for c in configs]
+    )
 
     print()
     custom_rows = bench_custom(simplified, snippets["simplified"], args.repeat)
@@ -227,6 +292,9 @@ def main():
     print(f"{'s2twp with custom words':<{width}}  ms")
     for name, timing in custom_rows:
         print(f"{name:<{width}}  {timing}")
+
+    print()
+    print_table(("detect", "whole text", "MB/s", "100 chars, µs"), bench_detect(corpora, args.runs))
 
 
 if __name__ == "__main__":
