@@ -14,7 +14,7 @@ CONFIGS = [
 ]  # fmt: skip
 LOCALES = ["cn-s", "cn-t", "cn-tw", "cn-hk", "jp-t", "jp-n"]
 
-# Every public name in registration order; some are added by later releases.
+# Every public name in registration order.
 PUBLIC_NAMES = [
     "__version__", "Converter", "Detection", "detect", "configs", "locales",
     "convert", "convert_region", "convert_with_custom",
@@ -26,10 +26,9 @@ def test_version_and_docstring():
     assert lumo.__doc__ == "Register the `lumo` Python module."
 
 
-def test_all_lists_the_present_names_in_registration_order():
-    present = [name for name in PUBLIC_NAMES if hasattr(lumo, name)]
-    assert {"__version__", "Converter", "configs", "locales", "convert"} <= set(present)
-    assert lumo.__all__ == present
+def test_all_lists_the_names_in_registration_order():
+    assert lumo.__all__ == PUBLIC_NAMES
+    assert list(vars(lumo))[-len(PUBLIC_NAMES) - 1 : -1] == PUBLIC_NAMES  # __file__ comes last
     assert type(lumo.__all__) is list
 
 
@@ -56,15 +55,49 @@ def test_all_lists_the_present_names_in_registration_order():
             "($self, text)",
             "Convert `text`. Pure (no I/O, no allocations beyond the result).",
         ),
+        (
+            lumo.detect,
+            "(text)",
+            "Identify the script variant of `text`. Returns `None` when there are no\n"
+            "CJK characters or kana.",
+        ),
+        (
+            lumo.convert_region,
+            "(text, from, to)",
+            "Convert `text` using a `(from, to)` semantic-region pair.",
+        ),
+        (
+            lumo.convert_with_custom,
+            "(text, config, entries)",
+            "Convert with custom words, one-shot. Same `entries` shapes as\n"
+            "`Converter.convert_with_custom`.",
+        ),
+        (lumo.Converter.for_region, "(from, to)", None),
+        (
+            lumo.Converter.convert_with_custom,
+            "($self, text, entries)",
+            "Convert `text` with custom words injected at the highest priority.\n"
+            "`entries` accepts list-of-pairs / dict / DictLike-string.",
+        ),
+        (
+            lumo.Converter.with_custom,
+            "($self, entries)",
+            "Return a new Converter with these custom words baked in.",
+        ),
     ],
-    ids=["configs", "locales", "convert", "Converter", "Converter.config", "Converter.convert"],
+    ids=lambda value: getattr(value, "__qualname__", None) if callable(value) else "",
 )
 def test_docstrings_and_signatures(obj, signature, doc):
     assert getattr(obj, "__text_signature__", None) == signature
-    assert re.fullmatch(re.escape(doc).replace(r"\{\}", r"\w+"), obj.__doc__)
+    if doc is None:  # a docstring that is only a signature
+        assert obj.__doc__ is None
+    else:
+        assert re.fullmatch(re.escape(doc).replace(r"\{\}", r"\w+"), obj.__doc__)
 
 
-@pytest.mark.parametrize("name", ["configs", "locales", "convert"])
+@pytest.mark.parametrize(
+    "name", ["detect", "configs", "locales", "convert", "convert_region", "convert_with_custom"]
+)
 def test_functions_are_builtins_bound_to_the_module(name):
     function = getattr(lumo, name)
     assert type(function).__name__ == "builtin_function_or_method"
