@@ -11,8 +11,8 @@ namespace {
 
 using json = nlohmann::json;
 
-// The kind of a specification: its "type" string, or "text" when the
-// specification is not an object or its "type" is missing or not a string.
+// The kind of a description: its "type" string, or "text" when the
+// description is not an object or its "type" is missing or not a string.
 std::string_view spec_kind(const json& spec) {
   if (spec.is_object()) {
     const auto type = spec.find("type");
@@ -25,7 +25,7 @@ bool is_file_kind(std::string_view kind) {
   return kind == "text" || kind == "ocd2" || kind == "ocd";
 }
 
-// The "file" string of a specification, or nullptr.
+// The "file" string of a description, or nullptr.
 const std::string* file_member(const json& spec) {
   if (!spec.is_object()) return nullptr;
   const auto file = spec.find("file");

@@ -1,15 +1,15 @@
-// Dictionary specifications: the JSON values under a configuration's "dict"
+// Dictionary descriptions: the JSON values under a configuration's "dict"
 // members, turned into dictionary groups.
 //
-// A specification names an embedded dictionary ("type" "text", "ocd2" or
-// "ocd", the default, with a "file" member), a group of specifications
+// A description names an embedded dictionary ("type" "text", "ocd2" or
+// "ocd", the default, with a "file" member), a group of descriptions
 // ("type" "group" with "dicts"), or inline entries ("type" "inline" with
 // "entries"). A group whose members are all plain file members becomes one
 // merged lexicon, in which a key held by several members takes the value of
 // the last of them. Nothing is cached: each build reads the texts afresh.
 //
 // Resolution is split from building: plan_dictionary_group checks a
-// specification and resolves every name (the only step that can fail), and
+// description and resolves every name (the only step that can fail), and
 // build_group_plan builds the lexicons, which cannot fail. A converter can
 // thus check its whole configuration before building anything, and build
 // lexicons that several groups share.
@@ -43,7 +43,7 @@ using GroupPlan = std::vector<LexiconSource>;
 // then trailing ".ocd", then trailing ".txt". Nothing else changes.
 std::string normalize_dictionary_name(std::string_view file);
 
-// The plan of one specification, or the first error message.
+// The plan of one description, or the first error message.
 Result<GroupPlan> plan_dictionary_group(const nlohmann::json& spec);
 
 // Builds one planned lexicon.
@@ -52,7 +52,7 @@ Lexicon build_lexicon(const LexiconSource& source);
 // Builds a planned group, headed by `head` when given.
 DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head);
 
-// The group a specification describes, headed by a lexicon of
+// The group a description describes, headed by a lexicon of
 // `extra_pairs` when they are not empty.
 Result<DictionaryGroup> build_dictionary_group(const nlohmann::json& spec,
                                                const KeyValuePairs& extra_pairs);

@@ -1,8 +1,8 @@
 // Configuration names and converter construction.
 //
 // A configuration text is JSON: an object whose optional "segmentation"
-// holds a "dict" specification and whose "conversion_chain" is an array of
-// stages, each holding a "dict" specification. Every build parses the text
+// holds a "dict" description and whose "conversion_chain" is an array of
+// stages, each holding a "dict" description. Every build parses the text
 // and builds every lexicon afresh; nothing is cached.
 #ifndef LUMO_ENGINE_CONFIG_LOADER_H_
 #define LUMO_ENGINE_CONFIG_LOADER_H_

@@ -11,7 +11,7 @@ PyObject* create_final_class(PyType_Spec* spec) {
 #endif
   PyObject* type = PyType_FromSpec(spec);
   if (type == nullptr) return nullptr;
-  // The spec is named "builtins.<Class>", so the interpreter sets __module__
+  // The type is named "builtins.<Class>", so the interpreter sets __module__
   // itself (a dotless name would leave it unset and warn). Messages that
   // name the type should still say just "<Class>", as for built-in types.
   auto* type_object = reinterpret_cast<PyTypeObject*>(type);

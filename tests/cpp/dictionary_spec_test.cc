@@ -1,4 +1,4 @@
-// Dictionary specifications: file-name normalization, the accepted forms,
+// Dictionary descriptions: file-name normalization, the accepted forms,
 // merged and separate groups, inline entries, extra pairs and every error.
 #include <gtest/gtest.h>
 
