@@ -74,6 +74,16 @@ bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t
   return check_missing(signature, bound);
 }
 
+bool bind_strings(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+                  PyObject* kwnames, PyObject** bound, std::string_view* texts,
+                  std::size_t string_count) {
+  if (!bind_fastcall(signature, args, nargs, kwnames, bound)) return false;
+  for (std::size_t i = 0; i < string_count; ++i) {
+    if (!read_utf8(signature.parameters[i], bound[i], &texts[i])) return false;
+  }
+  return true;
+}
+
 bool bind_call(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** bound) {
   const auto count = static_cast<Py_ssize_t>(signature.parameter_count);
   const Py_ssize_t nargs = PyTuple_GET_SIZE(args);

@@ -26,6 +26,12 @@ struct Signature {
 bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
                    PyObject* kwnames, PyObject** bound);
 
+// bind_fastcall, then read_utf8 of the first `string_count` parameters, in
+// order, into `texts`.
+bool bind_strings(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+                  PyObject* kwnames, PyObject** bound, std::string_view* texts,
+                  std::size_t string_count);
+
 // The same for an argument tuple and an optional keyword dictionary.
 bool bind_call(const Signature& signature, PyObject* args, PyObject* kwargs, PyObject** bound);
 

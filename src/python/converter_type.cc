@@ -63,9 +63,8 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   static const char* const kParameters[] = {"text"};
   static const Signature kSignature{"Converter.convert", kParameters, 1};
   PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   std::string_view text;
-  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
   return guarded([&] { return new_str(convert_text(state_of(self).converter, text)); });
 }
 
@@ -85,11 +84,9 @@ PyObject* converter_for_region(PyObject*, PyObject* const* args, Py_ssize_t narg
   static const char* const kParameters[] = {"from", "to"};
   static const Signature kSignature{"Converter.for_region", kParameters, 2};
   PyObject* bound[2];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  std::string_view from;
-  std::string_view to;
-  if (!read_utf8("from", bound[0], &from) || !read_utf8("to", bound[1], &to)) return nullptr;
-  Result<ConfigId> id = route_regions(from, to);
+  std::string_view codes[2];  // from, to
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, codes, 2)) return nullptr;
+  Result<ConfigId> id = route_regions(codes[0], codes[1]);
   if (!id) return raise_value_error(id.error());
   return guarded([&] {
     return new_converter_object(build_converter(id.value(), {}), config_name(id.value()));
@@ -101,9 +98,8 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   static const char* const kParameters[] = {"text", "entries"};
   static const Signature kSignature{"Converter.convert_with_custom", kParameters, 2};
   PyObject* bound[2];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   std::string_view text;
-  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
   CustomPairs pairs;
   if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
   const std::optional<ConfigId> id = own_config(self);

@@ -78,9 +78,8 @@ PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* k
   static const char* const kParameters[] = {"text"};
   static const Signature kSignature{"detect", kParameters, 1};
   PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   std::string_view text;
-  if (!read_utf8("text", bound[0], &text)) return nullptr;
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
   return guarded([&]() -> PyObject* {
     const std::optional<Detection> result = lumo::detect(text);
     if (!result) Py_RETURN_NONE;

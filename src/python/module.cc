@@ -35,36 +35,31 @@ PyObject* configs(PyObject*, PyObject*) { return new_str_list(kConfigNames.data(
 
 PyObject* locales(PyObject*, PyObject*) { return new_str_list(kRegionCodes.data(), kRegionCount); }
 
+// A new str: `text` converted by a converter built for `id` with `pairs`.
+PyObject* convert_once(ConfigId id, const CustomPairs& pairs, std::string_view text) {
+  return guarded([&] { return new_str(convert_text(build_converter(id, pairs), text)); });
+}
+
 PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kParameters[] = {"text", "config"};
   static const Signature kSignature{"convert", kParameters, 2};
   PyObject* bound[2];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  std::string_view text;
-  std::string_view config;
-  if (!read_utf8("text", bound[0], &text) || !read_utf8("config", bound[1], &config)) {
-    return nullptr;
-  }
-  Result<ConfigId> id = resolve_config_name(config);
+  std::string_view text[2];  // text, config
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 2)) return nullptr;
+  Result<ConfigId> id = resolve_config_name(text[1]);
   if (!id) return raise_value_error(id.error());
-  return guarded([&] { return new_str(convert_text(build_converter(id.value(), {}), text)); });
+  return convert_once(id.value(), {}, text[0]);
 }
 
 PyObject* convert_region(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kParameters[] = {"text", "from", "to"};
   static const Signature kSignature{"convert_region", kParameters, 3};
   PyObject* bound[3];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  std::string_view text;
-  std::string_view from;
-  std::string_view to;
-  if (!read_utf8("text", bound[0], &text) || !read_utf8("from", bound[1], &from) ||
-      !read_utf8("to", bound[2], &to)) {
-    return nullptr;
-  }
-  Result<ConfigId> id = route_regions(from, to);
+  std::string_view text[3];  // text, from, to
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 3)) return nullptr;
+  Result<ConfigId> id = route_regions(text[1], text[2]);
   if (!id) return raise_value_error(id.error());
-  return guarded([&] { return new_str(convert_text(build_converter(id.value(), {}), text)); });
+  return convert_once(id.value(), {}, text[0]);
 }
 
 PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -72,18 +67,14 @@ PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs
   static const char* const kParameters[] = {"text", "config", "entries"};
   static const Signature kSignature{"convert_with_custom", kParameters, 3};
   PyObject* bound[3];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  std::string_view text;
-  std::string_view config;
-  if (!read_utf8("text", bound[0], &text) || !read_utf8("config", bound[1], &config)) {
-    return nullptr;
-  }
+  std::string_view text[2];  // text, config
+  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 2)) return nullptr;
   // The name is checked before the entries are looked at.
-  Result<ConfigId> id = resolve_config_name(config);
+  Result<ConfigId> id = resolve_config_name(text[1]);
   if (!id) return raise_value_error(id.error());
   CustomPairs pairs;
   if (!parse_custom_entries(bound[2], &pairs)) return nullptr;
-  return guarded([&] { return new_str(convert_text(build_converter(id.value(), pairs), text)); });
+  return convert_once(id.value(), pairs, text[0]);
 }
 
 PyMethodDef detect_def = {"detect", as_cfunction(detect), METH_FASTCALL | METH_KEYWORDS,
