@@ -5,35 +5,14 @@
 #include "dict/utf8.h"
 
 namespace lumo {
-namespace {
-
-// Walks `trie` from the root along `text`, recording the longest marked
-// and/or valued key met; stops at the first character without a child.
-template <bool kMarkedKeys, bool kValuedKeys>
-void walk(const LexiconTrie& trie, const char* text, std::size_t size, std::size_t* marked,
-          LexiconMatch* valued) {
-  std::size_t length = 0;
-  std::uint32_t index = trie.root_child(utf8_decode(text, &length));
-  std::size_t pos = length;
-  while (index != 0) {
-    const LexiconTrie::Node& node = trie.nodes[index];
-    if (kValuedKeys && node.valued()) *valued = {pos, trie.value_of(node)};
-    if (kMarkedKeys && node.marked()) *marked = pos;
-    if (node.children() == 0 || pos >= size) break;
-    const char32_t code_point = utf8_decode(text + pos, &length);
-    if (!trie.may_have_edge(index, code_point)) break;
-    index = trie.child(index, code_point);
-    pos += length;
-  }
-}
-
-}  // namespace
 
 LexiconTrie::LexiconTrie()
-    : nodes(1), root_page_of(kRootPageCount, 0), root_pages(kRootPageSize, 0), edge_filter(1, 0) {}
+    : nodes(1),
+      root_page_of(kRootPageCount, 0),
+      root_children(kRootPageSize, 0),
+      edge_filter(1, 0) {}
 
-std::uint32_t LexiconTrie::child(std::uint32_t index, char32_t code_point) const {
-  const Node& node = nodes[index];
+std::uint32_t LexiconTrie::child(const Node& node, char32_t code_point) const {
   const Child* first = children.data() + node.first_child;
   const Child* last = first + node.children();
   if (node.children() <= 8) {
@@ -51,16 +30,15 @@ std::uint32_t LexiconTrie::child(std::uint32_t index, char32_t code_point) const
 }
 
 const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
-  std::uint32_t index = 0;
-  std::size_t pos = 0;
-  while (pos < key.size()) {
+  const Node* node = &nodes[0];
+  for (std::size_t pos = 0; pos < key.size();) {
     std::size_t length = 0;
-    const char32_t code_point = utf8_decode(key.data() + pos, &length);
-    index = index == 0 ? root_child(code_point) : child(index, code_point);
+    const std::uint32_t index = child(*node, utf8_decode(key.data() + pos, &length));
     if (index == 0) return nullptr;
+    node = &nodes[index];
     pos += length;
   }
-  return &nodes[index];
+  return node;
 }
 
 void LexiconTrie::index_edges() {
@@ -69,10 +47,10 @@ void LexiconTrie::index_edges() {
     const Child& entry = children[c];
     std::uint16_t& page = root_page_of[entry.code_point >> kRootPageBits];
     if (page == 0) {
-      page = static_cast<std::uint16_t>(root_pages.size() >> kRootPageBits);
-      root_pages.resize(root_pages.size() + kRootPageSize, 0);
+      page = static_cast<std::uint16_t>(root_children.size() >> kRootPageBits);
+      root_children.resize(root_children.size() + kRootPageSize, 0);
     }
-    root_pages[(std::size_t{page} << kRootPageBits) | (entry.code_point & (kRootPageSize - 1))] =
+    root_children[(std::size_t{page} << kRootPageBits) | (entry.code_point & (kRootPageSize - 1))] =
         entry.node;
   }
 
@@ -85,7 +63,7 @@ void LexiconTrie::index_edges() {
   for (std::uint32_t index = 1; index < nodes.size(); ++index) {
     const Node& node = nodes[index];
     for (std::uint32_t c = node.first_child; c < node.first_child + node.children(); ++c) {
-      const std::uint64_t bit = edge_hash(index, children[c].code_point);
+      const std::uint64_t bit = edge_hash(node, children[c].code_point);
       edge_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
   }
@@ -95,13 +73,13 @@ Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}
 
 LexiconMatch Lexicon::longest_valued(const char* text, std::size_t size) const {
   LexiconMatch match;
-  walk<false, true>(*trie_, text, size, nullptr, &match);
+  trie_->walk<false, true>(text, size, nullptr, &match.length, &match.value);
   return match;
 }
 
 std::size_t Lexicon::longest_marked(const char* text, std::size_t size) const {
   std::size_t length = 0;
-  walk<true, false>(*trie_, text, size, &length, nullptr);
+  trie_->walk<true, false>(text, size, &length, nullptr, nullptr);
   return length;
 }
 
@@ -114,7 +92,7 @@ LexiconMatch Lexicon::longest_prefix_with(const Lexicon& other, const char* text
   }
   LexiconMatch valued;
   std::size_t marked = 0;
-  walk<true, true>(*trie_, text, size, &marked, &valued);
+  trie_->walk<true, true>(text, size, &marked, &valued.length, &valued.value);
   if (keys_ == KeySet::kValued) {
     *other_length = marked;
     return valued;

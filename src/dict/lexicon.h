@@ -60,6 +60,7 @@ class Lexicon {
   // The same trie answering for its marked keys.
   Lexicon marked_view() const { return Lexicon(trie_, KeySet::kMarked); }
   bool shares_trie_with(const Lexicon& other) const { return trie_ == other.trie_; }
+  const LexiconTrie& trie() const { return *trie_; }
   KeySet keys() const { return keys_; }
 
   // Nodes of the underlying trie (shared by all its views).

@@ -64,7 +64,7 @@ Lexicon LexiconBuilder::finish() {
   if (value_bytes >= LexiconTrie::kNoValue) throw std::bad_alloc();
 
   auto trie = std::make_shared<LexiconTrie>();
-  trie->values.reserve(value_bytes);
+  trie->values.reserve(value_bytes + LexiconTrie::kValuePadding);
   const auto set_key = [&trie](std::uint32_t index, const Item& item) {
     LexiconTrie::Node& node = trie->nodes[index];
     if (item.roles & kValued) {
@@ -120,6 +120,7 @@ Lexicon LexiconBuilder::finish() {
     parent.first_child = first_child;
     parent.child_count |= static_cast<std::uint32_t>(trie->children.size()) - first_child;
   }
+  trie->values.append(LexiconTrie::kValuePadding, '\0');
   trie->index_edges();
 
   items_.clear();

@@ -8,9 +8,9 @@
 // converter, walked together.
 //
 // The root's children are found through a two-level direct-indexed table,
-// and every other edge is recorded in a one-hash Bloom filter: nearly every
-// lookup stops after one or two characters, and the filter turns most
-// failing child searches into one well-predicted test.
+// and every other edge is recorded in a one-hash Bloom filter: nearly every lookup stops after one
+// or two characters, and the filter turns most failing child searches into
+// one well-predicted test.
 //
 // Invariants: node 0 is the root and is nobody's child; every child index is
 // below the node count, which is one plus the number of distinct non-empty
@@ -24,10 +24,15 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/utf8.h"
+
 namespace lumo {
 
 struct LexiconTrie {
   static constexpr std::uint32_t kNoValue = UINT32_MAX;
+  // Readable bytes after every value (zeros after the last one), so that
+  // a short value can be copied with one fixed-size move.
+  static constexpr std::size_t kValuePadding = 16;
   static constexpr std::uint32_t kMarked = 1u << 31;  // in Node::child_count
   static constexpr std::uint32_t kCountMask = kMarked - 1;
   static constexpr std::uint32_t kRootPageBits = 8;
@@ -52,24 +57,57 @@ struct LexiconTrie {
   // An empty trie: a root and nothing else.
   LexiconTrie();
 
-  std::uint32_t root_child(char32_t code_point) const {
+  // The root's child for `code_point`, or an absent node (no value, no mark,
+  // no children).
+  const Node& root_child(char32_t code_point) const {
+    static constexpr Node kAbsent{};
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
-    return root_pages[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+    const std::uint32_t index =
+        root_children[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+    return index != 0 ? nodes[index] : kAbsent;
   }
-  // The child of node `index` for `code_point`, or 0.
-  std::uint32_t child(std::uint32_t index, char32_t code_point) const;
-  std::uint64_t edge_hash(std::uint32_t node, char32_t code_point) const {
-    const std::uint64_t key = (std::uint64_t{node} << 21) | code_point;
+  // The index of the child of `node` for `code_point`, or 0.
+  std::uint32_t child(const Node& node, char32_t code_point) const;
+  // A node with children is identified by its first child's position.
+  std::uint64_t edge_hash(const Node& node, char32_t code_point) const {
+    const std::uint64_t key = (std::uint64_t{node.first_child} << 21) | code_point;
     return (key * 0x9E3779B97F4A7C15ull) >> edge_filter_shift;
   }
-  // False only if node `index` has no child for `code_point`.
-  bool may_have_edge(std::uint32_t index, char32_t code_point) const {
-    const std::uint64_t bit = edge_hash(index, code_point);
+  // False only if `node`, which has children, has none for `code_point`.
+  bool may_have_edge(const Node& node, char32_t code_point) const {
+    const std::uint64_t bit = edge_hash(node, code_point);
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
   }
   std::string_view value_of(const Node& node) const {
     return {values.data() + node.value_offset, node.value_length};
   }
+  // Walks from the root along text[0, size) (valid UTF-8, size > 0) and
+  // records the longest marked key's length in `*marked` and the longest
+  // valued key in `*valued_length` and `*value`, as each template flag asks;
+  // stops at the first character without a child. Leaves the outputs alone
+  // when nothing matches.
+  template <bool kMarkedKeys, bool kValuedKeys>
+  void walk(const char* text, std::size_t size, std::size_t* marked, std::size_t* valued_length,
+            std::string_view* value) const {
+    std::size_t length = 0;
+    const Node* node = &root_child(utf8_decode(text, &length));
+    std::size_t pos = length;
+    while (true) {
+      if (kValuedKeys && node->valued()) {
+        *valued_length = pos;
+        *value = value_of(*node);
+      }
+      if (kMarkedKeys && node->marked()) *marked = pos;
+      if (node->children() == 0 || pos >= size) break;
+      const char32_t code_point = utf8_decode(text + pos, &length);
+      if (!may_have_edge(*node, code_point)) break;
+      const std::uint32_t index = child(*node, code_point);
+      if (index == 0) break;
+      node = &nodes[index];
+      pos += length;
+    }
+  }
+
   // The node reached by exactly `key` (the root for an empty key), or
   // nullptr.
   const Node* find_node(std::string_view key) const;
@@ -82,10 +120,10 @@ struct LexiconTrie {
   std::string values;
   std::size_t valued_count = 0;  // nodes with a value, the root included
   std::size_t marked_count = 0;  // nodes with a mark
-  // Page number per block of 256 code points (page 0 is all zeros), then the
-  // child node per code point, 0 meaning none.
+  // Page number per block of 256 code points (page 0 is all zeros), then
+  // the index of the root's child per code point, 0 meaning none.
   std::vector<std::uint16_t> root_page_of;
-  std::vector<std::uint32_t> root_pages;
+  std::vector<std::uint32_t> root_children;
   std::vector<std::uint64_t> edge_filter;
   std::uint32_t edge_filter_shift = 58;
 };

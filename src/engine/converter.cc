@@ -5,6 +5,9 @@
 namespace lumo {
 namespace {
 
+static_assert(TextBuffer::kSlack <= LexiconTrie::kValuePadding,
+              "values are copied with append_padded");
+
 bool is_ascii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
 
 std::size_t char_length(const char* at) {
@@ -14,7 +17,7 @@ std::size_t char_length(const char* at) {
 // Runs one stage over data[pos, end), a tail of one stage input whose first
 // byte decided `ascii_led`. Lookups see nothing past `end`.
 void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, std::size_t end,
-               bool ascii_led, std::string& output) {
+               bool ascii_led, TextBuffer& output) {
   while (pos < end) {
     if (ascii_led && is_ascii(data[pos])) {
       std::size_t stretch = pos + 1;
@@ -25,29 +28,35 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
     }
     const LexiconMatch match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
     if (match) {
-      output.append(match.value);
+      output.append_padded(match.value.data(), match.value.size());
       pos += match.length;
     } else {
       const std::size_t length = char_length(data + pos);
-      output.append(data + pos, length);
+      output.append_char(data + pos, length);
       pos += length;
     }
   }
 }
 
+void apply_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output) {
+  if (text.empty()) return;
+  run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
+}
+
 // Passes output[start ..], a segment's first-stage result, through the
 // remaining stages; `scratch` holds the copy each stage reads.
-void run_later_stages(const Converter& converter, std::size_t start, std::string& output,
-                      std::string& scratch) {
+void run_later_stages(const Converter& converter, std::size_t start, TextBuffer& output,
+                      TextBuffer& scratch) {
   for (std::size_t k = 1; k < converter.stages.size(); ++k) {
-    scratch.assign(output, start);
-    output.resize(start);
-    apply_stage(converter.stages[k], scratch, output);
+    scratch.clear();
+    scratch.append(output.view_from(start));
+    output.truncate(start);
+    apply_stage(converter.stages[k], scratch.view(), output);
   }
 }
 
-void convert_segment(const Converter& converter, std::string_view segment, std::string& output,
-                     std::string& scratch) {
+void convert_segment(const Converter& converter, std::string_view segment, TextBuffer& output,
+                     TextBuffer& scratch) {
   if (converter.stages.empty()) {
     output.append(segment);
     return;
@@ -59,8 +68,8 @@ void convert_segment(const Converter& converter, std::string_view segment, std::
 
 // Segments and converts with two walks per position: one in the
 // segmentation group, then one in each stage.
-void convert_generic(const Converter& converter, std::string_view text, std::string& output) {
-  std::string scratch;
+void convert_generic(const Converter& converter, std::string_view text, TextBuffer& output) {
+  TextBuffer scratch;
   if (!converter.segmentation) {
     convert_segment(converter, text, output, scratch);
     return;
@@ -137,10 +146,13 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 // run, and the match, short): then it is rewritten with the run's bounds.
 class FusedConversion {
  public:
-  FusedConversion(const Converter& converter, std::string_view text, std::string& output)
+  FusedConversion(const Converter& converter, std::string_view text, TextBuffer& output)
       : converter_(converter),
         segmentation_(*converter.segmentation),
         stage_(converter.stages.front()),
+        shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
+                         ? &stage_.front().trie()
+                         : nullptr),
         data_(text.data()),
         size_(text.size()),
         output_(output) {}
@@ -148,7 +160,7 @@ class FusedConversion {
   void run() {
     std::size_t pos = 0;
     while (pos < size_) {
-      const PositionMatch match = match_both(segmentation_, stage_, data_ + pos, size_ - pos);
+      const PositionMatch match = match_at(pos);
       if (match.segment_length != 0) {
         if (in_run_) close_run(pos);
         convert_matched_segment(pos, match);
@@ -163,6 +175,14 @@ class FusedConversion {
   }
 
  private:
+  PositionMatch match_at(std::size_t pos) const {
+    if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
+    PositionMatch match;
+    shared_trie_->walk<true, true>(data_ + pos, size_ - pos, &match.segment_length,
+                                   &match.stage.length, &match.stage.value);
+    return match;
+  }
+
   void open_run(std::size_t pos) {
     in_run_ = true;
     run_ascii_led_ = is_ascii(data_[pos]);
@@ -174,23 +194,23 @@ class FusedConversion {
   // The first stage's step at the run position `pos`.
   void step_in_run(std::size_t pos, const LexiconMatch& match) {
     if (run_ascii_led_ && is_ascii(data_[pos])) {
-      output_.push_back(data_[pos]);
+      output_.append_char(data_ + pos, 1);
       cursor_ = pos + 1;
     } else if (match) {
       tentative_start_ = pos;
       tentative_output_ = output_.size();
-      output_.append(match.value);
+      output_.append_padded(match.value.data(), match.value.size());
       cursor_ = tentative_end_ = pos + match.length;
     } else {
       const std::size_t length = char_length(data_ + pos);
-      output_.append(data_ + pos, length);
+      output_.append_char(data_ + pos, length);
       cursor_ = pos + length;
     }
   }
 
   void close_run(std::size_t end) {
     if (tentative_end_ > end) {
-      output_.resize(tentative_output_);
+      output_.truncate(tentative_output_);
       run_stage(stage_, data_, tentative_start_, end, run_ascii_led_, output_);
     }
     in_run_ = false;
@@ -204,11 +224,11 @@ class FusedConversion {
     std::size_t next = pos;
     if (!ascii_led && match.stage.length <= match.segment_length) {
       if (match.stage) {
-        output_.append(match.stage.value);
+        output_.append_padded(match.stage.value.data(), match.stage.value.size());
         next += match.stage.length;
       } else {
         const std::size_t length = char_length(data_ + pos);
-        output_.append(data_ + pos, length);
+        output_.append_char(data_ + pos, length);
         next += length;
       }
     }
@@ -219,10 +239,12 @@ class FusedConversion {
   const Converter& converter_;
   const DictionaryGroup& segmentation_;
   const DictionaryGroup& stage_;
+  // The one trie of both groups when each holds just their shared lexicon.
+  const LexiconTrie* const shared_trie_;
   const char* const data_;
   const std::size_t size_;
-  std::string& output_;
-  std::string scratch_;
+  TextBuffer& output_;
+  TextBuffer scratch_;
 
   bool in_run_ = false;
   bool run_ascii_led_ = false;
@@ -237,20 +259,19 @@ class FusedConversion {
 
 }  // namespace
 
-void apply_stage(const DictionaryGroup& group, std::string_view text, std::string& output) {
-  if (text.empty()) return;
-  run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
-}
-
-std::string convert_text(const Converter& converter, std::string_view text) {
-  std::string output;
-  output.reserve(text.size() + text.size() / 5);
+void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
+  output.reserve(output.size() + text.size() + text.size() / 5);
   if (walks_together(converter)) {
     FusedConversion(converter, text, output).run();
   } else {
     convert_generic(converter, text, output);
   }
-  return output;
+}
+
+std::string convert_text(const Converter& converter, std::string_view text) {
+  TextBuffer output;
+  convert_text_to(converter, text, output);
+  return std::string(output.view());
 }
 
 }  // namespace lumo

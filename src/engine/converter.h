@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dict/dictionary_group.h"
+#include "engine/text_buffer.h"
 
 namespace lumo {
 
@@ -27,12 +28,12 @@ struct Converter {
   std::vector<DictionaryGroup> stages;
 };
 
-// The conversion of `text`, which must be valid UTF-8. Never fails (short
-// of memory). Thread-safe.
-std::string convert_text(const Converter& converter, std::string_view text);
+// Appends the conversion of `text`, which must be valid UTF-8, to
+// `output`. Never fails (short of memory). Thread-safe.
+void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output);
 
-// Appends the result of one stage over `text` to `output`.
-void apply_stage(const DictionaryGroup& group, std::string_view text, std::string& output);
+// The conversion of `text` as a string.
+std::string convert_text(const Converter& converter, std::string_view text);
 
 }  // namespace lumo
 

@@ -65,7 +65,7 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   PyObject* bound[1];
   std::string_view text;
   if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
-  return guarded([&] { return new_str(convert_text(state_of(self).converter, text)); });
+  return guarded([&] { return new_converted_str(state_of(self).converter, text); });
 }
 
 // The instance's configuration, resolved again by name. Its name was
@@ -104,7 +104,7 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
   const std::optional<ConfigId> id = own_config(self);
   if (!id) return nullptr;
-  return guarded([&] { return new_str(convert_text(build_converter(*id, pairs), text)); });
+  return guarded([&] { return new_converted_str(build_converter(*id, pairs), text); });
 }
 
 PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

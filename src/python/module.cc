@@ -37,7 +37,7 @@ PyObject* locales(PyObject*, PyObject*) { return new_str_list(kRegionCodes.data(
 
 // A new str: `text` converted by a converter built for `id` with `pairs`.
 PyObject* convert_once(ConfigId id, const CustomPairs& pairs, std::string_view text) {
-  return guarded([&] { return new_str(convert_text(build_converter(id, pairs), text)); });
+  return guarded([&] { return new_converted_str(build_converter(id, pairs), text); });
 }
 
 PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
