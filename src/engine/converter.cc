@@ -18,6 +18,10 @@ std::size_t char_length(const char* at) {
 // byte decided `ascii_led`. Lookups see nothing past `end`.
 void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, std::size_t end,
                bool ascii_led, TextBuffer& output) {
+  // A group of one valued lexicon is walked directly.
+  const LexiconTrie* const trie = group.size() == 1 && group.front().keys() == KeySet::kValued
+                                      ? &group.front().trie()
+                                      : nullptr;
   while (pos < end) {
     if (ascii_led && is_ascii(data[pos])) {
       std::size_t stretch = pos + 1;
@@ -26,7 +30,12 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
       pos = stretch;
       continue;
     }
-    const LexiconMatch match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
+    LexiconMatch match;
+    if (trie != nullptr) {
+      trie->walk<false, true>(data + pos, end - pos, nullptr, &match.length, &match.value);
+    } else {
+      match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
+    }
     if (match) {
       output.append_padded(match.value.data(), match.value.size());
       pos += match.length;
@@ -38,40 +47,77 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
   }
 }
 
-void apply_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output) {
-  if (text.empty()) return;
-  run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
+// Runs one stage over a whole stage input.
+void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output) {
+  if (!text.empty()) run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
 }
 
-// Passes output[start ..], a segment's first-stage result, through the
-// remaining stages; `scratch` holds the copy each stage reads.
-void run_later_stages(const Converter& converter, std::size_t start, TextBuffer& output,
-                      TextBuffer& scratch) {
-  for (std::size_t k = 1; k < converter.stages.size(); ++k) {
-    scratch.clear();
-    scratch.append(output.view_from(start));
-    output.truncate(start);
-    apply_stage(converter.stages[k], scratch.view(), output);
-  }
-}
+// Receives each segment's first-stage result and passes it through the
+// later stages. These run over a chunk of many segments at once, cut at the
+// recorded segment ends, so that no lookup crosses a segment and no segment
+// is copied on its own; a chunk is flushed once it passes kChunkBytes, which
+// bounds the memory held besides the output.
+class LaterStages {
+ public:
+  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 
-void convert_segment(const Converter& converter, std::string_view segment, TextBuffer& output,
-                     TextBuffer& scratch) {
-  if (converter.stages.empty()) {
-    output.append(segment);
-    return;
+  LaterStages(const Converter& converter, TextBuffer& output)
+      : stages_(converter.stages), output_(output) {}
+
+  // Where the first stage writes.
+  TextBuffer& first_stage_output() { return stages_.size() > 1 ? chunk_ : output_; }
+
+  // Marks the end of a segment in the first stage's output.
+  void end_segment() {
+    if (stages_.size() <= 1) return;
+    ends_.push_back(chunk_.size());
+    if (chunk_.size() >= kChunkBytes) flush();
   }
-  const std::size_t start = output.size();
-  apply_stage(converter.stages.front(), segment, output);
-  run_later_stages(converter, start, output, scratch);
-}
+
+  // Passes every finished segment through the later stages into the output.
+  void flush() {
+    if (stages_.size() <= 1 || ends_.empty()) return;
+    TextBuffer* input = &chunk_;
+    for (std::size_t k = 1; k < stages_.size(); ++k) {
+      const bool last = k + 1 == stages_.size();
+      TextBuffer& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
+      if (!last) target.clear();
+      std::size_t start = 0;
+      for (std::size_t& end : ends_) {
+        if (end > start) {
+          run_stage(stages_[k], input->data(), start, end, is_ascii(input->data()[start]), target);
+        }
+        start = end;
+        if (!last) end = target.size();  // the segment's end in this stage's output
+      }
+      input = &target;
+    }
+    chunk_.clear();
+    ends_.clear();
+  }
+
+ private:
+  const std::vector<DictionaryGroup>& stages_;
+  TextBuffer& output_;
+  TextBuffer chunk_;
+  TextBuffer spare_;
+  std::vector<std::size_t> ends_;
+};
 
 // Segments and converts with two walks per position: one in the
 // segmentation group, then one in each stage.
-void convert_generic(const Converter& converter, std::string_view text, TextBuffer& output) {
-  TextBuffer scratch;
+void convert_generic(const Converter& converter, std::string_view text, LaterStages& later) {
+  const auto convert_segment = [&](std::string_view segment) {
+    TextBuffer& first = later.first_stage_output();
+    if (converter.stages.empty()) {
+      first.append(segment);
+    } else {
+      run_stage(converter.stages.front(), segment, first);
+    }
+    later.end_segment();
+  };
   if (!converter.segmentation) {
-    convert_segment(converter, text, output, scratch);
+    convert_segment(text);
     return;
   }
   const DictionaryGroup& segmentation = *converter.segmentation;
@@ -85,10 +131,10 @@ void convert_generic(const Converter& converter, std::string_view text, TextBuff
         group_longest_prefix(segmentation, std::string_view(data + pos, size - pos));
     if (match) {
       if (in_run) {
-        convert_segment(converter, text.substr(run_start, pos - run_start), output, scratch);
+        convert_segment(text.substr(run_start, pos - run_start));
         in_run = false;
       }
-      convert_segment(converter, text.substr(pos, match.length), output, scratch);
+      convert_segment(text.substr(pos, match.length));
       pos += match.length;
     } else {
       if (!in_run) {
@@ -98,7 +144,7 @@ void convert_generic(const Converter& converter, std::string_view text, TextBuff
       pos += char_length(data + pos);
     }
   }
-  if (in_run) convert_segment(converter, text.substr(run_start), output, scratch);
+  if (in_run) convert_segment(text.substr(run_start));
 }
 
 // Whether every lexicon of the segmentation group shares its trie with the
@@ -146,16 +192,16 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 // run, and the match, short): then it is rewritten with the run's bounds.
 class FusedConversion {
  public:
-  FusedConversion(const Converter& converter, std::string_view text, TextBuffer& output)
-      : converter_(converter),
-        segmentation_(*converter.segmentation),
+  FusedConversion(const Converter& converter, std::string_view text, LaterStages& later)
+      : segmentation_(*converter.segmentation),
         stage_(converter.stages.front()),
         shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
                          ? &stage_.front().trie()
                          : nullptr),
         data_(text.data()),
         size_(text.size()),
-        output_(output) {}
+        later_(later),
+        output_(later.first_stage_output()) {}
 
   void run() {
     std::size_t pos = 0;
@@ -186,7 +232,6 @@ class FusedConversion {
   void open_run(std::size_t pos) {
     in_run_ = true;
     run_ascii_led_ = is_ascii(data_[pos]);
-    run_output_start_ = output_.size();
     cursor_ = pos;
     tentative_end_ = pos;
   }
@@ -214,12 +259,11 @@ class FusedConversion {
       run_stage(stage_, data_, tentative_start_, end, run_ascii_led_, output_);
     }
     in_run_ = false;
-    run_later_stages(converter_, run_output_start_, output_, scratch_);
+    later_.end_segment();
   }
 
   void convert_matched_segment(std::size_t pos, const PositionMatch& match) {
     const std::size_t end = pos + match.segment_length;
-    const std::size_t start = output_.size();
     const bool ascii_led = is_ascii(data_[pos]);
     std::size_t next = pos;
     if (!ascii_led && match.stage.length <= match.segment_length) {
@@ -233,22 +277,20 @@ class FusedConversion {
       }
     }
     run_stage(stage_, data_, next, end, ascii_led, output_);
-    run_later_stages(converter_, start, output_, scratch_);
+    later_.end_segment();
   }
 
-  const Converter& converter_;
   const DictionaryGroup& segmentation_;
   const DictionaryGroup& stage_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
   const char* const data_;
   const std::size_t size_;
-  TextBuffer& output_;
-  TextBuffer scratch_;
+  LaterStages& later_;
+  TextBuffer& output_;  // the first stage's
 
   bool in_run_ = false;
   bool run_ascii_led_ = false;
-  std::size_t run_output_start_ = 0;
   std::size_t cursor_ = 0;  // first run position the stage has not consumed
   // The last match written in the run: input [start, end), output from
   // tentative_output_.
@@ -261,11 +303,13 @@ class FusedConversion {
 
 void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
   output.reserve(output.size() + text.size() + text.size() / 5);
+  LaterStages later(converter, output);
   if (walks_together(converter)) {
-    FusedConversion(converter, text, output).run();
+    FusedConversion(converter, text, later).run();
   } else {
-    convert_generic(converter, text, output);
+    convert_generic(converter, text, later);
   }
+  later.flush();
 }
 
 std::string convert_text(const Converter& converter, std::string_view text) {
