@@ -43,82 +43,96 @@ void LexiconBuilder::sort_items() {
 Lexicon LexiconBuilder::finish() {
   sort_items();
 
-  // One item per distinct key: marked if any occurrence was, valued with
-  // the value of its last valued occurrence.
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < items_.size(); ++i) {
-    const Item& item = items_[i];
-    if (kept > 0 && items_[kept - 1].key == item.key) {
-      Item& merged = items_[kept - 1];
-      if (item.roles & kValued) merged.value = item.value;
-      merged.roles |= item.roles;
-    } else {
-      items_[kept++] = item;
-    }
-  }
-  items_.resize(kept);
   std::size_t value_bytes = 0;
+  std::size_t key_bytes = 0;
   for (const Item& item : items_) {
     if (item.roles & kValued) value_bytes += item.value.size();
+    key_bytes += item.key.size();
   }
+  // About the node count of keys in CJK characters (three bytes each).
+  const std::size_t expected_nodes = key_bytes / 3 + 1;
   if (value_bytes >= LexiconTrie::kNoValue) throw std::bad_alloc();
 
   auto trie = std::make_shared<LexiconTrie>();
   trie->values.reserve(value_bytes + LexiconTrie::kValuePadding);
+  trie->nodes.reserve(expected_nodes);
+  // A key met again (only ever right after itself, the sort being stable)
+  // takes the later value and keeps any mark.
   const auto set_key = [&trie](std::uint32_t index, const Item& item) {
     LexiconTrie::Node& node = trie->nodes[index];
     if (item.roles & kValued) {
+      trie->valued_count += node.valued() ? 0 : 1;
       node.value_offset = static_cast<std::uint32_t>(trie->values.size());
       node.value_length = static_cast<std::uint32_t>(item.value.size());
       trie->values.append(item.value);
-      ++trie->valued_count;
     }
-    if (item.roles & kMarked) {
+    if ((item.roles & kMarked) && !node.marked()) {
       node.child_count |= LexiconTrie::kMarked;
       ++trie->marked_count;
     }
   };
 
-  std::size_t begin = 0;
-  if (!items_.empty() && items_.front().key.empty()) set_key(0, items_[begin++]);
-
-  // Breadth first over the sorted keys: a node's children are created
-  // together, so they form one contiguous block in code-point order.
-  struct Pending {
-    std::uint32_t node;
-    std::size_t begin;
-    std::size_t end;
-    std::size_t depth;
-  };
-  std::vector<Pending> queue;
-  queue.push_back({0, begin, items_.size(), 0});
-  for (std::size_t head = 0; head < queue.size(); ++head) {
-    const Pending pending = queue[head];
-    const auto first_child = static_cast<std::uint32_t>(trie->children.size());
-    std::size_t i = pending.begin;
-    while (i < pending.end) {
-      const std::string_view key = items_[i].key;
-      std::size_t length = 0;
-      const char32_t code_point = utf8_decode(key.data() + pending.depth, &length);
-      const std::size_t depth = pending.depth + length;
-      std::size_t j = i + 1;
-      while (j < pending.end && items_[j].key.size() >= depth &&
-             std::memcmp(items_[j].key.data() + pending.depth, key.data() + pending.depth,
-                         length) == 0) {
-        ++j;
-      }
-      if (trie->nodes.size() >= LexiconTrie::kCountMask) throw std::bad_alloc();
-      const auto node = static_cast<std::uint32_t>(trie->nodes.size());
-      trie->nodes.emplace_back();
-      trie->children.push_back({code_point, node});
-      std::size_t rest = i;
-      if (key.size() == depth) set_key(node, items_[rest++]);
-      if (rest < j) queue.push_back({node, rest, j, depth});
-      i = j;
+  // One pass over the sorted keys, each sharing its longest common prefix
+  // with the one before: only the characters after it make new nodes.
+  // `path` holds the nodes of the previous key's characters with the byte
+  // offset where each character ends.
+  std::vector<std::uint32_t> parents;  // per node
+  std::vector<char32_t> code_points;   // per node: the character leading to it
+  parents.reserve(expected_nodes);
+  code_points.reserve(expected_nodes);
+  parents.push_back(0);
+  code_points.push_back(0);
+  std::vector<std::pair<std::uint32_t, std::size_t>> path;
+  std::string_view previous;
+  for (const Item& item : items_) {
+    const std::string_view key = item.key;
+    const std::size_t limit = std::min(previous.size(), key.size());
+    std::size_t common = 0;
+    while (common + 8 <= limit) {  // eight bytes at a time, then one by one
+      std::uint64_t a;
+      std::uint64_t b;
+      std::memcpy(&a, previous.data() + common, 8);
+      std::memcpy(&b, key.data() + common, 8);
+      if (a != b) break;
+      common += 8;
     }
-    LexiconTrie::Node& parent = trie->nodes[pending.node];
-    parent.first_child = first_child;
-    parent.child_count |= static_cast<std::uint32_t>(trie->children.size()) - first_child;
+    while (common < limit && previous[common] == key[common]) ++common;
+    while (common > 0 && common < key.size() &&
+           (static_cast<unsigned char>(key[common]) & 0xC0) == 0x80) {
+      --common;  // back to the start of the character that differs
+    }
+    while (!path.empty() && path.back().second > common) path.pop_back();
+    std::uint32_t node = path.empty() ? 0 : path.back().first;
+    for (std::size_t pos = path.empty() ? 0 : path.back().second; pos < key.size();) {
+      if (trie->nodes.size() >= LexiconTrie::kCountMask) throw std::bad_alloc();
+      std::size_t length = 0;
+      const char32_t code_point = utf8_decode(key.data() + pos, &length);
+      parents.push_back(node);
+      code_points.push_back(code_point);
+      node = static_cast<std::uint32_t>(trie->nodes.size());
+      trie->nodes.emplace_back();
+      pos += length;
+      path.emplace_back(node, pos);
+    }
+    set_key(node, item);
+    previous = key;
+  }
+
+  // Lay every node's children out as one block. Nodes were made in key
+  // order, so each block comes out sorted by code point.
+  std::vector<LexiconTrie::Node>& nodes = trie->nodes;
+  for (std::size_t index = 1; index < nodes.size(); ++index) ++nodes[parents[index]].child_count;
+  std::uint32_t offset = 0;
+  for (LexiconTrie::Node& node : nodes) {
+    node.first_child = offset;
+    offset += node.children();
+  }
+  trie->children.resize(offset);
+  std::vector<std::uint32_t> filled(nodes.size(), 0);
+  for (std::size_t index = 1; index < nodes.size(); ++index) {
+    const std::uint32_t parent = parents[index];
+    trie->children[nodes[parent].first_child + filled[parent]++] = {
+        code_points[index], static_cast<std::uint32_t>(index)};
   }
   trie->values.append(LexiconTrie::kValuePadding, '\0');
   trie->index_edges();
@@ -128,9 +142,12 @@ Lexicon LexiconBuilder::finish() {
 }
 
 void insert_dictionary_text(std::string_view text, LexiconBuilder& builder, std::uint8_t roles) {
-  DictionaryTextReader reader(text);
-  DictionaryEntry entry;
-  while (reader.next(entry)) builder.insert(entry.key, entry.values.front(), roles);
+  std::string_view line;
+  std::string_view key;
+  std::string_view value;
+  while (next_dictionary_line(text, line)) {
+    if (parse_key_and_first_value(line, key, value)) builder.insert(key, value, roles);
+  }
 }
 
 Lexicon lexicon_from_text(std::string_view text) {

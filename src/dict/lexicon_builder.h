@@ -4,8 +4,9 @@
 // marked (see LexiconTrie). Keys and values are borrowed until finish() and
 // copied into the trie there. Building is one sort of the keys (UTF-8 byte
 // order is code-point order; texts that are already sorted cost one pass,
-// a few concatenated sorted texts one merge each) and one breadth-first
-// pass that lays every node's children out together.
+// a few concatenated sorted texts one merge each), one pass that makes the
+// nodes from each key's difference with the one before, and one that lays
+// every node's children out together.
 #ifndef LUMO_DICT_LEXICON_BUILDER_H_
 #define LUMO_DICT_LEXICON_BUILDER_H_
 

@@ -20,45 +20,62 @@ bool next_dictionary_line(std::string_view& rest, std::string_view& line) {
 
 namespace {
 
-// Splits `text` at runs of white space into `values`, dropping empty tokens.
-void split_values(std::string_view text, std::vector<std::string_view>& values) {
-  const char* const data = text.data();
-  const std::size_t size = text.size();
-  std::size_t pos = 0;
-  std::size_t token_start = 0;
-  bool in_token = false;
-  while (pos < size) {
-    const auto byte = static_cast<unsigned char>(data[pos]);
-    std::size_t length = 1;
-    bool space;
-    if (byte < 0x80) {
-      space = byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-    } else {
-      space = is_white_space(utf8_decode(data + pos, &length));
-    }
-    if (space) {
-      if (in_token) values.emplace_back(data + token_start, pos - token_start);
-      in_token = false;
-    } else if (!in_token) {
-      in_token = true;
-      token_start = pos;
-    }
-    pos += length;
+// Whether the character at text[pos] is white space; stores its length.
+bool white_space_at(std::string_view text, std::size_t pos, std::size_t* length) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte < 0x80) {
+    *length = 1;
+    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
   }
-  if (in_token) values.emplace_back(data + token_start, size - token_start);
+  // Non-ASCII white space starts with C2, E1, E2 or E3; CJK text never does.
+  if (byte != 0xC2 && (byte < 0xE1 || byte > 0xE3)) {
+    *length = utf8_sequence_length(byte);
+    return false;
+  }
+  return is_white_space(utf8_decode(text.data() + pos, length));
+}
+
+// The next token of `text` at or after `pos`, moving `pos` past it; an
+// empty view when only white space is left.
+std::string_view next_token(std::string_view text, std::size_t& pos) {
+  std::size_t length = 0;
+  while (pos < text.size() && white_space_at(text, pos, &length)) pos += length;
+  const std::size_t start = pos;
+  while (pos < text.size() && !white_space_at(text, pos, &length)) pos += length;
+  return text.substr(start, pos - start);
+}
+
+// Cuts an entry line at its first TAB; false for a blank line, a comment or
+// a line without a TAB.
+bool split_key(std::string_view line, std::string_view& key, std::string_view& rest) {
+  if (line.empty() || line.front() == '#') return false;
+  const std::size_t tab = line.find('\t');
+  if (tab == std::string_view::npos) return false;
+  key = line.substr(0, tab);
+  rest = line.substr(tab + 1);
+  return true;
 }
 
 }  // namespace
 
 bool parse_dictionary_line(std::string_view line, DictionaryEntry& entry) {
-  if (line.empty() || line.front() == '#') return false;
-  const std::size_t tab = line.find('\t');
-  if (tab == std::string_view::npos) return false;
+  std::string_view rest;
+  if (!split_key(line, entry.key, rest)) return false;
   entry.values.clear();
-  split_values(line.substr(tab + 1), entry.values);
-  if (entry.values.empty()) return false;
-  entry.key = line.substr(0, tab);
-  return true;
+  std::size_t pos = 0;
+  for (std::string_view token; !(token = next_token(rest, pos)).empty();) {
+    entry.values.push_back(token);
+  }
+  return !entry.values.empty();
+}
+
+bool parse_key_and_first_value(std::string_view line, std::string_view& key,
+                               std::string_view& first_value) {
+  std::string_view rest;
+  if (!split_key(line, key, rest)) return false;
+  std::size_t pos = 0;
+  first_value = next_token(rest, pos);
+  return !first_value.empty();
 }
 
 bool DictionaryTextReader::next(DictionaryEntry& entry) {

@@ -30,6 +30,12 @@ bool next_dictionary_line(std::string_view& rest, std::string_view& line);
 // reusing its storage. Returns false for a line that is not an entry.
 bool parse_dictionary_line(std::string_view line, DictionaryEntry& entry);
 
+// The key and the first value of one line, exactly as parse_dictionary_line
+// would give them, without splitting the further values. Returns false for
+// a line that is not an entry.
+bool parse_key_and_first_value(std::string_view line, std::string_view& key,
+                               std::string_view& first_value);
+
 // Yields the entries of a text in order.
 //
 //   DictionaryTextReader reader(text);
