@@ -63,7 +63,7 @@ void LexiconTrie::index_edges() {
   for (std::uint32_t index = 1; index < nodes.size(); ++index) {
     const Node& node = nodes[index];
     for (std::uint32_t c = node.first_child; c < node.first_child + node.children(); ++c) {
-      const std::uint64_t bit = edge_hash(node, children[c].code_point);
+      const std::uint64_t bit = edge_hash(index, children[c].code_point);
       edge_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
   }

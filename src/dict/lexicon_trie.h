@@ -61,21 +61,23 @@ struct LexiconTrie {
   // no children).
   const Node& root_child(char32_t code_point) const {
     static constexpr Node kAbsent{};
-    const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
-    const std::uint32_t index =
-        root_children[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+    const std::uint32_t index = root_child_index(code_point);
     return index != 0 ? nodes[index] : kAbsent;
+  }
+  // The index of the root's child for `code_point`, or 0.
+  std::uint32_t root_child_index(char32_t code_point) const {
+    const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
+    return root_children[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
   }
   // The index of the child of `node` for `code_point`, or 0.
   std::uint32_t child(const Node& node, char32_t code_point) const;
-  // A node with children is identified by its first child's position.
-  std::uint64_t edge_hash(const Node& node, char32_t code_point) const {
-    const std::uint64_t key = (std::uint64_t{node.first_child} << 21) | code_point;
+  std::uint64_t edge_hash(std::uint32_t index, char32_t code_point) const {
+    const std::uint64_t key = (std::uint64_t{index} << 21) | code_point;
     return (key * 0x9E3779B97F4A7C15ull) >> edge_filter_shift;
   }
-  // False only if `node`, which has children, has none for `code_point`.
-  bool may_have_edge(const Node& node, char32_t code_point) const {
-    const std::uint64_t bit = edge_hash(node, code_point);
+  // False only if node `index` has no child for `code_point`.
+  bool may_have_edge(std::uint32_t index, char32_t code_point) const {
+    const std::uint64_t bit = edge_hash(index, code_point);
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
   }
   std::string_view value_of(const Node& node) const {
@@ -89,8 +91,10 @@ struct LexiconTrie {
   template <bool kMarkedKeys, bool kValuedKeys>
   void walk(const char* text, std::size_t size, std::size_t* marked, std::size_t* valued_length,
             std::string_view* value) const {
+    static constexpr Node kAbsent{};
     std::size_t length = 0;
-    const Node* node = &root_child(utf8_decode(text, &length));
+    std::uint32_t index = root_child_index(utf8_decode(text, &length));
+    const Node* node = index != 0 ? &nodes[index] : &kAbsent;
     std::size_t pos = length;
     while (true) {
       if (kValuedKeys && node->valued()) {
@@ -100,8 +104,8 @@ struct LexiconTrie {
       if (kMarkedKeys && node->marked()) *marked = pos;
       if (node->children() == 0 || pos >= size) break;
       const char32_t code_point = utf8_decode(text + pos, &length);
-      if (!may_have_edge(*node, code_point)) break;
-      const std::uint32_t index = child(*node, code_point);
+      if (!may_have_edge(index, code_point)) break;
+      index = child(*node, code_point);
       if (index == 0) break;
       node = &nodes[index];
       pos += length;
