@@ -13,10 +13,10 @@ namespace lumo {
 void LexiconBuilder::sort_items() {
   // Merges and the fallback are stable, so equal keys keep their insertion
   // order.
-  const auto by_key = [](const Item& a, const Item& b) { return a.key < b.key; };
+  const auto by_key = [](const Item& a, const Item& b) { return a.key() < b.key(); };
   std::vector<std::size_t> run_starts{0};
   for (std::size_t i = 1; i < items_.size(); ++i) {
-    if (items_[i].key < items_[i - 1].key) run_starts.push_back(i);
+    if (by_key(items_[i], items_[i - 1])) run_starts.push_back(i);
   }
   if (run_starts.size() == 1) return;
   if (run_starts.size() > 32) {
@@ -46,8 +46,8 @@ Lexicon LexiconBuilder::finish() {
   std::size_t value_bytes = 0;
   std::size_t key_bytes = 0;
   for (const Item& item : items_) {
-    if (item.roles & kValued) value_bytes += item.value.size();
-    key_bytes += item.key.size();
+    if (item.roles() & kValued) value_bytes += item.value().size();
+    key_bytes += item.key_size;
   }
   // About the node count of keys in CJK characters (three bytes each).
   const std::size_t expected_nodes = key_bytes / 3 + 1;
@@ -60,13 +60,13 @@ Lexicon LexiconBuilder::finish() {
   // takes the later value and keeps any mark.
   const auto set_key = [&trie](std::uint32_t index, const Item& item) {
     LexiconTrie::Node& node = trie->nodes[index];
-    if (item.roles & kValued) {
+    if (item.roles() & kValued) {
       trie->valued_count += node.valued() ? 0 : 1;
       node.value_offset = static_cast<std::uint32_t>(trie->values.size());
-      node.value_length = static_cast<std::uint32_t>(item.value.size());
-      trie->values.append(item.value);
+      node.value_length = static_cast<std::uint32_t>(item.value().size());
+      trie->values.append(item.value());
     }
-    if ((item.roles & kMarked) && !node.marked()) {
+    if ((item.roles() & kMarked) && !node.marked()) {
       node.child_count |= LexiconTrie::kMarked;
       ++trie->marked_count;
     }
@@ -85,7 +85,7 @@ Lexicon LexiconBuilder::finish() {
   std::vector<std::pair<std::uint32_t, std::size_t>> path;
   std::string_view previous;
   for (const Item& item : items_) {
-    const std::string_view key = item.key;
+    const std::string_view key = item.key();
     const std::size_t limit = std::min(previous.size(), key.size());
     std::size_t common = 0;
     while (common + 8 <= limit) {  // eight bytes at a time, then one by one
@@ -128,12 +128,12 @@ Lexicon LexiconBuilder::finish() {
     offset += node.children();
   }
   trie->children.resize(offset);
-  std::vector<std::uint32_t> filled(nodes.size(), 0);
+  // first_child serves as each block's fill cursor, then is moved back.
   for (std::size_t index = 1; index < nodes.size(); ++index) {
-    const std::uint32_t parent = parents[index];
-    trie->children[nodes[parent].first_child + filled[parent]++] = {
-        code_points[index], static_cast<std::uint32_t>(index)};
+    trie->children[nodes[parents[index]].first_child++] = {code_points[index],
+                                                           static_cast<std::uint32_t>(index)};
   }
+  for (LexiconTrie::Node& node : nodes) node.first_child -= node.children();
   trie->values.append(LexiconTrie::kValuePadding, '\0');
   trie->index_edges();
 

@@ -11,6 +11,7 @@
 #define LUMO_DICT_LEXICON_BUILDER_H_
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,9 +31,12 @@ class LexiconBuilder {
 
   void reserve(std::size_t count) { items_.reserve(count); }
 
-  // Records `key` with `value`; both must stay alive until finish().
+  // Records `key` with `value`; both must stay alive until finish(). Keys
+  // and values longer than 1 GiB are refused with std::bad_alloc.
   void insert(std::string_view key, std::string_view value, std::uint8_t roles = kValued) {
-    items_.push_back({key, value, roles});
+    if (key.size() > kMaxSize || value.size() > kMaxSize) throw std::bad_alloc();
+    items_.push_back({key.data(), value.data(), static_cast<std::uint32_t>(key.size()),
+                      static_cast<std::uint32_t>(value.size()) | (std::uint32_t{roles} << 30)});
   }
 
   // Ends building and returns the valued view of the new trie (its marked
@@ -40,10 +44,18 @@ class LexiconBuilder {
   Lexicon finish();
 
  private:
+  static constexpr std::size_t kMaxSize = (std::size_t{1} << 30) - 1;
+
+  // 24 bytes: the builder holds one per inserted key.
   struct Item {
-    std::string_view key;
-    std::string_view value;
-    std::uint8_t roles;
+    const char* key_data;
+    const char* value_data;
+    std::uint32_t key_size;
+    std::uint32_t value_size_and_roles;  // roles in the top two bits
+
+    std::string_view key() const { return {key_data, key_size}; }
+    std::string_view value() const { return {value_data, value_size_and_roles & kMaxSize}; }
+    std::uint8_t roles() const { return static_cast<std::uint8_t>(value_size_and_roles >> 30); }
   };
   void sort_items();
 
