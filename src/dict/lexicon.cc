@@ -10,6 +10,7 @@ LexiconTrie::LexiconTrie()
     : nodes(1),
       root_page_of(kRootPageCount, 0),
       root_children(kRootPageSize, 0),
+      key_starts(0x10000 / 64, 0),
       edge_filter(1, 0) {}
 
 std::uint32_t LexiconTrie::child(const Node& node, char32_t code_point) const {
@@ -45,6 +46,9 @@ void LexiconTrie::index_edges() {
   const Node& root = nodes[0];
   for (std::uint32_t c = root.first_child; c < root.first_child + root.children(); ++c) {
     const Child& entry = children[c];
+    if (entry.code_point < 0x10000) {
+      key_starts[entry.code_point >> 6] |= std::uint64_t{1} << (entry.code_point & 63);
+    }
     std::uint16_t& page = root_page_of[entry.code_point >> kRootPageBits];
     if (page == 0) {
       page = static_cast<std::uint16_t>(root_children.size() >> kRootPageBits);

@@ -64,6 +64,12 @@ struct LexiconTrie {
     const std::uint32_t index = root_child_index(code_point);
     return index != 0 ? nodes[index] : kAbsent;
   }
+  // False only if no key starts with `code_point`: one bit per code point
+  // below U+10000, so that stretches of text no key can touch are skipped
+  // without walking.
+  bool may_start_key(char32_t code_point) const {
+    return code_point >= 0x10000 || ((key_starts[code_point >> 6] >> (code_point & 63)) & 1) != 0;
+  }
   // The index of the root's child for `code_point`, or 0.
   std::uint32_t root_child_index(char32_t code_point) const {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
@@ -128,6 +134,7 @@ struct LexiconTrie {
   // the index of the root's child per code point, 0 meaning none.
   std::vector<std::uint16_t> root_page_of;
   std::vector<std::uint32_t> root_children;
+  std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t> edge_filter;
   std::uint32_t edge_filter_shift = 58;
 };
