@@ -76,15 +76,12 @@ void LexiconTrie::index_edges() {
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}
 
 LexiconMatch Lexicon::longest_valued(const char* text, std::size_t size) const {
-  LexiconMatch match;
-  trie_->walk<false, true>(text, size, nullptr, &match.length, &match.value);
-  return match;
+  const LexiconTrie::Walk walk = trie_->walk<false, true>(text, size);
+  return {walk.valued, walk.value};
 }
 
 std::size_t Lexicon::longest_marked(const char* text, std::size_t size) const {
-  std::size_t length = 0;
-  trie_->walk<true, false>(text, size, &length, nullptr, nullptr);
-  return length;
+  return trie_->walk<true, false>(text, size).marked;
 }
 
 LexiconMatch Lexicon::longest_prefix_with(const Lexicon& other, const char* text, std::size_t size,
@@ -94,15 +91,13 @@ LexiconMatch Lexicon::longest_prefix_with(const Lexicon& other, const char* text
     *other_length = match.length;
     return match;
   }
-  LexiconMatch valued;
-  std::size_t marked = 0;
-  trie_->walk<true, true>(text, size, &marked, &valued.length, &valued.value);
+  const LexiconTrie::Walk walk = trie_->walk<true, true>(text, size);
   if (keys_ == KeySet::kValued) {
-    *other_length = marked;
-    return valued;
+    *other_length = walk.marked;
+    return {walk.valued, walk.value};
   }
-  *other_length = valued.length;
-  return {marked, {}};
+  *other_length = walk.valued;
+  return {walk.marked, {}};
 }
 
 std::optional<std::string_view> Lexicon::find(std::string_view key) const {

@@ -89,33 +89,56 @@ struct LexiconTrie {
   std::string_view value_of(const Node& node) const {
     return {values.data() + node.value_offset, node.value_length};
   }
-  // Walks from the root along text[0, size) (valid UTF-8, size > 0) and
-  // records the longest marked key's length in `*marked` and the longest
-  // valued key in `*valued_length` and `*value`, as each template flag asks;
-  // stops at the first character without a child. Leaves the outputs alone
-  // when nothing matches.
+  // What one walk from the root found.
+  struct Walk {
+    std::size_t marked = 0;  // byte length of the longest marked key, 0 for none
+    std::size_t valued = 0;  // byte length of the longest valued key, 0 for none
+    std::string_view value;  // the value of that key
+    // The character after the first, when the walk decoded it (so that a
+    // scan moving on by one character need not decode it again).
+    char32_t second = 0;
+    std::size_t second_length = 0;  // 0 when not decoded
+  };
+
+  // Walks from the root along text[0, size) (valid UTF-8, size > 0) whose
+  // first character, `first_length` bytes long, is `first`; records the
+  // longest marked and valued keys as the template flags ask. Stops at the
+  // first character without a child.
   template <bool kMarkedKeys, bool kValuedKeys>
-  void walk(const char* text, std::size_t size, std::size_t* marked, std::size_t* valued_length,
-            std::string_view* value) const {
+  Walk walk_from(char32_t first, std::size_t first_length, const char* text,
+                 std::size_t size) const {
     static constexpr Node kAbsent{};
-    std::size_t length = 0;
-    std::uint32_t index = root_child_index(utf8_decode(text, &length));
+    Walk walk;
+    std::uint32_t index = root_child_index(first);
     const Node* node = index != 0 ? &nodes[index] : &kAbsent;
-    std::size_t pos = length;
+    std::size_t pos = first_length;
     while (true) {
       if (kValuedKeys && node->valued()) {
-        *valued_length = pos;
-        *value = value_of(*node);
+        walk.valued = pos;
+        walk.value = value_of(*node);
       }
-      if (kMarkedKeys && node->marked()) *marked = pos;
+      if (kMarkedKeys && node->marked()) walk.marked = pos;
       if (node->children() == 0 || pos >= size) break;
+      std::size_t length = 0;
       const char32_t code_point = utf8_decode(text + pos, &length);
+      if (pos == first_length) {
+        walk.second = code_point;
+        walk.second_length = length;
+      }
       if (!may_have_edge(index, code_point)) break;
       index = child(*node, code_point);
       if (index == 0) break;
       node = &nodes[index];
       pos += length;
     }
+    return walk;
+  }
+
+  template <bool kMarkedKeys, bool kValuedKeys>
+  Walk walk(const char* text, std::size_t size) const {
+    std::size_t length = 0;
+    const char32_t first = utf8_decode(text, &length);
+    return walk_from<kMarkedKeys, kValuedKeys>(first, length, text, size);
   }
 
   // The node reached by exactly `key` (the root for an empty key), or

@@ -47,7 +47,8 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
     }
     LexiconMatch match;
     if (trie != nullptr) {
-      trie->walk<false, true>(data + pos, end - pos, nullptr, &match.length, &match.value);
+      const LexiconTrie::Walk walk = trie->walk<false, true>(data + pos, end - pos);
+      match = {walk.valued, walk.value};
     } else {
       match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
     }
@@ -220,28 +221,41 @@ class FusedConversion {
 
   void run() {
     std::size_t pos = 0;
+    // The character at `pos`, decoded once: the walk at one position
+    // usually decodes the next position's character already.
+    std::size_t length = 0;
+    char32_t code_point = size_ > 0 ? utf8_decode(data_, &length) : 0;
     while (pos < size_) {
-      const PositionMatch match = match_at(pos);
+      LexiconTrie::Walk walk;
+      const PositionMatch match = match_at(pos, code_point, length, &walk);
+      std::size_t next = pos + length;
       if (match.segment_length != 0) {
         if (in_run_) close_run(pos);
         convert_matched_segment(pos, match);
-        pos += match.segment_length;
-        continue;
+        next = pos + match.segment_length;
+      } else {
+        if (!in_run_) open_run(pos);
+        if (pos == cursor_) step_in_run(pos, match.stage);
       }
-      if (!in_run_) open_run(pos);
-      if (pos == cursor_) step_in_run(pos, match.stage);
-      pos += char_length(data_ + pos);
+      if (next == pos + length && walk.second_length != 0) {
+        code_point = walk.second;
+        length = walk.second_length;
+      } else if (next < size_) {
+        code_point = utf8_decode(data_ + next, &length);
+      }
+      pos = next;
     }
     if (in_run_) close_run(size_);
   }
 
  private:
-  PositionMatch match_at(std::size_t pos) const {
+  // Both answers at `pos`, whose character is `code_point`; `*walk` gets
+  // the shared trie's walk, when there is one.
+  PositionMatch match_at(std::size_t pos, char32_t code_point, std::size_t length,
+                         LexiconTrie::Walk* walk) const {
     if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
-    PositionMatch match;
-    shared_trie_->walk<true, true>(data_ + pos, size_ - pos, &match.segment_length,
-                                   &match.stage.length, &match.stage.value);
-    return match;
+    *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
+    return {walk->marked, {walk->valued, walk->value}};
   }
 
   void open_run(std::size_t pos) {
