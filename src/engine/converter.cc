@@ -235,7 +235,7 @@ class FusedConversion {
         next = pos + match.segment_length;
       } else {
         if (!in_run_) open_run(pos);
-        if (pos == cursor_) step_in_run(pos, match.stage);
+        if (pos == cursor_) step_in_run(pos, length, match.stage);
       }
       if (next == pos + length && walk.second_length != 0) {
         code_point = walk.second;
@@ -265,18 +265,21 @@ class FusedConversion {
     tentative_end_ = pos;
   }
 
-  // The first stage's step at the run position `pos`.
-  void step_in_run(std::size_t pos, const LexiconMatch& match) {
+  // The first stage's step at the run position `pos`, whose character is
+  // `length` bytes long.
+  void step_in_run(std::size_t pos, std::size_t length, const LexiconMatch& match) {
     if (run_ascii_led_ && is_ascii(data_[pos])) {
       output_.append_char(data_ + pos, 1);
       cursor_ = pos + 1;
     } else if (match) {
-      tentative_start_ = pos;
-      tentative_output_ = output_.size();
+      if (match.length > length) {  // only a longer match can be cut short
+        tentative_start_ = pos;
+        tentative_output_ = output_.size();
+        tentative_end_ = pos + match.length;
+      }
       output_.append_padded(match.value.data(), match.value.size());
-      cursor_ = tentative_end_ = pos + match.length;
+      cursor_ = pos + match.length;
     } else {
-      const std::size_t length = char_length(data_ + pos);
       output_.append_char(data_ + pos, length);
       cursor_ = pos + length;
     }
@@ -305,7 +308,7 @@ class FusedConversion {
         next += length;
       }
     }
-    run_stage(stage_, data_, next, end, ascii_led, output_);
+    if (next < end) run_stage(stage_, data_, next, end, ascii_led, output_);
     later_.end_segment();
   }
 

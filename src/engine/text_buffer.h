@@ -44,7 +44,21 @@ class TextBuffer {
   void append_char(const char* bytes, std::size_t count) {
     if (count > capacity_ - size_) reserve(2 * (size_ + count));
     char* out = data_.get() + size_;
-    for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
+    switch (count) {  // fixed-size copies; the slack absorbs the spare bytes
+      case 1:
+        out[0] = bytes[0];
+        break;
+      case 2:
+        std::memcpy(out, bytes, 2);
+        break;
+      case 3:
+        std::memcpy(out, bytes, 2);
+        out[2] = bytes[2];
+        break;
+      default:
+        std::memcpy(out, bytes, 4);
+        break;
+    }
     size_ += count;
   }
 
