@@ -42,35 +42,12 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
   return node;
 }
 
-void LexiconTrie::index_edges() {
-  const Node& root = nodes[0];
-  for (std::uint32_t c = root.first_child; c < root.first_child + root.children(); ++c) {
-    const Child& entry = children[c];
-    if (entry.code_point < 0x10000) {
-      key_starts[entry.code_point >> 6] |= std::uint64_t{1} << (entry.code_point & 63);
-    }
-    std::uint16_t& page = root_page_of[entry.code_point >> kRootPageBits];
-    if (page == 0) {
-      page = static_cast<std::uint16_t>(root_children.size() >> kRootPageBits);
-      root_children.resize(root_children.size() + kRootPageSize, 0);
-    }
-    root_children[(std::size_t{page} << kRootPageBits) | (entry.code_point & (kRootPageSize - 1))] =
-        entry.node;
-  }
-
+void LexiconTrie::prepare_edge_index(std::size_t edges) {
   // One filter bit per 16 bits of edges keeps false positives near 6%.
-  const std::size_t edges = children.size() - root.children();
   std::uint32_t filter_bits = 6;
   while ((std::size_t{1} << filter_bits) < edges * 16) ++filter_bits;
   edge_filter_shift = 64 - filter_bits;
   edge_filter.assign(std::size_t{1} << (filter_bits - 6), 0);
-  for (std::uint32_t index = 1; index < nodes.size(); ++index) {
-    const Node& node = nodes[index];
-    for (std::uint32_t c = node.first_child; c < node.first_child + node.children(); ++c) {
-      const std::uint64_t bit = edge_hash(index, children[c].code_point);
-      edge_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-    }
-  }
 }
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}

@@ -128,14 +128,15 @@ Lexicon LexiconBuilder::finish() {
     offset += node.children();
   }
   trie->children.resize(offset);
+  trie->prepare_edge_index(offset - nodes[0].children());
   // first_child serves as each block's fill cursor, then is moved back.
   for (std::size_t index = 1; index < nodes.size(); ++index) {
-    trie->children[nodes[parents[index]].first_child++] = {code_points[index],
-                                                           static_cast<std::uint32_t>(index)};
+    const auto child = static_cast<std::uint32_t>(index);
+    trie->children[nodes[parents[index]].first_child++] = {code_points[index], child};
+    trie->index_edge(parents[index], code_points[index], child);
   }
   for (LexiconTrie::Node& node : nodes) node.first_child -= node.children();
   trie->values.append(LexiconTrie::kValuePadding, '\0');
-  trie->index_edges();
 
   items_.clear();
   return Lexicon(std::move(trie), KeySet::kValued);

@@ -145,8 +145,26 @@ struct LexiconTrie {
   // nullptr.
   const Node* find_node(std::string_view key) const;
 
-  // Fills the root table and the edge filter from nodes and children.
-  void index_edges();
+  // Sizes the edge filter for `edges` edges below the root; then
+  // index_edge() records every edge.
+  void prepare_edge_index(std::size_t edges);
+  // Records the edge from `parent` to `child` for `code_point` in the root
+  // table or the edge filter.
+  void index_edge(std::uint32_t parent, char32_t code_point, std::uint32_t child) {
+    if (parent != 0) {
+      const std::uint64_t bit = edge_hash(parent, code_point);
+      edge_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      return;
+    }
+    if (code_point < 0x10000) key_starts[code_point >> 6] |= std::uint64_t{1} << (code_point & 63);
+    std::uint16_t& page = root_page_of[code_point >> kRootPageBits];
+    if (page == 0) {
+      page = static_cast<std::uint16_t>(root_children.size() >> kRootPageBits);
+      root_children.resize(root_children.size() + kRootPageSize, 0);
+    }
+    root_children[(std::size_t{page} << kRootPageBits) | (code_point & (kRootPageSize - 1))] =
+        child;
+  }
 
   std::vector<Node> nodes;
   std::vector<Child> children;
