@@ -214,6 +214,7 @@ class FusedConversion {
         shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
                          ? &stage_.front().trie()
                          : nullptr),
+        sparse_(shared_trie_ != nullptr && shared_trie_->nodes[0].children() < kSparseKeyStarts),
         data_(text.data()),
         size_(text.size()),
         later_(later),
@@ -235,7 +236,9 @@ class FusedConversion {
         next = pos + match.segment_length;
       } else {
         if (!in_run_) open_run(pos);
+        const bool copied = pos == cursor_ && !match.stage;
         if (pos == cursor_) step_in_run(pos, length, match.stage);
+        if (copied && sparse_) next = copy_untouchable(next);
       }
       if (next == pos + length && walk.second_length != 0) {
         code_point = walk.second;
@@ -256,6 +259,22 @@ class FusedConversion {
     if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
     *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
     return {walk->marked, {walk->valued, walk->value}};
+  }
+
+  // In a run, after a character nothing matched, copies at once the
+  // characters from `pos` on that no key starts with (each would be copied
+  // alone otherwise); returns where they end. Worth it only where few
+  // characters start keys.
+  std::size_t copy_untouchable(std::size_t pos) {
+    const std::size_t start = pos;
+    while (pos < size_) {
+      std::size_t length = 0;
+      if (shared_trie_->may_start_key(utf8_decode(data_ + pos, &length))) break;
+      pos += length;
+    }
+    output_.append(data_ + start, pos - start);
+    cursor_ = pos;
+    return pos;
   }
 
   void open_run(std::size_t pos) {
@@ -314,8 +333,13 @@ class FusedConversion {
 
   const DictionaryGroup& segmentation_;
   const DictionaryGroup& stage_;
+  // Dictionaries whose keys start with fewer characters than this leave
+  // long stretches of ordinary text untouched.
+  static constexpr std::uint32_t kSparseKeyStarts = 2048;
+
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
+  const bool sparse_;
   const char* const data_;
   const std::size_t size_;
   LaterStages& later_;
