@@ -121,14 +121,10 @@ Result<GroupPlan> plan_dictionary_group(const json& spec) {
 
 Lexicon build_lexicon(const LexiconSource& source) {
   if (source.pairs) return lexicon_from_pairs(*source.pairs);
-  std::size_t total = 0;
-  for (const std::string_view text : source.texts) total += text.size();
-  // Feeding each text to one builder in turn reads them as if concatenated
-  // with a line break between them, without copying them.
-  LexiconBuilder builder;
-  builder.reserve(total / 16 + 1);
-  for (const std::string_view text : source.texts) insert_dictionary_text(text, builder);
-  return builder.finish();
+  std::vector<TextSource> texts;
+  texts.reserve(source.texts.size());
+  for (const std::string_view text : source.texts) texts.push_back({text});
+  return lexicon_from_texts(texts);
 }
 
 DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dict/lexicon.h"
+#include "dict/trie_assembler.h"
 
 namespace lumo {
 
@@ -27,7 +28,8 @@ using KeyValuePairs = std::vector<std::pair<std::string, std::string>>;
 class LexiconBuilder {
  public:
   // What an inserted key becomes; a key can be both.
-  enum Role : std::uint8_t { kValued = 1, kMarked = 2 };
+  static constexpr std::uint8_t kValued = TrieAssembler::kValued;
+  static constexpr std::uint8_t kMarked = TrieAssembler::kMarked;
 
   void reserve(std::size_t count) { items_.reserve(count); }
 
@@ -66,6 +68,17 @@ class LexiconBuilder {
 // each key with the first of its values. `text` must outlive finish().
 void insert_dictionary_text(std::string_view text, LexiconBuilder& builder,
                             std::uint8_t roles = LexiconBuilder::kValued);
+
+// A dictionary text and what its keys become.
+struct TextSource {
+  std::string_view text;
+  std::uint8_t roles = LexiconBuilder::kValued;
+};
+
+// A lexicon of the entries of several texts read in order, as if
+// concatenated with a line break between them. Sorted texts (all the
+// built-in ones) are merged as they are read, with no intermediate list.
+Lexicon lexicon_from_texts(const std::vector<TextSource>& sources);
 
 // A lexicon of every entry of a dictionary text.
 Lexicon lexicon_from_text(std::string_view text);

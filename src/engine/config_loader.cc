@@ -39,22 +39,16 @@ bool holds_text(const std::vector<std::string_view>& texts, std::string_view tex
 // keys (valued), so that conversion finds both with one walk. Each text is
 // read once, even when both dictionaries name it.
 Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSource& stage) {
-  std::size_t total = 0;
-  for (const std::string_view text : stage.texts) total += text.size();
-  for (const std::string_view text : segmentation.texts) total += text.size();
-  LexiconBuilder builder;
-  builder.reserve(total / 16 + 1);
+  std::vector<TextSource> texts;
   for (const std::string_view text : stage.texts) {
     const bool marked = holds_text(segmentation.texts, text);
-    insert_dictionary_text(text, builder,
-                           LexiconBuilder::kValued | (marked ? LexiconBuilder::kMarked : 0));
+    texts.push_back({text, static_cast<std::uint8_t>(LexiconBuilder::kValued |
+                                                     (marked ? LexiconBuilder::kMarked : 0))});
   }
   for (const std::string_view text : segmentation.texts) {
-    if (!holds_text(stage.texts, text)) {
-      insert_dictionary_text(text, builder, LexiconBuilder::kMarked);
-    }
+    if (!holds_text(stage.texts, text)) texts.push_back({text, LexiconBuilder::kMarked});
   }
-  return builder.finish();
+  return lexicon_from_texts(texts);
 }
 
 // Builds the converter of a checked configuration. The custom lexicon is

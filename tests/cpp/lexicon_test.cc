@@ -122,7 +122,12 @@ TEST(Lexicon, AgreesWithMapReference) {
     std::map<std::string, std::string> reference;
     std::set<std::string> prefixes;
     std::string text;
+    std::vector<std::string> run_texts(1);  // the same entries, one text per sorted run
+    std::string previous_key;
     for (const auto& [key, value] : pairs) {
+      if (key < previous_key) run_texts.emplace_back();
+      run_texts.back() += key + "\t" + value + "\n";
+      previous_key = key;
       reference[key] = value;
       for (std::size_t i = 1; i <= key.size(); ++i) {
         if (i == key.size() || (static_cast<unsigned char>(key[i]) & 0xC0) != 0x80) {
@@ -131,7 +136,10 @@ TEST(Lexicon, AgreesWithMapReference) {
       }
       text += key + "\t" + value + "\n";
     }
-    for (const Lexicon& lexicon : {lexicon_from_pairs(pairs), lexicon_from_text(text)}) {
+    std::vector<TextSource> sources;
+    for (const std::string& run : run_texts) sources.push_back({run});
+    for (const Lexicon& lexicon :
+         {lexicon_from_pairs(pairs), lexicon_from_text(text), lexicon_from_texts(sources)}) {
       ASSERT_EQ(lexicon.value_count(), reference.size());
       ASSERT_EQ(lexicon.node_count(), prefixes.size() + 1);
       for (int probe = 0; probe < 200; ++probe) {
