@@ -43,9 +43,13 @@ void LexiconBuilder::sort_items() {
 Lexicon LexiconBuilder::finish() {
   sort_items();
   std::size_t key_bytes = 0;
-  for (const Item& item : items_) key_bytes += item.key_size;
+  std::size_t value_bytes = 0;
+  for (const Item& item : items_) {
+    key_bytes += item.key_size;
+    value_bytes += item.value().size();
+  }
   // About the node count of keys in CJK characters (three bytes each).
-  TrieAssembler assembler(key_bytes / 3 + 1);
+  TrieAssembler assembler(key_bytes / 3 + 1, value_bytes);
   for (const Item& item : items_) assembler.add(item.key(), item.value(), item.roles());
   items_.clear();
   return assembler.finish();
@@ -89,7 +93,9 @@ Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
   }
   // Merge the texts as they are read: equal keys are taken in text order,
   // so the later text's value stands, as in their concatenation.
-  TrieAssembler assembler(total / 10 + 1);
+  // The built-in texts hold about one node per 10 bytes, and values make up
+  // about a third of them.
+  TrieAssembler assembler(total / 10 + 1, total / 3);
   bool sorted = true;
   while (sorted) {
     SortedTextCursor* next = nullptr;

@@ -8,8 +8,10 @@
 
 namespace lumo {
 
-TrieAssembler::TrieAssembler(std::size_t expected_nodes) : trie_(std::make_shared<LexiconTrie>()) {
+TrieAssembler::TrieAssembler(std::size_t expected_nodes, std::size_t expected_value_bytes)
+    : trie_(std::make_shared<LexiconTrie>()) {
   trie_->nodes.reserve(expected_nodes);
+  trie_->values.reserve(expected_value_bytes + LexiconTrie::kValuePadding);
   parents_.reserve(expected_nodes);
   code_points_.reserve(expected_nodes);
   parents_.push_back(0);

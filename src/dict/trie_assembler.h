@@ -23,8 +23,8 @@ class TrieAssembler {
   // What an added key becomes; a key can be both.
   enum Role : std::uint8_t { kValued = 1, kMarked = 2 };
 
-  // `expected_nodes` only sizes the first allocations.
-  explicit TrieAssembler(std::size_t expected_nodes);
+  // The expectations only size the first allocations.
+  TrieAssembler(std::size_t expected_nodes, std::size_t expected_value_bytes);
 
   // Adds `key` (not before the previous key in byte order) with `value`.
   // Both are copied. Throws std::bad_alloc past the trie's 32-bit limits.
