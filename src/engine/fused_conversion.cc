@@ -1,0 +1,204 @@
+#include "engine/fused_conversion.h"
+
+#include <cstdint>
+
+namespace lumo {
+namespace {
+
+// The segmentation group's match length and the first stage group's match
+// at one position, found with one walk per lexicon.
+struct PositionMatch {
+  std::size_t segment_length = 0;
+  LexiconMatch stage;
+};
+
+PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGroup& stage,
+                         const char* text, std::size_t size) {
+  PositionMatch result;
+  bool stage_found = false;
+  for (std::size_t i = 0; i < stage.size(); ++i) {
+    std::size_t segment_length = 0;
+    const LexiconMatch match =
+        stage[i].longest_prefix_with(segmentation[i], text, size, &segment_length);
+    if (result.segment_length == 0) result.segment_length = segment_length;
+    if (!stage_found && match) {
+      result.stage = match;
+      stage_found = true;
+    }
+    if (result.segment_length != 0 && stage_found) break;
+  }
+  return result;
+}
+
+// Segments and runs the first stage in one pass, with one walk per position
+// answering both. Inside a run the first stage's match at a position is the
+// unbounded one; it is written at once but stays tentative until the scan
+// has passed its end without finding a segment start (which would cut the
+// run, and the match, short): then it is rewritten with the run's bounds.
+class FusedConversion {
+ public:
+  FusedConversion(const Converter& converter, std::string_view text, LaterStages& later)
+      : segmentation_(*converter.segmentation),
+        stage_(converter.stages.front()),
+        shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
+                         ? &stage_.front().trie()
+                         : nullptr),
+        sparse_(shared_trie_ != nullptr && shared_trie_->nodes[0].children() < kSparseKeyStarts),
+        data_(text.data()),
+        size_(text.size()),
+        later_(later),
+        output_(later.first_stage_output()) {}
+
+  void run() {
+    std::size_t pos = 0;
+    // The character at `pos`, decoded once: the walk at one position
+    // usually decodes the next position's character already.
+    std::size_t length = 0;
+    char32_t code_point = size_ > 0 ? utf8_decode(data_, &length) : 0;
+    while (pos < size_) {
+      LexiconTrie::Walk walk;
+      const PositionMatch match = match_at(pos, code_point, length, &walk);
+      std::size_t next = pos + length;
+      if (match.segment_length != 0) {
+        if (in_run_) close_run(pos);
+        convert_matched_segment(pos, match);
+        next = pos + match.segment_length;
+      } else {
+        if (!in_run_) open_run(pos);
+        const bool copied = pos == cursor_ && !match.stage;
+        if (pos == cursor_) step_in_run(pos, length, match.stage);
+        if (copied && sparse_) next = copy_untouchable(next);
+      }
+      if (next == pos + length && walk.second_length != 0) {
+        code_point = walk.second;
+        length = walk.second_length;
+      } else if (next < size_) {
+        code_point = utf8_decode(data_ + next, &length);
+      }
+      pos = next;
+    }
+    if (in_run_) close_run(size_);
+  }
+
+ private:
+  // Both answers at `pos`, whose character is `code_point`; `*walk` gets
+  // the shared trie's walk, when there is one.
+  PositionMatch match_at(std::size_t pos, char32_t code_point, std::size_t length,
+                         LexiconTrie::Walk* walk) const {
+    if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
+    *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
+    return {walk->marked, {walk->valued, walk->value}};
+  }
+
+  // In a run, after a character nothing matched, copies at once the
+  // characters from `pos` on that no key starts with (each would be copied
+  // alone otherwise); returns where they end. Worth it only where few
+  // characters start keys.
+  std::size_t copy_untouchable(std::size_t pos) {
+    const std::size_t start = pos;
+    while (pos < size_) {
+      std::size_t length = 0;
+      if (shared_trie_->may_start_key(utf8_decode(data_ + pos, &length))) break;
+      pos += length;
+    }
+    output_.append(data_ + start, pos - start);
+    cursor_ = pos;
+    return pos;
+  }
+
+  void open_run(std::size_t pos) {
+    in_run_ = true;
+    run_ascii_led_ = is_ascii(data_[pos]);
+    cursor_ = pos;
+    tentative_end_ = pos;
+  }
+
+  // The first stage's step at the run position `pos`, whose character is
+  // `length` bytes long.
+  void step_in_run(std::size_t pos, std::size_t length, const LexiconMatch& match) {
+    if (run_ascii_led_ && is_ascii(data_[pos])) {
+      output_.append_char(data_ + pos, 1);
+      cursor_ = pos + 1;
+    } else if (match) {
+      if (match.length > length) {  // only a longer match can be cut short
+        tentative_start_ = pos;
+        tentative_output_ = output_.size();
+        tentative_end_ = pos + match.length;
+      }
+      output_.append_padded(match.value.data(), match.value.size());
+      cursor_ = pos + match.length;
+    } else {
+      output_.append_char(data_ + pos, length);
+      cursor_ = pos + length;
+    }
+  }
+
+  void close_run(std::size_t end) {
+    if (tentative_end_ > end) {
+      output_.truncate(tentative_output_);
+      run_stage(stage_, data_, tentative_start_, end, run_ascii_led_, output_);
+    }
+    in_run_ = false;
+    later_.end_segment();
+  }
+
+  void convert_matched_segment(std::size_t pos, const PositionMatch& match) {
+    const std::size_t end = pos + match.segment_length;
+    const bool ascii_led = is_ascii(data_[pos]);
+    std::size_t next = pos;
+    if (!ascii_led && match.stage.length <= match.segment_length) {
+      if (match.stage) {
+        output_.append_padded(match.stage.value.data(), match.stage.value.size());
+        next += match.stage.length;
+      } else {
+        const std::size_t length = char_length(data_ + pos);
+        output_.append_char(data_ + pos, length);
+        next += length;
+      }
+    }
+    if (next < end) run_stage(stage_, data_, next, end, ascii_led, output_);
+    later_.end_segment();
+  }
+
+  const DictionaryGroup& segmentation_;
+  const DictionaryGroup& stage_;
+  // Dictionaries whose keys start with fewer characters than this leave
+  // long stretches of ordinary text untouched.
+  static constexpr std::uint32_t kSparseKeyStarts = 2048;
+
+  // The one trie of both groups when each holds just their shared lexicon.
+  const LexiconTrie* const shared_trie_;
+  const bool sparse_;
+  const char* const data_;
+  const std::size_t size_;
+  LaterStages& later_;
+  TextBuffer& output_;  // the first stage's
+
+  bool in_run_ = false;
+  bool run_ascii_led_ = false;
+  std::size_t cursor_ = 0;  // first run position the stage has not consumed
+  // The last match written in the run: input [start, end), output from
+  // tentative_output_.
+  std::size_t tentative_start_ = 0;
+  std::size_t tentative_end_ = 0;
+  std::size_t tentative_output_ = 0;
+};
+
+}  // namespace
+
+bool walks_together(const Converter& converter) {
+  if (!converter.segmentation || converter.stages.empty()) return false;
+  const DictionaryGroup& segmentation = *converter.segmentation;
+  const DictionaryGroup& stage = converter.stages.front();
+  if (segmentation.empty() || segmentation.size() != stage.size()) return false;
+  for (std::size_t i = 0; i < stage.size(); ++i) {
+    if (!stage[i].shares_trie_with(segmentation[i])) return false;
+  }
+  return true;
+}
+
+void convert_fused(const Converter& converter, std::string_view text, LaterStages& later) {
+  FusedConversion(converter, text, later).run();
+}
+
+}  // namespace lumo
