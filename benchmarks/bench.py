@@ -38,6 +38,7 @@ from importlib import metadata
 from pathlib import Path
 
 import lumo
+from table import print_table
 
 REPO = Path(__file__).resolve().parent.parent
 DEFAULT_CORPUS = REPO.parent / "shared" / "corpus" / "zuozhuan.txt"
@@ -247,16 +248,6 @@ def bench_detect(corpora, runs):
                 )
             )
     return rows
-
-
-def print_table(headers, rows):
-    """The first column left-aligned, the others right-aligned, under a rule."""
-    widths = [max(len(str(r[i])) for r in (headers, *rows)) for i in range(len(headers))]
-    line = "  ".join(f"{{:{'<' if i == 0 else '>'}{w}}}" for i, w in enumerate(widths))
-    print(line.format(*headers))
-    print("  ".join("-" * w for w in widths))
-    for row in rows:
-        print(line.format(*row))
 
 
 def main():

@@ -23,6 +23,7 @@ from datetime import datetime
 from pathlib import Path
 
 import peers
+from table import print_table
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_CORPUS = HERE.parent.parent / "shared" / "corpus" / "zuozhuan.txt"
@@ -227,15 +228,6 @@ def compare(args, inputs, notes):
     return rows, versions
 
 
-def print_table(headers, rows):
-    widths = [max(len(str(r[i])) for r in (headers, *rows)) for i in range(len(headers))]
-    line = "  ".join(f"{{:{'<' if i < 2 else '>'}{w}}}" for i, w in enumerate(widths))
-    print(line.format(*headers))
-    print("  ".join("-" * w for w in widths))
-    for row in rows:
-        print(line.format(*row))
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--corpus", type=Path, default=DEFAULT_CORPUS, help="Simplified text")
@@ -264,7 +256,9 @@ def main():
     command = shlex.join(getattr(sys, "orig_argv", [sys.executable, *sys.argv]))
     print(f"Python {platform.python_version()} | CPU {cpu_model()} | ", end="")
     print(f"{datetime.now().strftime('%Y-%m-%d %H:%M')} | {command}")
-    print_table(["config", "library"] + [h for _, c, _ in COLUMNS for h in (c, "×")], rows)
+    print_table(
+        ["config", "library"] + [h for _, c, _ in COLUMNS for h in (c, "×")], rows, left_columns=2
+    )
     size = len(texts["simplified"].encode("utf-8")) / 1e6
     footnotes = FOOTNOTES.format(
         versions=versions, corpus=args.corpus.name, size=size, repeat=args.repeat, runs=args.runs,

@@ -10,6 +10,7 @@
 
 #include "dict/dictionary_spec.h"
 #include "engine/internal_error.h"
+#include "engine/name_lookup.h"
 
 namespace lumo {
 namespace {
@@ -83,17 +84,9 @@ Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
 }  // namespace
 
 Result<ConfigId> resolve_config_name(std::string_view name) {
-  for (std::size_t i = 0; i < kConfigCount; ++i) {
-    if (kConfigNames[i] == name) return static_cast<ConfigId>(i);
-  }
-  std::string message = "unknown config '";
-  message.append(name);
-  message.append("'. Valid: ");
-  for (std::size_t i = 0; i < kConfigCount; ++i) {
-    if (i > 0) message.append(", ");
-    message.append(kConfigNames[i]);
-  }
-  return Error{std::move(message)};
+  const Result<std::size_t> index = find_name(kConfigNames, name, "config");
+  if (!index) return Error{index.error()};
+  return static_cast<ConfigId>(index.value());
 }
 
 Result<Converter> load_config(std::string_view text, const CustomPairs& pairs) {

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/name_lookup.h"
+
 namespace lumo {
 namespace {
 
@@ -23,17 +25,9 @@ constexpr std::optional<ConfigId> kRoutes[kRegionCount][kRegionCount] = {
 }  // namespace
 
 Result<Region> parse_region_code(std::string_view code) {
-  for (std::size_t i = 0; i < kRegionCount; ++i) {
-    if (kRegionCodes[i] == code) return static_cast<Region>(i);
-  }
-  std::string message = "unknown region '";
-  message.append(code);
-  message.append("'. Valid: ");
-  for (std::size_t i = 0; i < kRegionCount; ++i) {
-    if (i > 0) message.append(", ");
-    message.append(kRegionCodes[i]);
-  }
-  return Error{std::move(message)};
+  const Result<std::size_t> index = find_name(kRegionCodes, code, "region");
+  if (!index) return Error{index.error()};
+  return static_cast<Region>(index.value());
 }
 
 Result<ConfigId> route_regions(std::string_view from, std::string_view to) {

@@ -157,11 +157,7 @@ PyType_Slot converter_slots[] = {
 
 PyObject* create_converter_type() {
   static PyType_Spec spec = {"builtins.Converter", sizeof(ConverterObject), 0, 0, converter_slots};
-  PyObject* type = create_final_class(&spec);
-  if (type == nullptr) return nullptr;
-  g_converter_type = reinterpret_cast<PyTypeObject*>(type);
-  Py_INCREF(type);  // the process-wide reference, never released
-  return type;
+  return create_final_class(&spec, &g_converter_type);
 }
 
 PyObject* new_converter_object(Converter&& converter, std::string_view config) {

@@ -67,11 +67,7 @@ PyType_Slot detection_slots[] = {
 
 PyObject* create_detection_type() {
   static PyType_Spec spec = {"builtins.Detection", sizeof(DetectionObject), 0, 0, detection_slots};
-  PyObject* type = create_final_class(&spec);
-  if (type == nullptr) return nullptr;
-  g_detection_type = reinterpret_cast<PyTypeObject*>(type);
-  Py_INCREF(type);  // the process-wide reference, never released
-  return type;
+  return create_final_class(&spec, &g_detection_type);
 }
 
 PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

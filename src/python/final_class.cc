@@ -4,7 +4,7 @@
 
 namespace lumo::python {
 
-PyObject* create_final_class(PyType_Spec* spec) {
+PyObject* create_final_class(PyType_Spec* spec, PyTypeObject** kept) {
   spec->flags = Py_TPFLAGS_DEFAULT;
 #ifdef Py_TPFLAGS_IMMUTABLETYPE
   spec->flags |= Py_TPFLAGS_IMMUTABLETYPE;
@@ -35,6 +35,8 @@ PyObject* create_final_class(PyType_Spec* spec) {
     type_object->tp_doc = copy;
   }
 #endif
+  *kept = type_object;
+  Py_INCREF(type);  // the process-wide reference, never released
   return type;
 }
 

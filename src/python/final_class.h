@@ -10,8 +10,10 @@
 namespace lumo::python {
 
 // Creates a class from `spec` (named "builtins.<Class>"), setting the flags
-// above; a new reference, or nullptr with an exception set.
-PyObject* create_final_class(PyType_Spec* spec);
+// above, and stores it in `*kept` with a reference of its own that lives as
+// long as the process. Returns a new reference, or nullptr with an
+// exception set.
+PyObject* create_final_class(PyType_Spec* spec, PyTypeObject** kept);
 
 }  // namespace lumo::python
 
