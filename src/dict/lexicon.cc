@@ -43,11 +43,8 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
 }
 
 void LexiconTrie::prepare_edge_index(std::size_t edges) {
-  // One filter bit per 16 bits of edges keeps false positives near 6%.
-  std::uint32_t filter_bits = 6;
-  while ((std::size_t{1} << filter_bits) < edges * 16) ++filter_bits;
-  edge_filter_shift = 64 - filter_bits;
-  edge_filter.assign(std::size_t{1} << (filter_bits - 6), 0);
+  edge_filter_bits = std::max<std::uint64_t>(64, std::uint64_t{kFilterBitsPerEdge} * edges);
+  edge_filter.assign((edge_filter_bits + 63) / 64, 0);
 }
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}
