@@ -1,12 +1,11 @@
-// LexiconBuilder: builds a LexiconTrie from keys inserted in order.
+// Building lexicons from dictionary texts and from key/value pairs.
 //
-// A valued key inserted twice keeps its later value; a key may also be
-// marked (see LexiconTrie). Keys and values are borrowed until finish() and
-// copied into the trie there. Building is one sort of the keys (UTF-8 byte
-// order is code-point order; texts that are already sorted cost one pass,
-// a few concatenated sorted texts one merge each), one pass that makes the
-// nodes from each key's difference with the one before, and one that lays
-// every node's children out together.
+// Sorted texts (every built-in one) go straight into a TrieAssembler,
+// merged as they are read. Anything else goes through LexiconBuilder, which
+// gathers the keys, sorts them (stably: UTF-8 byte order is code-point
+// order, and a few concatenated sorted runs cost one merge each) and then
+// assembles them. Either way a valued key given twice keeps its later
+// value, and a key may also be marked (see LexiconTrie).
 #ifndef LUMO_DICT_LEXICON_BUILDER_H_
 #define LUMO_DICT_LEXICON_BUILDER_H_
 
@@ -25,6 +24,7 @@ namespace lumo {
 // Ordered (key, value) pairs, as given inline or by a caller.
 using KeyValuePairs = std::vector<std::pair<std::string, std::string>>;
 
+// Gathers keys in any order; they are borrowed until finish().
 class LexiconBuilder {
  public:
   // What an inserted key becomes; a key can be both.
