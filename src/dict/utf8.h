@@ -20,14 +20,6 @@ constexpr std::size_t utf8_sequence_length(unsigned char lead) {
   return 4;
 }
 
-// Length in bytes of the UTF-8 form of `cp`.
-constexpr std::size_t utf8_encoded_length(char32_t cp) {
-  if (cp < 0x80) return 1;
-  if (cp < 0x800) return 2;
-  if (cp < 0x10000) return 3;
-  return 4;
-}
-
 // Decodes the character starting at `p`; stores its byte length in `*length`.
 // Needs: `p` points at a lead byte of a complete, valid sequence.
 inline char32_t utf8_decode(const char* p, std::size_t* length) {

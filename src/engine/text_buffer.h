@@ -24,9 +24,6 @@ class TextBuffer {
   const char* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
   std::string_view view() const { return {data_.get(), size_}; }
-  std::string_view view_from(std::size_t start) const {
-    return {data_.get() + start, size_ - start};
-  }
 
   // Cuts the buffer back to `size` bytes (no more than it holds).
   void truncate(std::size_t size) { size_ = size; }
