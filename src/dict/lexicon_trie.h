@@ -73,6 +73,8 @@ struct LexiconTrie {
   bool may_start_key(char32_t code_point) const {
     return code_point >= 0x10000 || ((key_starts[code_point >> 6] >> (code_point & 63)) & 1) != 0;
   }
+  // Whether some key, valued or marked, starts with an ASCII character.
+  bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
   // The index of the root's child for `code_point`, or 0.
   std::uint32_t root_child_index(char32_t code_point) const {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
@@ -175,8 +177,10 @@ struct LexiconTrie {
   std::vector<Node> nodes;
   std::vector<Child> children;
   std::string values;
-  std::size_t valued_count = 0;  // nodes with a value, the root included
-  std::size_t marked_count = 0;  // nodes with a mark
+  std::size_t valued_count = 0;    // nodes with a value, the root included
+  std::size_t marked_count = 0;    // nodes with a mark
+  std::size_t max_key_bytes = 0;   // the longest key, valued or marked
+  bool line_feed_in_keys = false;  // whether some key holds a U+000A
   // Page number per block of 256 code points (page 0 is all zeros), then
   // the index of the root's child per code point, 0 meaning none.
   std::vector<std::uint16_t> root_page_of;

@@ -42,6 +42,7 @@ void TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     if (nodes.size() >= LexiconTrie::kCountMask) throw std::bad_alloc();
     std::size_t length = 0;
     const char32_t code_point = utf8_decode(key.data() + pos, &length);
+    if (code_point == U'\n') trie_->line_feed_in_keys = true;
     parents_.push_back(node);
     code_points_.push_back(code_point);
     node = static_cast<std::uint32_t>(nodes.size());
@@ -62,6 +63,7 @@ void TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     target.child_count |= LexiconTrie::kMarked;
     ++trie_->marked_count;
   }
+  trie_->max_key_bytes = std::max(trie_->max_key_bytes, key.size());
   previous_ = key;
 }
 

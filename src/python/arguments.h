@@ -46,6 +46,19 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text);
 // strings read out of containers.
 bool read_utf8_plain(PyObject* object, std::string_view* text);
 
+// A text to convert: its UTF-8 form, or, for a str long enough to be
+// converted on several threads and stored with two or four bytes per
+// character, the str itself, which those threads read directly (making
+// its UTF-8 form would cost a pass on one thread and a copy that stays
+// attached to the str).
+struct TextArgument {
+  std::string_view utf8;
+  PyObject* wide = nullptr;  // borrowed; the UTF-8 form is not read then
+};
+
+// read_utf8 for a text to convert, with the same checks and errors.
+bool read_text(const char* parameter, PyObject* object, TextArgument* text);
+
 }  // namespace lumo::python
 
 #endif  // LUMO_PYTHON_ARGUMENTS_H_

@@ -11,6 +11,7 @@
 #include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/text_conversion.h"
 
 namespace lumo::python {
 namespace {
@@ -63,9 +64,12 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   static const char* const kParameters[] = {"text"};
   static const Signature kSignature{"Converter.convert", kParameters, 1};
   PyObject* bound[1];
-  std::string_view text;
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
-  return guarded([&] { return new_converted_str(state_of(self).converter, text); });
+  TextArgument text;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_text("text", bound[0], &text)) {
+    return nullptr;
+  }
+  return guarded([&] { return converted_str(state_of(self).converter, text); });
 }
 
 // The instance's configuration, resolved again by name. Its name was
@@ -98,13 +102,16 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   static const char* const kParameters[] = {"text", "entries"};
   static const Signature kSignature{"Converter.convert_with_custom", kParameters, 2};
   PyObject* bound[2];
-  std::string_view text;
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
+  TextArgument text;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_text("text", bound[0], &text)) {
+    return nullptr;
+  }
   CustomPairs pairs;
   if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
   const std::optional<ConfigId> id = own_config(self);
   if (!id) return nullptr;
-  return guarded([&] { return new_converted_str(build_converter(*id, pairs), text); });
+  return guarded([&] { return converted_str(build_converter(*id, pairs), text); });
 }
 
 PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

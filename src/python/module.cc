@@ -13,6 +13,7 @@
 #include "python/detection_type.h"
 #include "python/errors.h"
 #include "python/python.h"
+#include "python/text_conversion.h"
 
 namespace lumo::python {
 namespace {
@@ -36,30 +37,51 @@ PyObject* configs(PyObject*, PyObject*) { return new_str_list(kConfigNames.data(
 PyObject* locales(PyObject*, PyObject*) { return new_str_list(kRegionCodes.data(), kRegionCount); }
 
 // A new str: `text` converted by a converter built for `id` with `pairs`.
-PyObject* convert_once(ConfigId id, const CustomPairs& pairs, std::string_view text) {
-  return guarded([&] { return new_converted_str(build_converter(id, pairs), text); });
+PyObject* convert_once(ConfigId id, const CustomPairs& pairs, const TextArgument& text) {
+  return guarded([&] { return converted_str(build_converter(id, pairs), text); });
+}
+
+// Binds the arguments, then reads the text and the `count` string
+// parameters after it, in order.
+bool bind_text_and_strings(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames, PyObject** bound, TextArgument* text,
+                           std::string_view* strings, std::size_t count) {
+  if (!bind_fastcall(signature, args, nargs, kwnames, bound) ||
+      !read_text(signature.parameters[0], bound[0], text)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!read_utf8(signature.parameters[i + 1], bound[i + 1], &strings[i])) return false;
+  }
+  return true;
 }
 
 PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kParameters[] = {"text", "config"};
   static const Signature kSignature{"convert", kParameters, 2};
   PyObject* bound[2];
-  std::string_view text[2];  // text, config
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 2)) return nullptr;
-  Result<ConfigId> id = resolve_config_name(text[1]);
+  TextArgument text;
+  std::string_view config;
+  if (!bind_text_and_strings(kSignature, args, nargs, kwnames, bound, &text, &config, 1)) {
+    return nullptr;
+  }
+  Result<ConfigId> id = resolve_config_name(config);
   if (!id) return raise_value_error(id.error());
-  return convert_once(id.value(), {}, text[0]);
+  return convert_once(id.value(), {}, text);
 }
 
 PyObject* convert_region(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kParameters[] = {"text", "from", "to"};
   static const Signature kSignature{"convert_region", kParameters, 3};
   PyObject* bound[3];
-  std::string_view text[3];  // text, from, to
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 3)) return nullptr;
-  Result<ConfigId> id = route_regions(text[1], text[2]);
+  TextArgument text;
+  std::string_view codes[2];  // from, to
+  if (!bind_text_and_strings(kSignature, args, nargs, kwnames, bound, &text, codes, 2)) {
+    return nullptr;
+  }
+  Result<ConfigId> id = route_regions(codes[0], codes[1]);
   if (!id) return raise_value_error(id.error());
-  return convert_once(id.value(), {}, text[0]);
+  return convert_once(id.value(), {}, text);
 }
 
 PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -67,14 +89,17 @@ PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs
   static const char* const kParameters[] = {"text", "config", "entries"};
   static const Signature kSignature{"convert_with_custom", kParameters, 3};
   PyObject* bound[3];
-  std::string_view text[2];  // text, config
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, text, 2)) return nullptr;
+  TextArgument text;
+  std::string_view config;
+  if (!bind_text_and_strings(kSignature, args, nargs, kwnames, bound, &text, &config, 1)) {
+    return nullptr;
+  }
   // The name is checked before the entries are looked at.
-  Result<ConfigId> id = resolve_config_name(text[1]);
+  Result<ConfigId> id = resolve_config_name(config);
   if (!id) return raise_value_error(id.error());
   CustomPairs pairs;
   if (!parse_custom_entries(bound[2], &pairs)) return nullptr;
-  return convert_once(id.value(), pairs, text[0]);
+  return convert_once(id.value(), pairs, text);
 }
 
 PyMethodDef detect_def = {"detect", as_cfunction(detect), METH_FASTCALL | METH_KEYWORDS,

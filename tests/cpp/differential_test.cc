@@ -18,6 +18,7 @@
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
 #include "engine/config_loader.h"
+#include "engine/text_cuts.h"
 
 namespace lumo {
 namespace {
@@ -252,6 +253,43 @@ TEST(Differential, CustomPairsMatchTheReference) {
             << "\"";
       }
     }
+  }
+}
+
+// Texts cut wherever find_cut allows convert, piece by piece, exactly like
+// the whole; custom pairs bring keys with line feeds and ASCII starts,
+// which rule line cuts out.
+TEST(Differential, PiecesCutAtSafeCutsConvertLikeTheWhole) {
+  for (std::size_t i = 0; i < kConfigCount; ++i) {
+    const auto id = static_cast<ConfigId>(i);
+    TextGenerator generator(vocabulary(id), 211 + static_cast<unsigned>(i));
+    std::size_t cuts = 0;
+    for (int round = 0; round < 9; ++round) {
+      const CustomPairs pairs = round < 4   ? CustomPairs{}
+                                : round < 8 ? random_pairs(generator)
+                                            : CustomPairs{{"の\nカ", "«nl»"}};
+      const Converter converter = build_converter(id, pairs);
+      std::string text;
+      for (int piece = 0; piece < 12; ++piece) {
+        text += generator.next();
+        if (!pairs.empty() && generator.pick(3) == 0) text += pairs[0].first;
+      }
+      const std::string whole = convert_text(converter, text);
+      for (int probe = 0; probe < 40; ++probe) {
+        std::size_t from = static_cast<std::size_t>(generator.pick(static_cast<int>(text.size())));
+        while ((static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
+        const std::size_t cut = find_cut(converter, text, from, text.size());
+        if (cut == std::string::npos) continue;
+        ASSERT_GE(cut, from);
+        ++cuts;
+        const std::string_view view(text);
+        ASSERT_EQ(convert_text(converter, view.substr(0, cut)) +
+                      convert_text(converter, view.substr(cut)),
+                  whole)
+            << kConfigNames[i] << " cut at " << cut << " of \"" << text << "\"";
+      }
+    }
+    EXPECT_GT(cuts, 0u) << kConfigNames[i];
   }
 }
 

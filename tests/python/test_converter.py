@@ -2,6 +2,7 @@
 
 import contextlib
 import gc
+import os
 import subprocess
 import sys
 import weakref
@@ -203,12 +204,14 @@ MB = 1 << 20
 converter = lumo.Converter("t2jp")
 huge = "a" * (300 * MB)  # its output reservation alone exceeds the headroom
 large = "b" * (150 * MB)  # its output fits, but not the result str besides it
+wide = "學\\n" * (30 * MB)  # converted in pieces on several threads
 resource.setrlimit(resource.RLIMIT_AS, (address_space() + 200 * MB, resource.RLIM_INFINITY))
 calls = {
     "huge-function": lambda: lumo.convert(huge, "s2t"),
     "huge-method": lambda: converter.convert(huge),
     "large-function": lambda: lumo.convert(large, "s2twp"),
     "large-method": lambda: converter.convert(large),
+    "wide-method": lambda: converter.convert(wide),
 }
 for label, call in calls.items():
     try:
@@ -224,7 +227,11 @@ print(lumo.convert("汉字", "s2t"), converter.convert("學"))
 @pytest.mark.skipif(not Path("/proc/self/status").exists(), reason="needs /proc/self/status")
 def test_out_of_memory_raises_memory_error():
     child = subprocess.run(
-        [sys.executable, "-c", MEMORY_SCRIPT], capture_output=True, text=True, timeout=300
+        [sys.executable, "-c", MEMORY_SCRIPT],
+        capture_output=True,
+        text=True,
+        timeout=300,
+        env={**os.environ, "LUMO_THREADS": "3"},
     )
     assert child.returncode == 0, child.stderr
     assert child.stdout.splitlines() == [
@@ -232,5 +239,6 @@ def test_out_of_memory_raises_memory_error():
         "huge-method MemoryError",
         "large-function MemoryError",
         "large-method MemoryError",
+        "wide-method MemoryError",
         "漢字 学",
     ]

@@ -1,0 +1,45 @@
+// Cutting a text into pieces that convert independently: converting the
+// pieces one by one and joining the results gives exactly the conversion
+// of the whole. Two kinds of position are safe cuts.
+//
+// A segment cut: a segmentation key starts there and no key starting
+// before it reaches past it. Whatever the segmentation scan did before such
+// a position, it arrives there on a segment boundary and starts a matched
+// segment, and no lookup before it needs text beyond it; so the pieces
+// segment exactly as they do within the whole, and segments convert
+// independently.
+//
+// A line cut: just after a line feed, when no key of the converter holds a
+// line feed and no stage key starts with an ASCII character. Then no match
+// of any step spans the line feed, which every stage copies unchanged; and
+// a stage input led by an ASCII character, which only skips lookups at
+// ASCII characters, converts like any other. So a segment split there
+// converts to the same text in two parts.
+#ifndef LUMO_ENGINE_TEXT_CUTS_H_
+#define LUMO_ENGINE_TEXT_CUTS_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "engine/converter.h"
+
+namespace lumo {
+
+// Whether texts of this converter have safe cuts at all.
+bool can_cut(const Converter& converter);
+
+// Bytes of context a cut search needs on each side of its range: the
+// longest segmentation key (0 without segmentation).
+std::size_t cut_context_bytes(const Converter& converter);
+
+// The first safe cut at a character boundary in text[from, to), or npos.
+// `text` must hold cut_context_bytes(converter) bytes before `from` and as
+// many after `to`, except where it starts or ends with the text being
+// converted. Thread-safe.
+std::size_t find_cut(const Converter& converter, std::string_view text, std::size_t from,
+                     std::size_t to);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_TEXT_CUTS_H_

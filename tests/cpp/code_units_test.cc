@@ -1,0 +1,80 @@
+#include "engine/code_units.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dict/utf8.h"
+
+namespace lumo {
+namespace {
+
+// Random code points below `limit`, surrogates excluded, with every
+// encoding length's edges among them.
+std::vector<char32_t> random_code_points(char32_t limit, unsigned seed) {
+  std::vector<char32_t> points;
+  for (const char32_t edge : {0x0u, 0x7Fu, 0x80u, 0xFFu, 0x100u, 0x7FFu, 0x800u, 0xD7FFu, 0xE000u,
+                              0xFFFFu, 0x10000u, 0x10FFFFu}) {
+    if (edge < limit) points.push_back(edge);
+  }
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<std::uint32_t> pick(0, limit - 1);
+  while (points.size() < 4000) {
+    const char32_t cp = pick(random);
+    if (cp < 0xD800 || cp > 0xDFFF) points.push_back(cp);
+  }
+  return points;
+}
+
+template <typename Unit>
+void check_round_trip(char32_t limit) {
+  const std::vector<char32_t> points = random_code_points(limit, limit);
+  const std::vector<Unit> units(points.begin(), points.end());
+  std::string expected;
+  for (const char32_t cp : points) utf8_append(cp, expected);
+
+  std::string encoded(utf8_capacity<Unit>(units.size()), '\0');
+  encoded.resize(encode_utf8(units.data(), units.size(), encoded.data()) - encoded.data());
+  ASSERT_EQ(encoded, expected);
+
+  const CodePointCount counted = count_code_points(encoded);
+  EXPECT_EQ(counted.count, units.size());
+  std::vector<Unit> decoded(counted.count);
+  EXPECT_EQ(decode_utf8(encoded, decoded.data()), decoded.data() + decoded.size());
+  EXPECT_EQ(decoded, units);
+}
+
+TEST(CodeUnits, EveryWidthRoundTripsThroughUtf8) {
+  check_round_trip<std::uint8_t>(0x100);
+  check_round_trip<std::uint16_t>(0x10000);
+  check_round_trip<std::uint32_t>(0x110000);
+}
+
+// The bound decides the width of the result, so it must name the exact
+// width the widest character needs.
+TEST(CodeUnits, BoundTellsTheWidthNeeded) {
+  const struct {
+    const char* text;
+    std::uint32_t bound;
+  } cases[] = {{"", 0x7F},         {"abc", 0x7F},      {"a\u0080", 0xFF},
+               {"\u00FF", 0xFF},   {"\u0100", 0xFFFF}, {"é中", 0xFFFF},
+               {"\uFFFF", 0xFFFF}, {"a😀", 0x10FFFF},  {"中\U0010FFFF", 0x10FFFF}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(count_code_points(c.text).bound, c.bound) << c.text;
+  }
+}
+
+TEST(CodeUnits, SurrogatesAreFound) {
+  const std::vector<std::uint16_t> plain = {0x41, 0xD7FF, 0xE000, 0xFFFF};
+  EXPECT_FALSE(has_surrogate(plain.data(), plain.size()));
+  for (const std::uint32_t surrogate : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu}) {
+    std::vector<std::uint32_t> units = {0x41, 0x10000, surrogate, 0x42};
+    EXPECT_TRUE(has_surrogate(units.data(), units.size())) << surrogate;
+  }
+}
+
+}  // namespace
+}  // namespace lumo

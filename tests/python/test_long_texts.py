@@ -1,0 +1,121 @@
+"""Long texts, which are cut into pieces and converted on several threads."""
+
+import random
+import sys
+from pathlib import Path
+
+import lumo
+import pytest
+
+DICTIONARY_DIR = Path(__file__).resolve().parents[2] / "data" / "dictionary"
+PIECE = 1 << 16  # characters per piece, at least
+
+
+def words(name):
+    found = []
+    for line in (DICTIONARY_DIR / f"{name}.txt").read_text(encoding="utf-8").splitlines():
+        if line and not line.startswith("#") and "\t" in line:
+            key, values = line.split("\t", 1)
+            found += [key, *values.split()]
+    return found
+
+
+def long_text(seed, extra=(), size=3 * PIECE + 1000):
+    """Dictionary words with ASCII, kana, line feeds and rare characters."""
+    rng = random.Random(seed)
+    vocabulary = (
+        words("STPhrases") + words("TWPhrases") + words("HKVariants") + words("JPShinjitaiPhrases")
+    )
+    vocabulary += ["\n", "\n", "A", "OK ", "の", "カ", "。", "\u3000", *extra]
+    pieces = []
+    length = 0
+    while length < size:
+        piece = rng.choice(vocabulary)
+        pieces.append(piece)
+        length += len(piece)
+    return "".join(pieces)
+
+
+TEXT = long_text(1)
+ASTRAL_TEXT = long_text(2, extra=["😀", "𠀀"])
+
+
+def convert_with(monkeypatch, threads, call):
+    monkeypatch.setenv("LUMO_THREADS", str(threads))
+    return call()
+
+
+@pytest.mark.parametrize("config", lumo.configs())
+@pytest.mark.parametrize("text", [TEXT, ASTRAL_TEXT], ids=["two-byte", "four-byte"])
+def test_pieces_convert_like_the_whole(monkeypatch, config, text):
+    converter = lumo.Converter(config)
+    whole = convert_with(monkeypatch, 1, lambda: converter.convert(text))
+    assert convert_with(monkeypatch, 3, lambda: converter.convert(text)) == whole
+    assert convert_with(monkeypatch, 2, lambda: lumo.convert(text, config)) == whole
+
+
+@pytest.mark.parametrize(
+    "entries",
+    [
+        {"\n新": "<LF>"},  # a key holding a line feed
+        [("OK", "好")],  # a key led by ASCII
+        "の カ|カ の",
+    ],
+    ids=["line-feed-key", "ascii-key", "string"],
+)
+@pytest.mark.parametrize("config", ["s2t", "t2jp", "tw2sp"])
+def test_custom_words_convert_like_the_whole(monkeypatch, config, entries):
+    text = TEXT.replace("\n", "\n新", 50)
+    converter = lumo.Converter(config)
+    whole = convert_with(monkeypatch, 1, lambda: converter.convert_with_custom(text, entries))
+    assert (
+        convert_with(monkeypatch, 4, lambda: converter.convert_with_custom(text, entries)) == whole
+    )
+    assert (
+        convert_with(monkeypatch, 4, lambda: converter.with_custom(entries).convert(text)) == whole
+    )
+    parallel = convert_with(monkeypatch, 4, lambda: lumo.convert_with_custom(text, config, entries))
+    assert parallel == whole
+
+
+# Equality between str objects holds only between equal kinds, so these
+# also check that each result is stored in the narrowest width.
+@pytest.mark.parametrize(
+    ("value", "narrowest"),
+    [("a", "a"), ("é", "é"), ("中", "中"), ("😀", "😀")],
+    ids=["ascii", "latin-1", "two-byte", "four-byte"],
+)
+def test_results_take_the_narrowest_width(monkeypatch, value, narrowest):
+    text = "的" * (3 * PIECE)
+    result = convert_with(
+        monkeypatch, 3, lambda: lumo.convert_with_custom(text, "s2t", {"的": value})
+    )
+    assert result == narrowest * (3 * PIECE)
+    assert result.isascii() == (value == "a")
+
+
+def test_the_text_keeps_no_utf8_copy(monkeypatch):
+    text = "".join(TEXT)  # a copy never encoded
+    size = sys.getsizeof(text)
+    convert_with(monkeypatch, 2, lambda: lumo.Converter("s2t").convert(text))
+    assert sys.getsizeof(text) == size
+    convert_with(monkeypatch, 1, lambda: lumo.Converter("s2t").convert(text))
+    assert sys.getsizeof(text) > size  # the plain path reads it as UTF-8
+
+
+@pytest.mark.parametrize("threads", [1, 3])
+def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads):
+    text = "中" * (3 * PIECE) + "\ud800"
+    monkeypatch.setenv("LUMO_THREADS", str(threads))
+    with pytest.raises(UnicodeEncodeError):
+        lumo.Converter("s2t").convert(text)
+    with pytest.raises(UnicodeEncodeError):
+        lumo.convert_with_custom(text, "s2t", 42)
+    with pytest.raises(UnicodeEncodeError):
+        lumo.convert_region(text + "😀", "cn-s", "cn-t")
+
+
+@pytest.mark.parametrize("setting", ["", "0", "-2", "many", "2x"])
+def test_unreadable_thread_settings_are_ignored(monkeypatch, setting):
+    expected = convert_with(monkeypatch, 1, lambda: lumo.convert(TEXT, "s2twp"))
+    assert convert_with(monkeypatch, setting, lambda: lumo.convert(TEXT, "s2twp")) == expected
