@@ -1,9 +1,11 @@
 #include "engine/worker_threads.h"
 
+#include <pthread.h>
 #include <sched.h>
 
 #include <barrier>
 #include <exception>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -19,6 +21,55 @@ void capture(std::exception_ptr* error, Call&& call) {
     *error = std::current_exception();
   }
 }
+
+// A thread started on another processor than the calling thread's, where
+// there is one: left to itself, the scheduler now and then queues a new
+// thread behind its creator on the creator's processor, where it waits
+// until the creator blocks, which undoes the point of starting it. Once
+// running, the thread may move to any processor the process may use.
+class WorkerThread {
+ public:
+  explicit WorkerThread(std::function<void()> body) : body_(std::move(body)) {}
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+  ~WorkerThread() { join(); }
+
+  // False when no thread could be started.
+  bool start() {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    placed_ = sched_getaffinity(0, sizeof(allowed_), &allowed_) == 0;
+    if (placed_) {
+      cpu_set_t elsewhere = allowed_;
+      const int current = sched_getcpu();
+      if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &elsewhere);
+      placed_ = CPU_COUNT(&elsewhere) > 0 &&
+                pthread_attr_setaffinity_np(&attributes, sizeof(elsewhere), &elsewhere) == 0;
+    }
+    started_ = pthread_create(&thread_, &attributes, &WorkerThread::run, this) == 0;
+    pthread_attr_destroy(&attributes);
+    return started_;
+  }
+
+  void join() {
+    if (started_) pthread_join(thread_, nullptr);
+    started_ = false;
+  }
+
+ private:
+  static void* run(void* self) {
+    auto* worker = static_cast<WorkerThread*>(self);
+    if (worker->placed_) sched_setaffinity(0, sizeof(worker->allowed_), &worker->allowed_);
+    worker->body_();
+    return nullptr;
+  }
+
+  std::function<void()> body_;
+  cpu_set_t allowed_;
+  bool placed_ = false;
+  bool started_ = false;
+  pthread_t thread_{};
+};
 
 }  // namespace
 
@@ -36,15 +87,20 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
     if (proceed) capture(&errors[i], [&] { finish(i); });
   };
 
-  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<WorkerThread>> threads;
   threads.reserve(count - 1);
   std::vector<std::size_t> own;  // the shares of the calling thread
   own.reserve(count);
   own.push_back(0);
   for (std::size_t i = 1; i < count; ++i) {
+    bool started = false;
     try {
-      threads.emplace_back(share, i);
+      threads.push_back(std::make_unique<WorkerThread>([&share, i] { share(i); }));
+      started = threads.back()->start();
+      if (!started) threads.pop_back();
     } catch (...) {
+    }
+    if (!started) {
       own.push_back(i);
       sync.arrive_and_drop();  // nobody will arrive for this share
     }
@@ -60,7 +116,7 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
   if (proceed) {
     for (const std::size_t i : own) capture(&errors[i], [&] { finish(i); });
   }
-  for (std::thread& thread : threads) thread.join();
+  for (const std::unique_ptr<WorkerThread>& thread : threads) thread->join();
   for (const std::exception_ptr& error : errors) {
     if (error && !first) first = error;
   }
