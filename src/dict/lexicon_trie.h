@@ -75,6 +75,37 @@ struct LexiconTrie {
   }
   // Whether some key, valued or marked, starts with an ASCII character.
   bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
+  // The end of the stretch of text[pos, size) (valid UTF-8) whose
+  // characters no key starts with, ASCII ones included or not.
+  template <bool kAsciiToo>
+  std::size_t untouchable_end(const char* text, std::size_t pos, std::size_t size) const {
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    const std::uint64_t* const starts = key_starts.data();
+    while (pos < size) {
+      const unsigned char lead = s[pos];
+      char32_t code_point;
+      std::size_t length;
+      if (lead < 0x80) {
+        if (!kAsciiToo) {
+          ++pos;
+          continue;
+        }
+        code_point = lead;
+        length = 1;
+      } else if (lead >= 0xE0) {
+        if (lead >= 0xF0) return pos;  // beyond the bitmap: may start a key
+        code_point = (char32_t{lead & 0x0Fu} << 12) | (char32_t{s[pos + 1] & 0x3Fu} << 6) |
+                     (s[pos + 2] & 0x3Fu);
+        length = 3;
+      } else {
+        code_point = (char32_t{lead & 0x1Fu} << 6) | (s[pos + 1] & 0x3Fu);
+        length = 2;
+      }
+      if ((starts[code_point >> 6] >> (code_point & 63)) & 1) return pos;
+      pos += length;
+    }
+    return pos;
+  }
   // The index of the root's child for `code_point`, or 0.
   std::uint32_t root_child_index(char32_t code_point) const {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];

@@ -96,11 +96,7 @@ class FusedConversion {
   // characters start keys.
   std::size_t copy_untouchable(std::size_t pos) {
     const std::size_t start = pos;
-    while (pos < size_) {
-      std::size_t length = 0;
-      if (shared_trie_->may_start_key(utf8_decode(data_ + pos, &length))) break;
-      pos += length;
-    }
+    pos = shared_trie_->untouchable_end<true>(data_, pos, size_);
     output_.append(data_ + start, pos - start);
     cursor_ = pos;
     return pos;

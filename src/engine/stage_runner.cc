@@ -21,13 +21,8 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
     }
     if (trie != nullptr) {
       // Copy in one go what no key of the stage can start.
-      std::size_t stretch = pos;
-      while (stretch < end) {
-        std::size_t length = 0;
-        const char32_t code_point = utf8_decode(data + stretch, &length);
-        if ((!ascii_led || code_point >= 0x80) && trie->may_start_key(code_point)) break;
-        stretch += length;
-      }
+      const std::size_t stretch = ascii_led ? trie->untouchable_end<false>(data, pos, end)
+                                            : trie->untouchable_end<true>(data, pos, end);
       if (stretch > pos) {
         output.append(data + pos, stretch - pos);
         pos = stretch;
