@@ -46,11 +46,10 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text);
 // strings read out of containers.
 bool read_utf8_plain(PyObject* object, std::string_view* text);
 
-// A text to convert: its UTF-8 form, or, for a str long enough to be
-// converted on several threads and stored with two or four bytes per
-// character, the str itself, which those threads read directly (making
-// its UTF-8 form would cost a pass on one thread and a copy that stays
-// attached to the str).
+// A text to convert: its UTF-8 form, or, for a str of some length stored
+// with two or four bytes per character, the str itself, which conversion
+// reads directly (its UTF-8 form would cost a slower pass and a copy that
+// stays attached to the str).
 struct TextArgument {
   std::string_view utf8;
   PyObject* wide = nullptr;  // borrowed; the UTF-8 form is not read then

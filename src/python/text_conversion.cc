@@ -18,6 +18,10 @@ namespace {
 // A piece is at least this many characters: starting a thread costs about
 // as much as converting a few thousand.
 constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
+// From this length on, a str stored with two or four bytes per character
+// is read directly even on one thread: encoding and decoding it here is
+// faster than through its UTF-8 form, which would stay attached to it.
+constexpr std::size_t kDirectCharacters = std::size_t{1} << 12;
 // How far past its planned place a cut is looked for; in running text one
 // is usually found within a few characters, at most within a paragraph.
 constexpr std::size_t kCutSearchCharacters = std::size_t{1} << 14;
@@ -87,13 +91,6 @@ PyObject* convert_wide(const Converter& converter, PyObject* text) {
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const std::vector<std::size_t> bounds =
       plan_pieces(converter, units, length, piece_count(length));
-  if (bounds.size() <= 2) {
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(text, &size);
-    if (utf8 == nullptr) return nullptr;
-    return new_converted_str(converter, {utf8, static_cast<std::size_t>(size)});
-  }
-
   std::vector<Piece> pieces(bounds.size() - 1);
   PyObject* result = nullptr;
   const auto work = [&](std::size_t i) {
@@ -144,7 +141,7 @@ bool is_wide_text(PyObject* text) {
   }
 #endif
   return PyUnicode_KIND(text) != PyUnicode_1BYTE_KIND &&
-         piece_count(static_cast<std::size_t>(PyUnicode_GET_LENGTH(text))) > 1;
+         static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)) >= kDirectCharacters;
 }
 
 PyObject* converted_str(const Converter& converter, const TextArgument& text) {

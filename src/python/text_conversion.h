@@ -1,6 +1,9 @@
-// Converting a text argument into a new str; a long text is cut into
-// pieces that convert independently, converted on several threads, and
-// written straight into the result.
+// Converting a text argument into a new str. A str of some length stored
+// with two or four bytes per character is read directly, without its
+// UTF-8 form; a long one is cut into pieces that convert independently,
+// converted on several threads (as many as the environment variable
+// LUMO_THREADS says, when it holds a positive number, else one per
+// processor available), and written straight into the result.
 #ifndef LUMO_PYTHON_TEXT_CONVERSION_H_
 #define LUMO_PYTHON_TEXT_CONVERSION_H_
 
@@ -10,11 +13,7 @@
 
 namespace lumo::python {
 
-// Whether the str `text` should be read directly rather than as UTF-8:
-// stored with two or four bytes per character, and long enough to be
-// converted on several threads, with more than one thread to use: as many
-// as the environment variable LUMO_THREADS says, when it holds a positive
-// number, else one per processor available.
+// Whether the str `text` is read directly rather than as UTF-8.
 bool is_wide_text(PyObject* text);
 
 // A new str holding the conversion of `text`, or nullptr with an exception

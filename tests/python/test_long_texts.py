@@ -1,4 +1,5 @@
-"""Long texts, which are cut into pieces and converted on several threads."""
+"""Long texts: read without their UTF-8 form, cut into pieces and converted
+on several threads."""
 
 import random
 import sys
@@ -94,13 +95,13 @@ def test_results_take_the_narrowest_width(monkeypatch, value, narrowest):
     assert result.isascii() == (value == "a")
 
 
-def test_the_text_keeps_no_utf8_copy(monkeypatch):
-    text = "".join(TEXT)  # a copy never encoded
+@pytest.mark.parametrize("threads", [1, 2])
+@pytest.mark.parametrize("text", [TEXT[: 1 << 12], TEXT], ids=["middling", "long"])
+def test_the_text_keeps_no_utf8_copy(monkeypatch, threads, text):
+    text = "".join(text)  # a copy never encoded
     size = sys.getsizeof(text)
-    convert_with(monkeypatch, 2, lambda: lumo.Converter("s2t").convert(text))
+    convert_with(monkeypatch, threads, lambda: lumo.Converter("s2t").convert(text))
     assert sys.getsizeof(text) == size
-    convert_with(monkeypatch, 1, lambda: lumo.Converter("s2t").convert(text))
-    assert sys.getsizeof(text) > size  # the plain path reads it as UTF-8
 
 
 @pytest.mark.parametrize("threads", [1, 3])
@@ -119,3 +120,21 @@ def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads):
 def test_unreadable_thread_settings_are_ignored(monkeypatch, setting):
     expected = convert_with(monkeypatch, 1, lambda: lumo.convert(TEXT, "s2twp"))
     assert convert_with(monkeypatch, setting, lambda: lumo.convert(TEXT, "s2twp")) == expected
+
+
+# A line that converts the same alone and repeated: its repetitions meet
+# where no key reaches over. Short repetitions take the plain UTF-8 path,
+# long ones the direct one.
+LINE = "中國人民銀行發佈了新的貨幣政策，我们的U盘坏了。A型肝炎、鑰匙和😀\n"
+
+
+@pytest.mark.parametrize("config", lumo.configs())
+@pytest.mark.parametrize("line", [LINE, LINE.replace("😀", "…")], ids=["four-byte", "two-byte"])
+def test_long_texts_convert_like_their_repeated_line(monkeypatch, config, line):
+    expected = lumo.convert(line, config)
+    assert len(line * 8) < 1 << 12
+    assert lumo.convert(line * 8, config) == expected * 8
+    repeats = 3 * PIECE // len(line) + 1
+    for threads in (1, 3):
+        monkeypatch.setenv("LUMO_THREADS", str(threads))
+        assert lumo.convert(line * repeats, config) == expected * repeats
