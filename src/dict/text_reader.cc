@@ -41,7 +41,18 @@ std::string_view next_token(std::string_view text, std::size_t& pos) {
   std::size_t length = 0;
   while (pos < text.size() && white_space_at(text, pos, &length)) pos += length;
   const std::size_t start = pos;
-  while (pos < text.size() && !white_space_at(text, pos, &length)) pos += length;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  while (pos < text.size()) {
+    // Lead bytes E4-EF (U+4000 to U+FFFF, CJK among them) and F0-F4 start
+    // no white space: skipped whole, they spare most of the checks.
+    const unsigned char byte = bytes[pos];
+    if (byte >= 0xE4) {
+      pos += byte >= 0xF0 ? 4 : 3;
+      continue;
+    }
+    if (white_space_at(text, pos, &length)) break;
+    pos += length;
+  }
   return text.substr(start, pos - start);
 }
 
