@@ -15,12 +15,17 @@ namespace lumo {
 using DictionaryGroup = std::vector<Lexicon>;
 
 // The match of the first lexicon in `group` that matches a prefix of
-// `text`, or an empty match. Thread-safe.
-inline LexiconMatch group_longest_prefix(const DictionaryGroup& group, std::string_view text) {
+// text[0, size), or an empty match. Thread-safe.
+template <typename Unit>
+LexiconMatch group_longest_prefix(const DictionaryGroup& group, const Unit* text,
+                                  std::size_t size) {
   for (const Lexicon& lexicon : group) {
-    if (const LexiconMatch match = lexicon.longest_prefix(text)) return match;
+    if (const LexiconMatch match = lexicon.longest_prefix(text, size)) return match;
   }
   return {};
+}
+inline LexiconMatch group_longest_prefix(const DictionaryGroup& group, std::string_view text) {
+  return group_longest_prefix(group, text.data(), text.size());
 }
 
 }  // namespace lumo

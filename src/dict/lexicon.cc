@@ -48,31 +48,6 @@ void LexiconTrie::prepare_edge_index(std::size_t edges) {
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}
 
-LexiconMatch Lexicon::longest_valued(const char* text, std::size_t size) const {
-  const LexiconTrie::Walk walk = trie_->walk<false, true>(text, size);
-  return {walk.valued, walk.value};
-}
-
-std::size_t Lexicon::longest_marked(const char* text, std::size_t size) const {
-  return trie_->walk<true, false>(text, size).marked;
-}
-
-LexiconMatch Lexicon::longest_prefix_with(const Lexicon& other, const char* text, std::size_t size,
-                                          std::size_t* other_length) const {
-  if (keys_ == other.keys_) {
-    const LexiconMatch match = longest_prefix(std::string_view(text, size));
-    *other_length = match.length;
-    return match;
-  }
-  const LexiconTrie::Walk walk = trie_->walk<true, true>(text, size);
-  if (keys_ == KeySet::kValued) {
-    *other_length = walk.marked;
-    return {walk.valued, walk.value};
-  }
-  *other_length = walk.valued;
-  return {walk.marked, {}};
-}
-
 std::optional<std::string_view> Lexicon::find(std::string_view key) const {
   const LexiconTrie::Node* node = trie_->find_node(key);
   if (node == nullptr) return std::nullopt;

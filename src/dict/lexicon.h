@@ -19,7 +19,7 @@
 
 namespace lumo {
 
-// The result of a prefix lookup: `length` bytes of the text matched a key
+// The result of a prefix lookup: `length` units of the text matched a key
 // whose value is `value`. A length of 0 means no key matched.
 struct LexiconMatch {
   std::size_t length = 0;
@@ -38,20 +38,42 @@ class Lexicon {
   Lexicon(std::shared_ptr<const LexiconTrie> trie, KeySet keys)
       : trie_(std::move(trie)), keys_(keys) {}
 
-  // Longest key that is a prefix of `text`, or an empty match. `text` must
-  // be valid UTF-8 starting on a character boundary. The root (an empty
-  // key) never matches.
+  // Longest key that is a prefix of text[0, size), or an empty match.
+  // `text` must be valid UTF-8 (char) or code points (std::uint16_t,
+  // std::uint32_t) starting on a character boundary; the match length is
+  // in its units. The root (an empty key) never matches.
+  template <typename Unit>
+  LexiconMatch longest_prefix(const Unit* text, std::size_t size) const {
+    if (size == 0) return {};
+    if (keys_ == KeySet::kValued) {
+      const LexiconTrie::Walk walk = trie_->walk<false, true>(text, size);
+      return {walk.valued, walk.value};
+    }
+    return {trie_->walk<true, false>(text, size).marked, {}};
+  }
   LexiconMatch longest_prefix(std::string_view text) const {
-    if (text.empty()) return {};
-    return keys_ == KeySet::kValued ? longest_valued(text.data(), text.size())
-                                    : LexiconMatch{longest_marked(text.data(), text.size()), {}};
+    return longest_prefix(text.data(), text.size());
   }
 
   // One walk answering for this view and for `other`, a view of the same
   // trie: returns this view's match and stores the length of `other`'s in
   // `*other_length`. Needs shares_trie_with(other) and a non-empty text.
-  LexiconMatch longest_prefix_with(const Lexicon& other, const char* text, std::size_t size,
-                                   std::size_t* other_length) const;
+  template <typename Unit>
+  LexiconMatch longest_prefix_with(const Lexicon& other, const Unit* text, std::size_t size,
+                                   std::size_t* other_length) const {
+    if (keys_ == other.keys_) {
+      const LexiconMatch match = longest_prefix(text, size);
+      *other_length = match.length;
+      return match;
+    }
+    const LexiconTrie::Walk walk = trie_->walk<true, true>(text, size);
+    if (keys_ == KeySet::kValued) {
+      *other_length = walk.marked;
+      return {walk.valued, walk.value};
+    }
+    *other_length = walk.valued;
+    return {walk.marked, {}};
+  }
 
   // The value of exactly `key`, if it is a key of this view (the empty
   // string for a marked key).
@@ -71,9 +93,6 @@ class Lexicon {
   }
 
  private:
-  LexiconMatch longest_valued(const char* text, std::size_t size) const;
-  std::size_t longest_marked(const char* text, std::size_t size) const;
-
   std::shared_ptr<const LexiconTrie> trie_;
   KeySet keys_ = KeySet::kValued;
 };

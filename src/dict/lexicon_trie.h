@@ -75,12 +75,22 @@ struct LexiconTrie {
   }
   // Whether some key, valued or marked, starts with an ASCII character.
   bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
-  // The end of the stretch of text[pos, size) (valid UTF-8) whose
-  // characters no key starts with, ASCII ones included or not.
-  template <bool kAsciiToo>
-  std::size_t untouchable_end(const char* text, std::size_t pos, std::size_t size) const {
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
+  // The end of the stretch of text[pos, size) (valid UTF-8, or code
+  // points) whose characters no key starts with, ASCII ones included or
+  // not.
+  template <bool kAsciiToo, typename Unit>
+  std::size_t untouchable_end(const Unit* text, std::size_t pos, std::size_t size) const {
     const std::uint64_t* const starts = key_starts.data();
+    if constexpr (sizeof(Unit) > 1) {
+      for (; pos < size; ++pos) {
+        const char32_t code_point = text[pos];
+        if (code_point >= 0x10000) return pos;  // beyond the bitmap: may start a key
+        if (!kAsciiToo && code_point < 0x80) continue;
+        if ((starts[code_point >> 6] >> (code_point & 63)) & 1) return pos;
+      }
+      return pos;
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
     while (pos < size) {
       const unsigned char lead = s[pos];
       char32_t code_point;
@@ -130,8 +140,8 @@ struct LexiconTrie {
   }
   // What one walk from the root found.
   struct Walk {
-    std::size_t marked = 0;  // byte length of the longest marked key, 0 for none
-    std::size_t valued = 0;  // byte length of the longest valued key, 0 for none
+    std::size_t marked = 0;  // length in units of the longest marked key, 0 for none
+    std::size_t valued = 0;  // length in units of the longest valued key, 0 for none
     std::string_view value;  // the value of that key
     // The character after the first, when the walk decoded it (so that a
     // scan moving on by one character need not decode it again).
@@ -139,12 +149,12 @@ struct LexiconTrie {
     std::size_t second_length = 0;  // 0 when not decoded
   };
 
-  // Walks from the root along text[0, size) (valid UTF-8, size > 0) whose
-  // first character, `first_length` bytes long, is `first`; records the
-  // longest marked and valued keys as the template flags ask. Stops at the
-  // first character without a child.
-  template <bool kMarkedKeys, bool kValuedKeys>
-  Walk walk_from(char32_t first, std::size_t first_length, const char* text,
+  // Walks from the root along text[0, size) (valid UTF-8, or code points;
+  // size > 0) whose first character, `first_length` units long, is
+  // `first`; records the longest marked and valued keys as the template
+  // flags ask. Stops at the first character without a child.
+  template <bool kMarkedKeys, bool kValuedKeys, typename Unit>
+  Walk walk_from(char32_t first, std::size_t first_length, const Unit* text,
                  std::size_t size) const {
     static constexpr Node kAbsent{};
     Walk walk;
@@ -159,7 +169,7 @@ struct LexiconTrie {
       if (kMarkedKeys && node->marked()) walk.marked = pos;
       if (node->children() == 0 || pos >= size) break;
       std::size_t length = 0;
-      const char32_t code_point = utf8_decode(text + pos, &length);
+      const char32_t code_point = decode_char(text + pos, &length);
       if (pos == first_length) {
         walk.second = code_point;
         walk.second_length = length;
@@ -173,10 +183,10 @@ struct LexiconTrie {
     return walk;
   }
 
-  template <bool kMarkedKeys, bool kValuedKeys>
-  Walk walk(const char* text, std::size_t size) const {
+  template <bool kMarkedKeys, bool kValuedKeys, typename Unit>
+  Walk walk(const Unit* text, std::size_t size) const {
     std::size_t length = 0;
-    const char32_t first = utf8_decode(text, &length);
+    const char32_t first = decode_char(text, &length);
     return walk_from<kMarkedKeys, kValuedKeys>(first, length, text, size);
   }
 

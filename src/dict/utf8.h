@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 namespace lumo {
 
@@ -40,6 +41,35 @@ inline char32_t utf8_decode(const char* p, std::size_t* length) {
   *length = 4;
   return (char32_t{lead & 0x07u} << 18) | (char32_t{s[1] & 0x3Fu} << 12) |
          (char32_t{s[2] & 0x3Fu} << 6) | (s[3] & 0x3Fu);
+}
+
+// The character at `p` of a text held either as UTF-8 (char) or as code
+// points of one width (std::uint16_t, std::uint32_t); stores its length in
+// units in `*length`. Needs what utf8_decode needs, for UTF-8.
+template <typename Unit>
+inline char32_t decode_char(const Unit* p, std::size_t* length) {
+  *length = 1;
+  return static_cast<char32_t>(*p);
+}
+template <>
+inline char32_t decode_char<char>(const char* p, std::size_t* length) {
+  return utf8_decode(p, length);
+}
+
+// Whether the unit `unit` is a whole ASCII character.
+template <typename Unit>
+constexpr bool is_ascii_unit(Unit unit) {
+  return static_cast<std::make_unsigned_t<Unit>>(unit) < 0x80;
+}
+
+// Length in units of the character at `p`.
+template <typename Unit>
+inline std::size_t char_units(const Unit* p) {
+  if constexpr (sizeof(Unit) == 1) {
+    return utf8_sequence_length(static_cast<unsigned char>(*p));
+  } else {
+    return 1;
+  }
 }
 
 // Appends the UTF-8 form of `cp` to `out` (any container of char with

@@ -8,58 +8,85 @@ namespace {
 
 // Segments and converts with two walks per position: one in the
 // segmentation group, then one in each stage.
-void convert_generic(const Converter& converter, std::string_view text, LaterStages& later) {
-  const auto convert_segment = [&](std::string_view segment) {
-    TextBuffer& first = later.first_stage_output();
+template <typename Unit>
+void convert_generic(const Converter& converter, const Unit* data, std::size_t size,
+                     LaterStages<Unit>& later) {
+  // Converts the non-empty segment data[start, end).
+  const auto convert_segment = [&](std::size_t start, std::size_t end) {
+    BasicTextBuffer<Unit>& first = later.first_stage_output();
     if (converter.stages.empty()) {
-      first.append(segment);
+      first.append(data + start, end - start);
     } else {
-      run_stage(converter.stages.front(), segment, first);
+      run_stage(converter.stages.front(), data, start, end, is_ascii_unit(data[start]), first);
     }
     later.end_segment();
   };
   if (!converter.segmentation) {
-    convert_segment(text);
+    if (size > 0) convert_segment(0, size);
     return;
   }
   const DictionaryGroup& segmentation = *converter.segmentation;
-  const char* const data = text.data();
-  const std::size_t size = text.size();
   std::size_t pos = 0;
   std::size_t run_start = 0;
   bool in_run = false;
   while (pos < size) {
-    const LexiconMatch match =
-        group_longest_prefix(segmentation, std::string_view(data + pos, size - pos));
+    const LexiconMatch match = group_longest_prefix(segmentation, data + pos, size - pos);
     if (match) {
       if (in_run) {
-        convert_segment(text.substr(run_start, pos - run_start));
+        convert_segment(run_start, pos);
         in_run = false;
       }
-      convert_segment(text.substr(pos, match.length));
+      convert_segment(pos, pos + match.length);
       pos += match.length;
     } else {
       if (!in_run) {
         run_start = pos;
         in_run = true;
       }
-      pos += char_length(data + pos);
+      pos += char_units(data + pos);
     }
   }
-  if (in_run) convert_segment(text.substr(run_start));
+  if (in_run) convert_segment(run_start, size);
 }
 
 }  // namespace
 
-void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
-  output.reserve(output.size() + text.size() + text.size() / 5);
-  LaterStages later(converter, output);
+bool may_output_beyond_bmp(const Converter& converter) {
+  for (const DictionaryGroup& stage : converter.stages) {
+    for (const Lexicon& lexicon : stage) {
+      if (lexicon.keys() != KeySet::kValued) continue;
+      // Four-byte UTF-8 sequences, and only they, start with F0 to F4.
+      unsigned char widest = 0;
+      for (const char byte : lexicon.trie().values) {
+        const auto value = static_cast<unsigned char>(byte);
+        widest = value > widest ? value : widest;
+      }
+      if (widest >= 0xF0) return true;
+    }
+  }
+  return false;
+}
+
+template <typename Unit>
+void convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
+                      BasicTextBuffer<Unit>& output) {
+  output.reserve(output.size() + size + size / 5);
+  LaterStages<Unit> later(converter, output);
   if (walks_together(converter)) {
-    convert_fused(converter, text, later);
+    convert_fused(converter, text, size, later);
   } else {
-    convert_generic(converter, text, later);
+    convert_generic(converter, text, size, later);
   }
   later.flush();
+}
+
+template void convert_units_to(const Converter&, const std::uint16_t*, std::size_t,
+                               BasicTextBuffer<std::uint16_t>&);
+template void convert_units_to(const Converter&, const std::uint32_t*, std::size_t,
+                               BasicTextBuffer<std::uint32_t>&);
+
+void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
+  convert_units_to(converter, text.data(), text.size(), output);
 }
 
 std::string convert_text(const Converter& converter, std::string_view text) {

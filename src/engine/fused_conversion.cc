@@ -12,8 +12,9 @@ struct PositionMatch {
   LexiconMatch stage;
 };
 
+template <typename Unit>
 PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGroup& stage,
-                         const char* text, std::size_t size) {
+                         const Unit* text, std::size_t size) {
   PositionMatch result;
   bool stage_found = false;
   for (std::size_t i = 0; i < stage.size(); ++i) {
@@ -35,17 +36,19 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 // unbounded one; it is written at once but stays tentative until the scan
 // has passed its end without finding a segment start (which would cut the
 // run, and the match, short): then it is rewritten with the run's bounds.
+template <typename Unit>
 class FusedConversion {
  public:
-  FusedConversion(const Converter& converter, std::string_view text, LaterStages& later)
+  FusedConversion(const Converter& converter, const Unit* text, std::size_t size,
+                  LaterStages<Unit>& later)
       : segmentation_(*converter.segmentation),
         stage_(converter.stages.front()),
         shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
                          ? &stage_.front().trie()
                          : nullptr),
         sparse_(shared_trie_ != nullptr && shared_trie_->nodes[0].children() < kSparseKeyStarts),
-        data_(text.data()),
-        size_(text.size()),
+        data_(text),
+        size_(size),
         later_(later),
         output_(later.first_stage_output()) {}
 
@@ -54,7 +57,7 @@ class FusedConversion {
     // The character at `pos`, decoded once: the walk at one position
     // usually decodes the next position's character already.
     std::size_t length = 0;
-    char32_t code_point = size_ > 0 ? utf8_decode(data_, &length) : 0;
+    char32_t code_point = size_ > 0 ? decode_char(data_, &length) : 0;
     while (pos < size_) {
       LexiconTrie::Walk walk;
       const PositionMatch match = match_at(pos, code_point, length, &walk);
@@ -73,7 +76,7 @@ class FusedConversion {
         code_point = walk.second;
         length = walk.second_length;
       } else if (next < size_) {
-        code_point = utf8_decode(data_ + next, &length);
+        code_point = decode_char(data_ + next, &length);
       }
       pos = next;
     }
@@ -104,15 +107,15 @@ class FusedConversion {
 
   void open_run(std::size_t pos) {
     in_run_ = true;
-    run_ascii_led_ = is_ascii(data_[pos]);
+    run_ascii_led_ = is_ascii_unit(data_[pos]);
     cursor_ = pos;
     tentative_end_ = pos;
   }
 
   // The first stage's step at the run position `pos`, whose character is
-  // `length` bytes long.
+  // `length` units long.
   void step_in_run(std::size_t pos, std::size_t length, const LexiconMatch& match) {
-    if (run_ascii_led_ && is_ascii(data_[pos])) {
+    if (run_ascii_led_ && is_ascii_unit(data_[pos])) {
       output_.append_char(data_ + pos, 1);
       cursor_ = pos + 1;
     } else if (match) {
@@ -121,7 +124,7 @@ class FusedConversion {
         tentative_output_ = output_.size();
         tentative_end_ = pos + match.length;
       }
-      output_.append_padded(match.value.data(), match.value.size());
+      output_.append_value(match.value);
       cursor_ = pos + match.length;
     } else {
       output_.append_char(data_ + pos, length);
@@ -140,14 +143,14 @@ class FusedConversion {
 
   void convert_matched_segment(std::size_t pos, const PositionMatch& match) {
     const std::size_t end = pos + match.segment_length;
-    const bool ascii_led = is_ascii(data_[pos]);
+    const bool ascii_led = is_ascii_unit(data_[pos]);
     std::size_t next = pos;
     if (!ascii_led && match.stage.length <= match.segment_length) {
       if (match.stage) {
-        output_.append_padded(match.stage.value.data(), match.stage.value.size());
+        output_.append_value(match.stage.value);
         next += match.stage.length;
       } else {
-        const std::size_t length = char_length(data_ + pos);
+        const std::size_t length = char_units(data_ + pos);
         output_.append_char(data_ + pos, length);
         next += length;
       }
@@ -167,10 +170,10 @@ class FusedConversion {
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
   const bool sparse_;
-  const char* const data_;
+  const Unit* const data_;
   const std::size_t size_;
-  LaterStages& later_;
-  TextBuffer& output_;  // the first stage's
+  LaterStages<Unit>& later_;
+  BasicTextBuffer<Unit>& output_;  // the first stage's
 
   bool in_run_ = false;
   bool run_ascii_led_ = false;
@@ -195,8 +198,16 @@ bool walks_together(const Converter& converter) {
   return true;
 }
 
-void convert_fused(const Converter& converter, std::string_view text, LaterStages& later) {
-  FusedConversion(converter, text, later).run();
+template <typename Unit>
+void convert_fused(const Converter& converter, const Unit* text, std::size_t size,
+                   LaterStages<Unit>& later) {
+  FusedConversion<Unit>(converter, text, size, later).run();
 }
+
+template void convert_fused(const Converter&, const char*, std::size_t, LaterStages<char>&);
+template void convert_fused(const Converter&, const std::uint16_t*, std::size_t,
+                            LaterStages<std::uint16_t>&);
+template void convert_fused(const Converter&, const std::uint32_t*, std::size_t,
+                            LaterStages<std::uint32_t>&);
 
 }  // namespace lumo

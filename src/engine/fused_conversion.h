@@ -15,8 +15,11 @@ namespace lumo {
 // first stage's lexicon at the same place, so one walk serves both.
 bool walks_together(const Converter& converter);
 
-// Converts `text` in one pass; needs walks_together(converter).
-void convert_fused(const Converter& converter, std::string_view text, LaterStages& later);
+// Converts text[0, size) (UTF-8, or code points) in one pass; needs
+// walks_together(converter).
+template <typename Unit>
+void convert_fused(const Converter& converter, const Unit* text, std::size_t size,
+                   LaterStages<Unit>& later);
 
 }  // namespace lumo
 

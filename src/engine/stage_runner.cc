@@ -3,18 +3,19 @@
 namespace lumo {
 
 static_assert(TextBuffer::kSlack <= LexiconTrie::kValuePadding,
-              "values are copied with append_padded");
+              "values are copied with append_value");
 
-void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, std::size_t end,
-               bool ascii_led, TextBuffer& output) {
+template <typename Unit>
+void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
+               bool ascii_led, BasicTextBuffer<Unit>& output) {
   // A group of one valued lexicon is walked directly.
   const LexiconTrie* const trie = group.size() == 1 && group.front().keys() == KeySet::kValued
                                       ? &group.front().trie()
                                       : nullptr;
   while (pos < end) {
-    if (ascii_led && is_ascii(data[pos])) {
+    if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;
-      while (stretch < end && is_ascii(data[stretch])) ++stretch;
+      while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
       output.append(data + pos, stretch - pos);
       pos = stretch;
       continue;
@@ -34,13 +35,13 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
       const LexiconTrie::Walk walk = trie->walk<false, true>(data + pos, end - pos);
       match = {walk.valued, walk.value};
     } else {
-      match = group_longest_prefix(group, std::string_view(data + pos, end - pos));
+      match = group_longest_prefix(group, data + pos, end - pos);
     }
     if (match) {
-      output.append_padded(match.value.data(), match.value.size());
+      output.append_value(match.value);
       pos += match.length;
     } else {
-      const std::size_t length = char_length(data + pos);
+      const std::size_t length = char_units(data + pos);
       output.append_char(data + pos, length);
       pos += length;
     }
@@ -48,28 +49,43 @@ void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, 
 }
 
 void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output) {
-  if (!text.empty()) run_stage(group, text.data(), 0, text.size(), is_ascii(text.front()), output);
+  if (!text.empty()) {
+    run_stage(group, text.data(), 0, text.size(), is_ascii_unit(text.front()), output);
+  }
 }
 
-void LaterStages::flush() {
+template <typename Unit>
+void LaterStages<Unit>::flush() {
   if (stages_.size() <= 1 || ends_.empty()) return;
-  TextBuffer* input = &chunk_;
+  BasicTextBuffer<Unit>* input = &chunk_;
   for (std::size_t k = 1; k < stages_.size(); ++k) {
     const bool last = k + 1 == stages_.size();
-    TextBuffer& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
+    BasicTextBuffer<Unit>& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
     if (!last) target.clear();
     std::size_t start = 0;
     for (std::size_t& end : ends_) {
       if (end > start) {
-        run_stage(stages_[k], input->data(), start, end, is_ascii(input->data()[start]), target);
+        run_stage(stages_[k], input->data(), start, end, is_ascii_unit(input->data()[start]),
+                  target);
       }
       start = end;
       if (!last) end = target.size();  // the segment's end in this stage's output
     }
     input = &target;
   }
+  output_.take_overflow(chunk_);
+  output_.take_overflow(spare_);
   chunk_.clear();
   ends_.clear();
 }
+
+#define LUMO_INSTANTIATE(Unit)                                                                 \
+  template void run_stage(const DictionaryGroup&, const Unit*, std::size_t, std::size_t, bool, \
+                          BasicTextBuffer<Unit>&);                                             \
+  template class LaterStages<Unit>;
+LUMO_INSTANTIATE(char)
+LUMO_INSTANTIATE(std::uint16_t)
+LUMO_INSTANTIATE(std::uint32_t)
+#undef LUMO_INSTANTIATE
 
 }  // namespace lumo

@@ -15,16 +15,12 @@
 
 namespace lumo {
 
-inline bool is_ascii(char byte) { return static_cast<unsigned char>(byte) < 0x80; }
-
-inline std::size_t char_length(const char* at) {
-  return utf8_sequence_length(static_cast<unsigned char>(*at));
-}
-
 // Runs one stage over data[pos, end), a tail of one stage input whose first
-// byte decided `ascii_led`. Lookups see nothing past `end`.
-void run_stage(const DictionaryGroup& group, const char* data, std::size_t pos, std::size_t end,
-               bool ascii_led, TextBuffer& output);
+// unit decided `ascii_led`. Lookups see nothing past `end`. Text is UTF-8
+// (char) or code points (std::uint16_t, std::uint32_t).
+template <typename Unit>
+void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
+               bool ascii_led, BasicTextBuffer<Unit>& output);
 
 // Runs one stage over a whole stage input.
 void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output);
@@ -32,23 +28,24 @@ void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& 
 // Receives each segment's first-stage result and passes it through the
 // later stages. These run over a chunk of many segments at once, cut at the
 // recorded segment ends, so that no lookup crosses a segment and no segment
-// is copied on its own; a chunk is flushed once it passes kChunkBytes, which
+// is copied on its own; a chunk is flushed once it passes kChunkUnits, which
 // bounds the memory held besides the output.
+template <typename Unit>
 class LaterStages {
  public:
-  static constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+  static constexpr std::size_t kChunkUnits = std::size_t{1} << 16;
 
-  LaterStages(const Converter& converter, TextBuffer& output)
+  LaterStages(const Converter& converter, BasicTextBuffer<Unit>& output)
       : stages_(converter.stages), output_(output) {}
 
   // Where the first stage writes.
-  TextBuffer& first_stage_output() { return stages_.size() > 1 ? chunk_ : output_; }
+  BasicTextBuffer<Unit>& first_stage_output() { return stages_.size() > 1 ? chunk_ : output_; }
 
   // Marks the end of a segment in the first stage's output.
   void end_segment() {
     if (stages_.size() <= 1) return;
     ends_.push_back(chunk_.size());
-    if (chunk_.size() >= kChunkBytes) flush();
+    if (chunk_.size() >= kChunkUnits) flush();
   }
 
   // Passes every finished segment through the later stages into the output.
@@ -56,9 +53,9 @@ class LaterStages {
 
  private:
   const std::vector<DictionaryGroup>& stages_;
-  TextBuffer& output_;
-  TextBuffer chunk_;
-  TextBuffer spare_;
+  BasicTextBuffer<Unit>& output_;
+  BasicTextBuffer<Unit> chunk_;
+  BasicTextBuffer<Unit> spare_;
   std::vector<std::size_t> ends_;
 };
 

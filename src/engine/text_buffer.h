@@ -1,7 +1,8 @@
-// TextBuffer: the growable byte buffer conversion writes into.
+// TextBuffer: the growable buffer conversion writes into, of UTF-8 bytes
+// (char) or of code points of one width (std::uint16_t, std::uint32_t).
 //
 // Unlike std::string it neither zero-fills on growth nor re-checks its
-// terminator on every append, and it keeps kSlack spare bytes past its
+// terminator on every append, and it keeps kSlack spare units past its
 // capacity, so that a short value can be copied with one fixed 16-byte move.
 // Conversion appends millions of 1- to 12-byte pieces; these are its only
 // per-piece costs.
@@ -9,80 +10,118 @@
 #define LUMO_ENGINE_TEXT_BUFFER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
+#include "dict/utf8.h"
+
 namespace lumo {
 
-class TextBuffer {
+template <typename Unit>
+class BasicTextBuffer {
  public:
   static constexpr std::size_t kSlack = 16;
 
-  explicit TextBuffer(std::size_t capacity = 0) { reserve(capacity); }
+  explicit BasicTextBuffer(std::size_t capacity = 0) { reserve(capacity); }
 
-  const char* data() const { return data_.get(); }
+  const Unit* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
-  std::string_view view() const { return {data_.get(), size_}; }
+  std::basic_string_view<Unit> view() const { return {data_.get(), size_}; }
+  // For two-byte units: whether a value held a character beyond U+FFFF,
+  // which such a buffer cannot hold (it was left out).
+  bool overflowed() const { return overflowed_; }
+  // Passes on the overflow of a buffer this one's text was made from.
+  void take_overflow(const BasicTextBuffer& source) { overflowed_ |= source.overflowed_; }
 
-  // Cuts the buffer back to `size` bytes (no more than it holds).
+  // Cuts the buffer back to `size` units (no more than it holds).
   void truncate(std::size_t size) { size_ = size; }
   void clear() { size_ = 0; }
   void reserve(std::size_t capacity);
 
-  void append(const char* bytes, std::size_t count) {
+  void append(const Unit* units, std::size_t count) {
     if (count > capacity_ - size_) reserve(2 * (size_ + count));
-    std::memcpy(data_.get() + size_, bytes, count);
+    std::memcpy(data_.get() + size_, units, count * sizeof(Unit));
     size_ += count;
   }
-  void append(std::string_view text) { append(text.data(), text.size()); }
+  void append(std::basic_string_view<Unit> text) { append(text.data(), text.size()); }
 
-  // Appends one UTF-8 character of `count` (1 to 4) bytes.
-  void append_char(const char* bytes, std::size_t count) {
+  // Appends one character of `count` units (1 to 4 bytes of UTF-8, or one
+  // code point).
+  void append_char(const Unit* units, std::size_t count) {
     if (count > capacity_ - size_) reserve(2 * (size_ + count));
-    char* out = data_.get() + size_;
-    switch (count) {  // fixed-size copies; the slack absorbs the spare bytes
-      case 1:
-        out[0] = bytes[0];
-        break;
-      case 2:
-        std::memcpy(out, bytes, 2);
-        break;
-      case 3:
-        std::memcpy(out, bytes, 2);
-        out[2] = bytes[2];
-        break;
-      default:
-        std::memcpy(out, bytes, 4);
-        break;
+    Unit* out = data_.get() + size_;
+    if constexpr (sizeof(Unit) > 1) {
+      out[0] = units[0];
+    } else {
+      switch (count) {  // fixed-size copies; the slack absorbs the spare bytes
+        case 1:
+          out[0] = units[0];
+          break;
+        case 2:
+          std::memcpy(out, units, 2);
+          break;
+        case 3:
+          std::memcpy(out, units, 2);
+          out[2] = units[2];
+          break;
+        default:
+          std::memcpy(out, units, 4);
+          break;
+      }
     }
     size_ += count;
   }
 
-  // Appends `count` bytes from `bytes`, which must be followed by at least
-  // kSlack readable bytes (a lexicon's values are).
-  void append_padded(const char* bytes, std::size_t count) {
-    if (count > kSlack || count > capacity_ - size_) {
-      append(bytes, count);
-      return;
+  // Appends a lexicon value: its UTF-8 bytes, which must be followed by at
+  // least kSlack readable bytes (a lexicon's values are); or their code
+  // points.
+  void append_value(std::string_view value) {
+    if (value.size() > kSlack || value.size() > capacity_ - size_) {
+      if (value.size() > capacity_ - size_) reserve(2 * (size_ + value.size()));
+      if constexpr (sizeof(Unit) == 1) {
+        append(value.data(), value.size());
+        return;
+      }
     }
-    std::memcpy(data_.get() + size_, bytes, kSlack);
-    size_ += count;
+    if constexpr (sizeof(Unit) == 1) {
+      std::memcpy(data_.get() + size_, value.data(), kSlack);
+      size_ += value.size();
+    } else {
+      // At most one unit per byte of UTF-8.
+      Unit* out = data_.get() + size_;
+      for (std::size_t pos = 0; pos < value.size();) {
+        std::size_t length = 0;
+        const char32_t code_point = utf8_decode(value.data() + pos, &length);
+        if (sizeof(Unit) == 2 && code_point > 0xFFFF) {
+          overflowed_ = true;
+        } else {
+          *out++ = static_cast<Unit>(code_point);
+        }
+        pos += length;
+      }
+      size_ = static_cast<std::size_t>(out - data_.get());
+    }
   }
 
  private:
-  std::unique_ptr<char[]> data_;
+  std::unique_ptr<Unit[]> data_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;  // usable bytes; the allocation has kSlack more
+  std::size_t capacity_ = 0;  // usable units; the allocation has kSlack more
+  bool overflowed_ = false;
 };
 
-inline void TextBuffer::reserve(std::size_t capacity) {
+template <typename Unit>
+void BasicTextBuffer<Unit>::reserve(std::size_t capacity) {
   if (capacity <= capacity_ && data_) return;
-  std::unique_ptr<char[]> grown(new char[capacity + kSlack]);
-  if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+  std::unique_ptr<Unit[]> grown(new Unit[capacity + kSlack]);
+  if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_ * sizeof(Unit));
   data_ = std::move(grown);
   capacity_ = capacity;
 }
+
+using TextBuffer = BasicTextBuffer<char>;
 
 }  // namespace lumo
 

@@ -21,7 +21,8 @@ bool line_cuts_allowed(const Converter& converter) {
   return true;
 }
 
-bool is_line_cut(std::string_view text, std::size_t pos) {
+template <typename Unit>
+bool is_line_cut(const Unit* text, std::size_t pos) {
   return pos > 0 && text[pos - 1] == '\n';
 }
 
@@ -41,30 +42,41 @@ std::size_t cut_context_bytes(const Converter& converter) {
   return longest;
 }
 
-std::size_t find_cut(const Converter& converter, std::string_view text, std::size_t from,
-                     std::size_t to) {
-  to = std::min(to, text.size());
+template <typename Unit>
+std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
+                     std::size_t from, std::size_t to) {
+  to = std::min(to, size);
   const bool line_cuts = line_cuts_allowed(converter);
   if (!converter.segmentation) {
-    if (!line_cuts || from >= to) return std::string::npos;
-    const std::size_t line_feed = text.find('\n', from == 0 ? 0 : from - 1);
-    return line_feed < to - 1 ? line_feed + 1 : std::string::npos;
+    if (!line_cuts) return std::string::npos;
+    for (std::size_t pos = std::max<std::size_t>(from, 1); pos < to; ++pos) {
+      if (is_line_cut(text, pos)) return pos;
+    }
+    return std::string::npos;
   }
   const DictionaryGroup& segmentation = *converter.segmentation;
   const std::size_t context = cut_context_bytes(converter);
-  // A key starting `context` or more bytes before a position cannot reach
+  // A key starting `context` or more units before a position cannot reach
   // past it; the scan starts at the first character after that.
   std::size_t pos = from >= context ? from - context + 1 : 0;
-  while (pos < from && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
+  if constexpr (sizeof(Unit) == 1) {
+    while (pos < from && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
+  }
   std::size_t reach = 0;  // the furthest end of a key starting since
   while (pos < to) {
     if (pos >= from && line_cuts && is_line_cut(text, pos)) return pos;
-    const std::size_t length = group_longest_prefix(segmentation, text.substr(pos)).length;
+    const std::size_t length = group_longest_prefix(segmentation, text + pos, size - pos).length;
     if (pos >= from && length != 0 && reach <= pos) return pos;
     reach = std::max(reach, pos + length);
-    pos += utf8_sequence_length(static_cast<unsigned char>(text[pos]));
+    pos += char_units(text + pos);
   }
   return std::string::npos;
 }
+
+template std::size_t find_cut(const Converter&, const char*, std::size_t, std::size_t, std::size_t);
+template std::size_t find_cut(const Converter&, const std::uint16_t*, std::size_t, std::size_t,
+                              std::size_t);
+template std::size_t find_cut(const Converter&, const std::uint32_t*, std::size_t, std::size_t,
+                              std::size_t);
 
 }  // namespace lumo

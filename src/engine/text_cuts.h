@@ -29,16 +29,24 @@ namespace lumo {
 // Whether texts of this converter have safe cuts at all.
 bool can_cut(const Converter& converter);
 
-// Bytes of context a cut search needs on each side of its range: the
-// longest segmentation key (0 without segmentation).
+// Units of context a cut search needs on each side of its range: the
+// bytes of the longest segmentation key (0 without segmentation), which
+// no text holds in more units.
 std::size_t cut_context_bytes(const Converter& converter);
 
-// The first safe cut at a character boundary in text[from, to), or npos.
-// `text` must hold cut_context_bytes(converter) bytes before `from` and as
-// many after `to`, except where it starts or ends with the text being
-// converted. Thread-safe.
-std::size_t find_cut(const Converter& converter, std::string_view text, std::size_t from,
-                     std::size_t to);
+// The first safe cut at a character boundary in text[from, to), or npos;
+// text[0, size) is UTF-8 (char) or code points (std::uint16_t,
+// std::uint32_t), positions are in its units. `text` must hold
+// cut_context_bytes(converter) units before `from` and as many after `to`,
+// except where it starts or ends with the text being converted.
+// Thread-safe.
+template <typename Unit>
+std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
+                     std::size_t from, std::size_t to);
+inline std::size_t find_cut(const Converter& converter, std::string_view text, std::size_t from,
+                            std::size_t to) {
+  return find_cut(converter, text.data(), text.size(), from, to);
+}
 
 }  // namespace lumo
 

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "engine/code_units.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -59,6 +58,19 @@ bool check_missing(const Signature& signature, PyObject* const* bound) {
   PyErr_Format(PyExc_TypeError, "%s() missing %zu required positional argument%s: %s",
                signature.display_name, missing, missing == 1 ? "" : "s", names.c_str());
   return false;
+}
+
+// Whether any of `count` code points is a surrogate (U+D800 to U+DFFF),
+// which has no UTF-8 form. Folded to the smallest masked distance from the
+// surrogate block: a reduction compilers vectorize, unlike an early exit.
+template <typename Unit>
+bool has_surrogate(const Unit* units, std::size_t count) {
+  Unit nearest = static_cast<Unit>(~Unit{0});
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto distance = static_cast<Unit>((units[i] ^ 0xD800u) & ~Unit{0x7FF});
+    nearest = distance < nearest ? distance : nearest;
+  }
+  return nearest == 0;
 }
 
 }  // namespace

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "dict/utf8.h"
-#include "engine/code_units.h"
 #include "engine/text_cuts.h"
 #include "engine/worker_threads.h"
 #include "python/errors.h"
@@ -50,40 +49,57 @@ template <typename Unit>
 std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* units,
                                      std::size_t length, std::size_t pieces) {
   std::vector<std::size_t> bounds{0};
-  // Each character is a byte at least, so this many characters hold the
-  // bytes of context the search needs.
-  const std::size_t context = cut_context_bytes(converter);
   for (std::size_t i = 1; i < pieces && can_cut(converter); ++i) {
     const std::size_t target = length / pieces * i;
-    const std::size_t begin = target > context ? target - context : 0;
-    const std::size_t search_end = std::min(length, target + kCutSearchCharacters);
-    const std::size_t end = std::min(length, search_end + context);
-    std::string window(utf8_capacity<Unit>(end - begin), '\0');
-    char* const base = window.data();
-    char* const from = encode_utf8(units + begin, target - begin, base);
-    char* const to = encode_utf8(units + target, search_end - target, from);
-    char* const stop = encode_utf8(units + search_end, end - search_end, to);
-    const std::string_view view(base, static_cast<std::size_t>(stop - base));
-    const std::size_t cut = find_cut(converter, view, static_cast<std::size_t>(from - base),
-                                     static_cast<std::size_t>(to - base));
-    if (cut != std::string::npos) bounds.push_back(begin + utf8_length(view.substr(0, cut)));
+    const std::size_t cut =
+        find_cut(converter, units, length, target, target + kCutSearchCharacters);
+    if (cut != std::string::npos) bounds.push_back(cut);
   }
   bounds.push_back(length);
   return bounds;
 }
 
-// A cache line each: a thread appending to its output must not disturb
-// another thread's.
-struct alignas(64) Piece {
-  TextBuffer output;
-  CodePointCount counted;
-  std::size_t offset = 0;  // of its first character in the result
-};
-
+// The bound of the largest code point, exact about the width it needs
+// (0x7F, 0xFF, 0xFFFF or 0x10FFFF).
 template <typename Unit>
-void decode_into(PyObject* result, const Piece& piece) {
-  decode_utf8(piece.output.view(), static_cast<Unit*>(PyUnicode_DATA(result)) + piece.offset);
+std::uint32_t width_bound(const Unit* units, std::size_t count) {
+  Unit largest = 0;
+  for (std::size_t i = 0; i < count; ++i) largest = units[i] > largest ? units[i] : largest;
+  return largest < 0x80 ? 0x7F : largest < 0x100 ? 0xFF : largest < 0x10000 ? 0xFFFF : 0x10FFFF;
 }
+
+// Copies `count` code points into a result of another (or the same) width.
+template <typename To, typename From>
+void copy_code_points(const From* from, std::size_t count, To* to) {
+  if constexpr (sizeof(To) == sizeof(From)) {
+    std::memcpy(to, from, count * sizeof(To));
+  } else {
+    for (std::size_t i = 0; i < count; ++i) to[i] = static_cast<To>(from[i]);
+  }
+}
+
+// One piece's result: in the input's width, or in four bytes when the
+// input has two and a value holds a character beyond U+FFFF. A cache line
+// each: a thread appending to its output must not disturb another's.
+template <typename Unit>
+struct alignas(64) Piece {
+  BasicTextBuffer<Unit> output;
+  BasicTextBuffer<std::uint32_t> wide_output;
+  bool wide = false;
+  std::uint32_t bound = 0x7F;
+  std::size_t offset = 0;  // of its first character in the result
+
+  std::size_t size() const { return wide ? wide_output.size() : output.size(); }
+
+  template <typename To>
+  void copy_into(To* to) const {
+    if (wide) {
+      copy_code_points(wide_output.data(), wide_output.size(), to + offset);
+    } else {
+      copy_code_points(output.data(), output.size(), to + offset);
+    }
+  }
+};
 
 template <typename Unit>
 PyObject* convert_wide(const Converter& converter, PyObject* text) {
@@ -91,35 +107,46 @@ PyObject* convert_wide(const Converter& converter, PyObject* text) {
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const std::vector<std::size_t> bounds =
       plan_pieces(converter, units, length, piece_count(length));
-  std::vector<Piece> pieces(bounds.size() - 1);
+  std::vector<Piece<Unit>> pieces(bounds.size() - 1);
+  // Two-byte text goes four bytes wide at once where the dictionaries
+  // could take it there, rather than on finding out.
+  const bool widen = sizeof(Unit) == 2 && may_output_beyond_bmp(converter);
   PyObject* result = nullptr;
   const auto work = [&](std::size_t i) {
+    Piece<Unit>& piece = pieces[i];
+    const Unit* const begin = units + bounds[i];
     const std::size_t count = bounds[i + 1] - bounds[i];
-    const std::unique_ptr<char[]> input(new char[utf8_capacity<Unit>(count)]);
-    const char* const input_end = encode_utf8(units + bounds[i], count, input.get());
-    convert_text_to(converter, {input.get(), static_cast<std::size_t>(input_end - input.get())},
-                    pieces[i].output);
-    pieces[i].counted = count_code_points(pieces[i].output.view());
+    if (!widen) convert_units_to(converter, begin, count, piece.output);
+    if (widen || piece.output.overflowed()) {
+      piece.output = BasicTextBuffer<Unit>();
+      const std::vector<std::uint32_t> widened(begin, begin + count);
+      convert_units_to(converter, widened.data(), count, piece.wide_output);
+      piece.wide = true;
+      piece.bound = width_bound(piece.wide_output.data(), piece.wide_output.size());
+    } else {
+      piece.bound = width_bound(piece.output.data(), piece.output.size());
+    }
   };
   const auto allocate = [&] {  // on the calling thread, which holds the interpreter
     std::size_t total = 0;
     std::uint32_t bound = 0x7F;
-    for (Piece& piece : pieces) {
+    for (Piece<Unit>& piece : pieces) {
       piece.offset = total;
-      total += piece.counted.count;
-      bound = std::max(bound, piece.counted.bound);
+      total += piece.size();
+      bound = std::max(bound, piece.bound);
     }
     result = PyUnicode_New(static_cast<Py_ssize_t>(total), static_cast<Py_UCS4>(bound));
     return result != nullptr;
   };
   const auto finish = [&](std::size_t i) {
+    void* const data = PyUnicode_DATA(result);
     switch (PyUnicode_KIND(result)) {
       case PyUnicode_1BYTE_KIND:
-        return decode_into<Py_UCS1>(result, pieces[i]);
+        return pieces[i].copy_into(static_cast<Py_UCS1*>(data));
       case PyUnicode_2BYTE_KIND:
-        return decode_into<Py_UCS2>(result, pieces[i]);
+        return pieces[i].copy_into(static_cast<Py_UCS2*>(data));
       default:
-        return decode_into<Py_UCS4>(result, pieces[i]);
+        return pieces[i].copy_into(static_cast<Py_UCS4*>(data));
     }
   };
   try {

@@ -5,6 +5,8 @@
 // rare characters; custom pairs include ASCII keys and empty values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <random>
@@ -290,6 +292,51 @@ TEST(Differential, PiecesCutAtSafeCutsConvertLikeTheWhole) {
       }
     }
     EXPECT_GT(cuts, 0u) << kConfigNames[i];
+  }
+}
+
+std::vector<std::uint32_t> code_points_of(std::string_view text) {
+  std::vector<std::uint32_t> points;
+  for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+    points.push_back(utf8_decode(text.data() + pos, &length));
+  }
+  return points;
+}
+
+// Texts held as code points convert to the code points of what their
+// UTF-8 form converts to; a two-byte output reports a value it cannot hold.
+TEST(Differential, CodePointTextsConvertLikeTheirUtf8Form) {
+  for (std::size_t i = 0; i < kConfigCount; ++i) {
+    const auto id = static_cast<ConfigId>(i);
+    TextGenerator generator(vocabulary(id), 307 + static_cast<unsigned>(i));
+    for (int round = 0; round < 4; ++round) {
+      CustomPairs pairs = round == 0 ? CustomPairs{} : random_pairs(generator);
+      if (round == 3) pairs.emplace_back("の", "😀");
+      const Converter converter = build_converter(id, pairs);
+      for (int text_round = 0; text_round < 30; ++text_round) {
+        const std::string text = generator.next() + (round == 3 ? "の" : "");
+        const std::vector<std::uint32_t> expected = code_points_of(convert_text(converter, text));
+        const std::vector<std::uint32_t> points = code_points_of(text);
+
+        BasicTextBuffer<std::uint32_t> wide;
+        convert_units_to(converter, points.data(), points.size(), wide);
+        ASSERT_EQ(std::vector<std::uint32_t>(wide.data(), wide.data() + wide.size()), expected)
+            << kConfigNames[i] << " on \"" << text << "\"";
+
+        const auto beyond = [](std::uint32_t cp) { return cp > 0xFFFF; };
+        if (std::any_of(points.begin(), points.end(), beyond)) continue;
+        const std::vector<std::uint16_t> narrow_points(points.begin(), points.end());
+        BasicTextBuffer<std::uint16_t> narrow;
+        convert_units_to(converter, narrow_points.data(), narrow_points.size(), narrow);
+        const bool overflows = std::any_of(expected.begin(), expected.end(), beyond);
+        ASSERT_EQ(narrow.overflowed(), overflows) << kConfigNames[i] << " on \"" << text << "\"";
+        if (!overflows) {
+          ASSERT_EQ(std::vector<std::uint32_t>(narrow.data(), narrow.data() + narrow.size()),
+                    expected)
+              << kConfigNames[i] << " on \"" << text << "\"";
+        }
+      }
+    }
   }
 }
 
