@@ -39,8 +39,8 @@ class Lexicon {
       : trie_(std::move(trie)), keys_(keys) {}
 
   // Longest key that is a prefix of text[0, size), or an empty match.
-  // `text` must be valid UTF-8 (char) or code points (std::uint16_t,
-  // std::uint32_t) starting on a character boundary; the match length is
+  // `text` must be valid UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
+  // (std::uint32_t) starting on a character boundary; the match length is
   // in its units. The root (an empty key) never matches.
   template <typename Unit>
   LexiconMatch longest_prefix(const Unit* text, std::size_t size) const {

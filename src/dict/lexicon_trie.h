@@ -75,16 +75,16 @@ struct LexiconTrie {
   }
   // Whether some key, valued or marked, starts with an ASCII character.
   bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
-  // The end of the stretch of text[pos, size) (valid UTF-8, or code
-  // points) whose characters no key starts with, ASCII ones included or
-  // not.
+  // The end of the stretch of text[pos, size) (UTF-8, UTF-16 or UTF-32)
+  // whose characters no key starts with, ASCII ones included or not.
   template <bool kAsciiToo, typename Unit>
   std::size_t untouchable_end(const Unit* text, std::size_t pos, std::size_t size) const {
     const std::uint64_t* const starts = key_starts.data();
     if constexpr (sizeof(Unit) > 1) {
       for (; pos < size; ++pos) {
         const char32_t code_point = text[pos];
-        if (code_point >= 0x10000) return pos;  // beyond the bitmap: may start a key
+        // Beyond the bitmap (or a surrogate leading one): may start a key.
+        if (code_point >= 0x10000 || (code_point & 0xF800) == 0xD800) return pos;
         if (!kAsciiToo && code_point < 0x80) continue;
         if ((starts[code_point >> 6] >> (code_point & 63)) & 1) return pos;
       }
@@ -149,7 +149,7 @@ struct LexiconTrie {
     std::size_t second_length = 0;  // 0 when not decoded
   };
 
-  // Walks from the root along text[0, size) (valid UTF-8, or code points;
+  // Walks from the root along text[0, size) (UTF-8, UTF-16 or UTF-32;
   // size > 0) whose first character, `first_length` units long, is
   // `first`; records the longest marked and valued keys as the template
   // flags ask. Stops at the first character without a child.

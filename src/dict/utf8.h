@@ -43,17 +43,25 @@ inline char32_t utf8_decode(const char* p, std::size_t* length) {
          (char32_t{s[2] & 0x3Fu} << 6) | (s[3] & 0x3Fu);
 }
 
-// The character at `p` of a text held either as UTF-8 (char) or as code
-// points of one width (std::uint16_t, std::uint32_t); stores its length in
-// units in `*length`. Needs what utf8_decode needs, for UTF-8.
+// Texts are held as UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
+// (std::uint32_t) units; these read them alike, assuming valid text.
+
+// The character at `p`; stores its length in units in `*length`.
 template <typename Unit>
 inline char32_t decode_char(const Unit* p, std::size_t* length) {
-  *length = 1;
-  return static_cast<char32_t>(*p);
-}
-template <>
-inline char32_t decode_char<char>(const char* p, std::size_t* length) {
-  return utf8_decode(p, length);
+  if constexpr (sizeof(Unit) == 1) {
+    return utf8_decode(p, length);
+  } else if constexpr (sizeof(Unit) == 2) {
+    if ((p[0] & 0xFC00u) == 0xD800u) {  // a surrogate pair
+      *length = 2;
+      return 0x10000 + ((char32_t{p[0]} - 0xD800) << 10) + (char32_t{p[1]} - 0xDC00);
+    }
+    *length = 1;
+    return p[0];
+  } else {
+    *length = 1;
+    return p[0];
+  }
 }
 
 // Whether the unit `unit` is a whole ASCII character.
@@ -67,6 +75,8 @@ template <typename Unit>
 inline std::size_t char_units(const Unit* p) {
   if constexpr (sizeof(Unit) == 1) {
     return utf8_sequence_length(static_cast<unsigned char>(*p));
+  } else if constexpr (sizeof(Unit) == 2) {
+    return (p[0] & 0xFC00u) == 0xD800u ? 2 : 1;
   } else {
     return 1;
   }

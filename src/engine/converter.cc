@@ -51,22 +51,6 @@ void convert_generic(const Converter& converter, const Unit* data, std::size_t s
 
 }  // namespace
 
-bool may_output_beyond_bmp(const Converter& converter) {
-  for (const DictionaryGroup& stage : converter.stages) {
-    for (const Lexicon& lexicon : stage) {
-      if (lexicon.keys() != KeySet::kValued) continue;
-      // Four-byte UTF-8 sequences, and only they, start with F0 to F4.
-      unsigned char widest = 0;
-      for (const char byte : lexicon.trie().values) {
-        const auto value = static_cast<unsigned char>(byte);
-        widest = value > widest ? value : widest;
-      }
-      if (widest >= 0xF0) return true;
-    }
-  }
-  return false;
-}
-
 template <typename Unit>
 void convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
                       BasicTextBuffer<Unit>& output) {

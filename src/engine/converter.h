@@ -32,15 +32,8 @@ struct Converter {
 // `output`. Never fails (short of memory). Thread-safe.
 void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output);
 
-// Whether some value of the converter's stages holds a character beyond
-// U+FFFF, so that a text without one may convert to a text with one.
-bool may_output_beyond_bmp(const Converter& converter);
-
-// The same for a text of code points of one width (std::uint16_t or
-// std::uint32_t), none of them a surrogate: the conversion is the same
-// text as that of its UTF-8 form, in code points. A two-byte output
-// cannot hold a character beyond U+FFFF: when a value has one, the output
-// is unusable and says so by overflowed().
+// The same for a UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t) text:
+// the conversion is that of its UTF-8 form, in the same form.
 template <typename Unit>
 void convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
                       BasicTextBuffer<Unit>& output);

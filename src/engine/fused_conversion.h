@@ -15,7 +15,7 @@ namespace lumo {
 // first stage's lexicon at the same place, so one walk serves both.
 bool walks_together(const Converter& converter);
 
-// Converts text[0, size) (UTF-8, or code points) in one pass; needs
+// Converts text[0, size) (UTF-8, UTF-16 or UTF-32) in one pass; needs
 // walks_together(converter).
 template <typename Unit>
 void convert_fused(const Converter& converter, const Unit* text, std::size_t size,

@@ -73,8 +73,6 @@ void LaterStages<Unit>::flush() {
     }
     input = &target;
   }
-  output_.take_overflow(chunk_);
-  output_.take_overflow(spare_);
   chunk_.clear();
   ends_.clear();
 }

@@ -17,7 +17,7 @@ namespace lumo {
 
 // Runs one stage over data[pos, end), a tail of one stage input whose first
 // unit decided `ascii_led`. Lookups see nothing past `end`. Text is UTF-8
-// (char) or code points (std::uint16_t, std::uint32_t).
+// (char), UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t).
 template <typename Unit>
 void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
                bool ascii_led, BasicTextBuffer<Unit>& output);

@@ -1,5 +1,5 @@
-// TextBuffer: the growable buffer conversion writes into, of UTF-8 bytes
-// (char) or of code points of one width (std::uint16_t, std::uint32_t).
+// TextBuffer: the growable buffer conversion writes into, of UTF-8 (char),
+// UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t) units.
 //
 // Unlike std::string it neither zero-fills on growth nor re-checks its
 // terminator on every append, and it keeps kSlack spare units past its
@@ -29,11 +29,6 @@ class BasicTextBuffer {
   const Unit* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
   std::basic_string_view<Unit> view() const { return {data_.get(), size_}; }
-  // For two-byte units: whether a value held a character beyond U+FFFF,
-  // which such a buffer cannot hold (it was left out).
-  bool overflowed() const { return overflowed_; }
-  // Passes on the overflow of a buffer this one's text was made from.
-  void take_overflow(const BasicTextBuffer& source) { overflowed_ |= source.overflowed_; }
 
   // Cuts the buffer back to `size` units (no more than it holds).
   void truncate(std::size_t size) { size_ = size; }
@@ -47,13 +42,15 @@ class BasicTextBuffer {
   }
   void append(std::basic_string_view<Unit> text) { append(text.data(), text.size()); }
 
-  // Appends one character of `count` units (1 to 4 bytes of UTF-8, or one
-  // code point).
+  // Appends one character of `count` units.
   void append_char(const Unit* units, std::size_t count) {
     if (count > capacity_ - size_) reserve(2 * (size_ + count));
     Unit* out = data_.get() + size_;
-    if constexpr (sizeof(Unit) > 1) {
+    if constexpr (sizeof(Unit) == 4) {
       out[0] = units[0];
+    } else if constexpr (sizeof(Unit) == 2) {
+      out[0] = units[0];
+      if (count > 1) out[1] = units[1];
     } else {
       switch (count) {  // fixed-size copies; the slack absorbs the spare bytes
         case 1:
@@ -75,8 +72,8 @@ class BasicTextBuffer {
   }
 
   // Appends a lexicon value: its UTF-8 bytes, which must be followed by at
-  // least kSlack readable bytes (a lexicon's values are); or their code
-  // points.
+  // least kSlack readable bytes (a lexicon's values are); or its UTF-16 or
+  // UTF-32 form.
   void append_value(std::string_view value) {
     if (value.size() > kSlack || value.size() > capacity_ - size_) {
       if (value.size() > capacity_ - size_) reserve(2 * (size_ + value.size()));
@@ -94,8 +91,9 @@ class BasicTextBuffer {
       for (std::size_t pos = 0; pos < value.size();) {
         std::size_t length = 0;
         const char32_t code_point = utf8_decode(value.data() + pos, &length);
-        if (sizeof(Unit) == 2 && code_point > 0xFFFF) {
-          overflowed_ = true;
+        if (sizeof(Unit) == 2 && code_point > 0xFFFF) {  // four bytes, two units
+          *out++ = static_cast<Unit>(0xD800 + ((code_point - 0x10000) >> 10));
+          *out++ = static_cast<Unit>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
         } else {
           *out++ = static_cast<Unit>(code_point);
         }
@@ -109,7 +107,6 @@ class BasicTextBuffer {
   std::unique_ptr<Unit[]> data_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;  // usable units; the allocation has kSlack more
-  bool overflowed_ = false;
 };
 
 template <typename Unit>

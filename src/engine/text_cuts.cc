@@ -59,8 +59,12 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
   // A key starting `context` or more units before a position cannot reach
   // past it; the scan starts at the first character after that.
   std::size_t pos = from >= context ? from - context + 1 : 0;
+  // On to a character boundary: past UTF-8 continuation bytes, or the
+  // second half of a UTF-16 surrogate pair.
   if constexpr (sizeof(Unit) == 1) {
     while (pos < from && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
+  } else if constexpr (sizeof(Unit) == 2) {
+    if (pos < from && (text[pos] & 0xFC00u) == 0xDC00u) ++pos;
   }
   std::size_t reach = 0;  // the furthest end of a key starting since
   while (pos < to) {

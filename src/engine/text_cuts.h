@@ -35,8 +35,8 @@ bool can_cut(const Converter& converter);
 std::size_t cut_context_bytes(const Converter& converter);
 
 // The first safe cut at a character boundary in text[from, to), or npos;
-// text[0, size) is UTF-8 (char) or code points (std::uint16_t,
-// std::uint32_t), positions are in its units. `text` must hold
+// text[0, size) is UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
+// (std::uint32_t), positions are in its units. `text` must hold
 // cut_context_bytes(converter) units before `from` and as many after `to`,
 // except where it starts or ends with the text being converted.
 // Thread-safe.

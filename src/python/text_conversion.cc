@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dict/utf8.h"
 #include "engine/text_cuts.h"
 #include "engine/worker_threads.h"
 #include "python/errors.h"
@@ -18,8 +19,8 @@ namespace {
 // as much as converting a few thousand.
 constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
 // From this length on, a str stored with two or four bytes per character
-// is read directly even on one thread: encoding and decoding it here is
-// faster than through its UTF-8 form, which would stay attached to it.
+// is converted as code points even on one thread: faster than through its
+// UTF-8 form, which would also stay attached to it.
 constexpr std::size_t kDirectCharacters = std::size_t{1} << 12;
 // How far past its planned place a cut is looked for; in running text one
 // is usually found within a few characters, at most within a paragraph.
@@ -59,15 +60,6 @@ std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* uni
   return bounds;
 }
 
-// The bound of the largest code point, exact about the width it needs
-// (0x7F, 0xFF, 0xFFFF or 0x10FFFF).
-template <typename Unit>
-std::uint32_t width_bound(const Unit* units, std::size_t count) {
-  Unit largest = 0;
-  for (std::size_t i = 0; i < count; ++i) largest = units[i] > largest ? units[i] : largest;
-  return largest < 0x80 ? 0x7F : largest < 0x100 ? 0xFF : largest < 0x10000 ? 0xFFFF : 0x10FFFF;
-}
-
 // Copies `count` code points into a result of another (or the same) width.
 template <typename To, typename From>
 void copy_code_points(const From* from, std::size_t count, To* to) {
@@ -78,25 +70,42 @@ void copy_code_points(const From* from, std::size_t count, To* to) {
   }
 }
 
-// One piece's result: in the input's width, or in four bytes when the
-// input has two and a value holds a character beyond U+FFFF. A cache line
-// each: a thread appending to its output must not disturb another's.
+// One piece's result, in the input's width: two-byte input converts to
+// UTF-16, where a dictionary value beyond U+FFFF takes a surrogate pair. A
+// cache line each: a thread appending to its output must not disturb
+// another's.
 template <typename Unit>
 struct alignas(64) Piece {
   BasicTextBuffer<Unit> output;
-  BasicTextBuffer<std::uint32_t> wide_output;
-  bool wide = false;
-  std::uint32_t bound = 0x7F;
-  std::size_t offset = 0;  // of its first character in the result
+  std::size_t pairs = 0;    // surrogate pairs in the output
+  std::uint32_t bound = 0;  // exact about the width the result needs
+  std::size_t offset = 0;   // of its first character in the result
 
-  std::size_t size() const { return wide ? wide_output.size() : output.size(); }
+  std::size_t characters() const { return output.size() - pairs; }
+
+  // Measures the output: its surrogate pairs and the bound of its largest
+  // code point (0x7F, 0xFF, 0xFFFF or 0x10FFFF).
+  void measure() {
+    Unit largest = 0;
+    std::size_t high_halves = 0;
+    const Unit* const units = output.data();
+    for (std::size_t i = 0; i < output.size(); ++i) {
+      largest = units[i] > largest ? units[i] : largest;
+      if constexpr (sizeof(Unit) == 2) high_halves += (units[i] & 0xFC00u) == 0xD800u;
+    }
+    pairs = high_halves;
+    bound = pairs != 0 || largest >= 0x10000 ? 0x10FFFF
+            : largest >= 0x100               ? 0xFFFF
+            : largest >= 0x80                ? 0xFF
+                                             : 0x7F;
+  }
 
   template <typename To>
   void copy_into(To* to) const {
-    if (wide) {
-      copy_code_points(wide_output.data(), wide_output.size(), to + offset);
-    } else {
-      copy_code_points(output.data(), output.size(), to + offset);
+    to += offset;
+    if (pairs == 0) return copy_code_points(output.data(), output.size(), to);
+    for (std::size_t i = 0, length = 0; i < output.size(); i += length) {
+      *to++ = static_cast<To>(decode_char(output.data() + i, &length));
     }
   }
 };
@@ -108,31 +117,17 @@ PyObject* convert_wide(const Converter& converter, PyObject* text) {
   const std::vector<std::size_t> bounds =
       plan_pieces(converter, units, length, piece_count(length));
   std::vector<Piece<Unit>> pieces(bounds.size() - 1);
-  // Two-byte text goes four bytes wide at once where the dictionaries
-  // could take it there, rather than on finding out.
-  const bool widen = sizeof(Unit) == 2 && may_output_beyond_bmp(converter);
   PyObject* result = nullptr;
   const auto work = [&](std::size_t i) {
-    Piece<Unit>& piece = pieces[i];
-    const Unit* const begin = units + bounds[i];
-    const std::size_t count = bounds[i + 1] - bounds[i];
-    if (!widen) convert_units_to(converter, begin, count, piece.output);
-    if (widen || piece.output.overflowed()) {
-      piece.output = BasicTextBuffer<Unit>();
-      const std::vector<std::uint32_t> widened(begin, begin + count);
-      convert_units_to(converter, widened.data(), count, piece.wide_output);
-      piece.wide = true;
-      piece.bound = width_bound(piece.wide_output.data(), piece.wide_output.size());
-    } else {
-      piece.bound = width_bound(piece.output.data(), piece.output.size());
-    }
+    convert_units_to(converter, units + bounds[i], bounds[i + 1] - bounds[i], pieces[i].output);
+    pieces[i].measure();
   };
   const auto allocate = [&] {  // on the calling thread, which holds the interpreter
     std::size_t total = 0;
     std::uint32_t bound = 0x7F;
     for (Piece<Unit>& piece : pieces) {
       piece.offset = total;
-      total += piece.size();
+      total += piece.characters();
       bound = std::max(bound, piece.bound);
     }
     result = PyUnicode_New(static_cast<Py_ssize_t>(total), static_cast<Py_UCS4>(bound));
