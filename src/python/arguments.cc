@@ -60,19 +60,6 @@ bool check_missing(const Signature& signature, PyObject* const* bound) {
   return false;
 }
 
-// Whether any of `count` code points is a surrogate (U+D800 to U+DFFF),
-// which has no UTF-8 form. Folded to the smallest masked distance from the
-// surrogate block: a reduction compilers vectorize, unlike an early exit.
-template <typename Unit>
-bool has_surrogate(const Unit* units, std::size_t count) {
-  Unit nearest = static_cast<Unit>(~Unit{0});
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto distance = static_cast<Unit>((units[i] ^ 0xD800u) & ~Unit{0x7FF});
-    nearest = distance < nearest ? distance : nearest;
-  }
-  return nearest == 0;
-}
-
 }  // namespace
 
 bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
@@ -146,11 +133,14 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text) 
   return false;
 }
 
-bool read_text(const char* parameter, PyObject* object, TextArgument* text) {
+bool read_text(const char* parameter, PyObject* object, bool last, TextArgument* text) {
   text->wide = nullptr;
   if (!PyUnicode_Check(object) || !is_wide_text(object)) {
     return read_utf8(parameter, object, &text->utf8);
   }
+  text->wide = object;
+  text->unchecked = last;
+  if (last) return true;
   const void* data = PyUnicode_DATA(object);
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(object));
   const bool surrogate = PyUnicode_KIND(object) == PyUnicode_2BYTE_KIND
@@ -158,7 +148,6 @@ bool read_text(const char* parameter, PyObject* object, TextArgument* text) {
                              : has_surrogate(static_cast<const Py_UCS4*>(data), length);
   // The interpreter raises its own error for a str it cannot encode.
   if (surrogate) return read_utf8(parameter, object, &text->utf8);
-  text->wide = object;
   return true;
 }
 

@@ -66,7 +66,7 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   PyObject* bound[1];
   TextArgument text;
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
-      !read_text("text", bound[0], &text)) {
+      !read_text("text", bound[0], true, &text)) {
     return nullptr;
   }
   return guarded([&] { return converted_str(state_of(self).converter, text); });
@@ -104,7 +104,7 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   PyObject* bound[2];
   TextArgument text;
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
-      !read_text("text", bound[0], &text)) {
+      !read_text("text", bound[0], false, &text)) {
     return nullptr;
   }
   CustomPairs pairs;

@@ -80,6 +80,7 @@ struct alignas(64) Piece {
   std::size_t pairs = 0;    // surrogate pairs in the output
   std::uint32_t bound = 0;  // exact about the width the result needs
   std::size_t offset = 0;   // of its first character in the result
+  bool surrogate = false;   // the input holds one: nothing was converted
 
   std::size_t characters() const { return output.size() - pairs; }
 
@@ -111,7 +112,7 @@ struct alignas(64) Piece {
 };
 
 template <typename Unit>
-PyObject* convert_wide(const Converter& converter, PyObject* text) {
+PyObject* convert_wide(const Converter& converter, PyObject* text, bool unchecked) {
   const auto* units = static_cast<const Unit*>(PyUnicode_DATA(text));
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
   const std::vector<std::size_t> bounds =
@@ -119,10 +120,25 @@ PyObject* convert_wide(const Converter& converter, PyObject* text) {
   std::vector<Piece<Unit>> pieces(bounds.size() - 1);
   PyObject* result = nullptr;
   const auto work = [&](std::size_t i) {
-    convert_units_to(converter, units + bounds[i], bounds[i + 1] - bounds[i], pieces[i].output);
+    const Unit* const begin = units + bounds[i];
+    const std::size_t count = bounds[i + 1] - bounds[i];
+    if (unchecked && has_surrogate(begin, count)) {
+      pieces[i].surrogate = true;
+      return;
+    }
+    convert_units_to(converter, begin, count, pieces[i].output);
     pieces[i].measure();
   };
-  const auto allocate = [&] {  // on the calling thread, which holds the interpreter
+  const auto allocate = [&]() -> bool {  // on the calling thread, which holds the interpreter
+    for (const Piece<Unit>& piece : pieces) {
+      if (!piece.surrogate) continue;
+      // The interpreter raises its own error for a str it cannot encode.
+      Py_ssize_t size = 0;
+      if (PyUnicode_AsUTF8AndSize(text, &size) != nullptr) {
+        raise_internal_error("lumo: a surrogate went unreported");
+      }
+      return false;
+    }
     std::size_t total = 0;
     std::uint32_t bound = 0x7F;
     for (Piece<Unit>& piece : pieces) {
@@ -169,8 +185,8 @@ bool is_wide_text(PyObject* text) {
 PyObject* converted_str(const Converter& converter, const TextArgument& text) {
   if (text.wide == nullptr) return new_converted_str(converter, text.utf8);
   return PyUnicode_KIND(text.wide) == PyUnicode_2BYTE_KIND
-             ? convert_wide<Py_UCS2>(converter, text.wide)
-             : convert_wide<Py_UCS4>(converter, text.wide);
+             ? convert_wide<Py_UCS2>(converter, text.wide, text.unchecked)
+             : convert_wide<Py_UCS4>(converter, text.wide, text.unchecked);
 }
 
 }  // namespace lumo::python

@@ -105,8 +105,9 @@ def test_the_text_keeps_no_utf8_copy(monkeypatch, threads, text):
 
 
 @pytest.mark.parametrize("threads", [1, 3])
-def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads):
-    text = "中" * (3 * PIECE) + "\ud800"
+@pytest.mark.parametrize("where", [0, PIECE + 7, 3 * PIECE])
+def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads, where):
+    text = "中" * where + "\ud800" + "中" * (3 * PIECE - where)
     monkeypatch.setenv("LUMO_THREADS", str(threads))
     with pytest.raises(UnicodeEncodeError):
         lumo.Converter("s2t").convert(text)
@@ -114,6 +115,8 @@ def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads):
         lumo.convert_with_custom(text, "s2t", 42)
     with pytest.raises(UnicodeEncodeError):
         lumo.convert_region(text + "😀", "cn-s", "cn-t")
+    with pytest.raises(UnicodeEncodeError):
+        lumo.Converter("t2s").convert(text + "😀")
 
 
 @pytest.mark.parametrize("setting", ["", "0", "-2", "many", "2x"])
