@@ -9,7 +9,8 @@ For each configuration (all 16 by default) one row is printed with:
 
   build     median (min-max) time of `lumo.Converter(config)` over --repeat fresh builds, in ms
   MB/s      median (min-max) throughput of `Converter.convert` on the corpus over --runs runs;
-            MB = 10^6 bytes of UTF-8 input
+            MB = 10^6 bytes of UTF-8 input. A text this long converts in pieces on one thread per
+            processor; `1 thread` is the same with LUMO_THREADS=1
   mem       VmRSS growth from building one Converter in a fresh interpreter (after `import lumo`
             and a warm-up `lumo.configs()`), in MB; `peak` is the VmHWM growth over the same span
   one-shot  median time of `lumo.convert(text, config)` for a 20-character text, in ms
@@ -29,6 +30,7 @@ Inputs: the Simplified corpus for `s2*` configs; its `s2t` conversion for `t2*`,
 """
 
 import argparse
+import os
 import platform
 import statistics
 import subprocess
@@ -142,6 +144,9 @@ def bench_config(config, corpora, snippets, repeat, runs):
     size_mb = len(text.encode("utf-8")) / 1e6
     converter.convert(text)  # warm-up
     throughput = [size_mb / (ms / 1e3) for ms in timed_ms(lambda: converter.convert(text), runs)]
+    os.environ["LUMO_THREADS"] = "1"
+    one_thread = [size_mb / (ms / 1e3) for ms in timed_ms(lambda: converter.convert(text), runs)]
+    del os.environ["LUMO_THREADS"]
 
     rss, peak = memory_mb(config)
 
@@ -152,6 +157,7 @@ def bench_config(config, corpora, snippets, repeat, runs):
         config,
         summary(build, "{:.2f}"),
         summary(throughput, "{:.1f}"),
+        summary(one_thread, "{:.1f}"),
         f"{rss:.1f}",
         f"{peak:.1f}",
         f"{statistics.median(one_shot):.2f}",
@@ -272,7 +278,7 @@ def main():
         f"corpus {args.corpus.name} {len(simplified.encode('utf-8')) / 1e6:.2f} MB | "
         f"repeat {args.repeat}, runs {args.runs}"
     )
-    headers = ("config", "build ms", "MB/s", "mem MB", "peak MB", "one-shot ms")
+    headers = ("config", "build ms", "MB/s", "1 thread", "mem MB", "peak MB", "one-shot ms")
     print_table(
         headers, [bench_config(c, corpora, snippets, args.repeat, args.runs) for c in configs]
     )

@@ -11,6 +11,7 @@ has the library; missing libraries are skipped with a note. The script installs 
 
 import argparse
 import json
+import os
 import platform
 import shlex
 import statistics
@@ -52,7 +53,9 @@ construction in a fresh process, import excluded; * = no converter object (zhcon
 first 20-character call in a fresh process instead.
 MB/s: 10^6 bytes of UTF-8 input per second, str in and str out, over {runs} runs (for slow \
 libraries as many as fit in {budget:.0f} s, at least 3), each run on a new copy of the input that \
-was never encoded to UTF-8.
+was never encoded to UTF-8. lumo converts a str of 131 072 characters or more in pieces, on one \
+thread per processor ({threads} here); lumo-1t is lumo held to one thread (LUMO_THREADS=1), its × \
+columns compare it with lumo.
 one-shot: the simplest module-level call on 20 characters (lumo.convert, which builds a converter \
 per call; opencc: construct + convert; zhconv.convert; HanziConv.toTraditional/toSimplified). \
 opencc reuses the dictionaries of a live converter of the same configuration; none is alive while \
@@ -263,6 +266,7 @@ def main():
     footnotes = FOOTNOTES.format(
         versions=versions, corpus=args.corpus.name, size=size, repeat=args.repeat, runs=args.runs,
         budget=RUN_BUDGET_S, slices=SLICES, slice_calls=SLICE_CALLS,
+        threads=len(os.sched_getaffinity(0)),
     )  # fmt: skip
     print()
     for note in footnotes.splitlines() + [f"Note: {note}" for note in notes]:

@@ -7,6 +7,7 @@ only picks a function.
 """
 
 import importlib
+import os
 from importlib import metadata
 
 CONFIGS = ("s2t", "t2s", "s2twp", "tw2sp", "s2hkp", "hk2sp", "t2jp", "jp2t")
@@ -42,6 +43,15 @@ class Lumo:
 
     def one_shot(self, text, config):
         return self.lumo.convert(text, config)
+
+
+class LumoOneThread(Lumo):
+    """lumo held to one thread: it converts long texts in pieces, one thread per processor,
+    unless LUMO_THREADS says otherwise."""
+
+    def __init__(self):
+        os.environ["LUMO_THREADS"] = "1"
+        super().__init__()
 
 
 class OpenCC:
@@ -130,6 +140,7 @@ class HanziConv(Functions):
 
 CONVERTERS = {
     "lumo": Lumo,
+    "lumo-1t": LumoOneThread,
     "opencc": OpenCC,
     "opencc-reimpl": OpenCCReimplemented,
     "zhconv": Zhconv,
