@@ -48,6 +48,10 @@ void LexiconTrie::prepare_edge_index(std::size_t edges) {
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}
 
+LexiconMatch Lexicon::longest_prefix(std::string_view text) const {
+  return longest_prefix(text.data(), text.size());
+}
+
 std::optional<std::string_view> Lexicon::find(std::string_view key) const {
   const LexiconTrie::Node* node = trie_->find_node(key);
   if (node == nullptr) return std::nullopt;

@@ -51,9 +51,7 @@ class Lexicon {
     }
     return {trie_->walk<true, false>(text, size).marked, {}};
   }
-  LexiconMatch longest_prefix(std::string_view text) const {
-    return longest_prefix(text.data(), text.size());
-  }
+  LexiconMatch longest_prefix(std::string_view text) const;
 
   // One walk answering for this view and for `other`, a view of the same
   // trie: returns this view's match and stores the length of `other`'s in
