@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 
 #include <barrier>
 #include <exception>
@@ -26,7 +27,9 @@ void capture(std::exception_ptr* error, Call&& call) {
 // there is one: left to itself, the scheduler now and then queues a new
 // thread behind its creator on the creator's processor, where it waits
 // until the creator blocks, which undoes the point of starting it. Once
-// running, the thread may move to any processor the process may use.
+// running, the thread may move to any processor the process may use. It
+// starts with every signal blocked, so that signals keep going to the
+// threads of the program that uses us.
 class WorkerThread {
  public:
   explicit WorkerThread(std::function<void()> body) : body_(std::move(body)) {}
@@ -46,7 +49,12 @@ class WorkerThread {
       placed_ = CPU_COUNT(&elsewhere) > 0 &&
                 pthread_attr_setaffinity_np(&attributes, sizeof(elsewhere), &elsewhere) == 0;
     }
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
     started_ = pthread_create(&thread_, &attributes, &WorkerThread::run, this) == 0;
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     pthread_attr_destroy(&attributes);
     return started_;
   }
