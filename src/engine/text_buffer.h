@@ -88,6 +88,13 @@ class BasicTextBuffer {
     } else {
       // At most one unit per byte of UTF-8.
       Unit* out = data_.get() + size_;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
+      if (value.size() == 3 && bytes[0] >= 0xE0) {  // one three-byte character: the usual value
+        *out = static_cast<Unit>(((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) |
+                                 (bytes[2] & 0x3Fu));
+        ++size_;
+        return;
+      }
       for (std::size_t pos = 0; pos < value.size();) {
         std::size_t length = 0;
         const char32_t code_point = utf8_decode(value.data() + pos, &length);
