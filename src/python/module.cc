@@ -56,18 +56,31 @@ bool bind_text_and_strings(const Signature& signature, PyObject* const* args, Py
   return true;
 }
 
+// bind_text_and_strings for a text and a configuration name, which is then
+// resolved into `*id`.
+bool bind_text_and_config(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames, PyObject** bound, TextArgument* text, ConfigId* id) {
+  std::string_view config;
+  if (!bind_text_and_strings(signature, args, nargs, kwnames, bound, text, &config, 1)) {
+    return false;
+  }
+  Result<ConfigId> resolved = resolve_config_name(config);
+  if (!resolved) {
+    raise_value_error(resolved.error());
+    return false;
+  }
+  *id = resolved.value();
+  return true;
+}
+
 PyObject* convert(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   static const char* const kParameters[] = {"text", "config"};
   static const Signature kSignature{"convert", kParameters, 2};
   PyObject* bound[2];
   TextArgument text;
-  std::string_view config;
-  if (!bind_text_and_strings(kSignature, args, nargs, kwnames, bound, &text, &config, 1)) {
-    return nullptr;
-  }
-  Result<ConfigId> id = resolve_config_name(config);
-  if (!id) return raise_value_error(id.error());
-  return convert_once(id.value(), {}, text);
+  ConfigId id;
+  if (!bind_text_and_config(kSignature, args, nargs, kwnames, bound, &text, &id)) return nullptr;
+  return convert_once(id, {}, text);
 }
 
 PyObject* convert_region(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -90,16 +103,12 @@ PyObject* convert_with_custom(PyObject*, PyObject* const* args, Py_ssize_t nargs
   static const Signature kSignature{"convert_with_custom", kParameters, 3};
   PyObject* bound[3];
   TextArgument text;
-  std::string_view config;
-  if (!bind_text_and_strings(kSignature, args, nargs, kwnames, bound, &text, &config, 1)) {
-    return nullptr;
-  }
+  ConfigId id;
   // The name is checked before the entries are looked at.
-  Result<ConfigId> id = resolve_config_name(config);
-  if (!id) return raise_value_error(id.error());
+  if (!bind_text_and_config(kSignature, args, nargs, kwnames, bound, &text, &id)) return nullptr;
   CustomPairs pairs;
   if (!parse_custom_entries(bound[2], &pairs)) return nullptr;
-  return convert_once(id.value(), pairs, text);
+  return convert_once(id, pairs, text);
 }
 
 PyMethodDef detect_def = {"detect", as_cfunction(detect), METH_FASTCALL | METH_KEYWORDS,
