@@ -60,23 +60,13 @@ struct LexiconTrie {
   // An empty trie: a root and nothing else.
   LexiconTrie();
 
-  // The root's child for `code_point`, or an absent node (no value, no mark,
-  // no children).
-  const Node& root_child(char32_t code_point) const {
-    static constexpr Node kAbsent{};
-    const std::uint32_t index = root_child_index(code_point);
-    return index != 0 ? nodes[index] : kAbsent;
-  }
-  // False only if no key starts with `code_point`: one bit per code point
-  // below U+10000, so that stretches of text no key can touch are skipped
-  // without walking.
-  bool may_start_key(char32_t code_point) const {
-    return code_point >= 0x10000 || ((key_starts[code_point >> 6] >> (code_point & 63)) & 1) != 0;
-  }
   // Whether some key, valued or marked, starts with an ASCII character.
   bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
   // The end of the stretch of text[pos, size) (UTF-8, UTF-16 or UTF-32)
-  // whose characters no key starts with, ASCII ones included or not.
+  // whose characters no key starts with, ASCII ones included or not, so
+  // that stretches no key can touch are copied without walking. The
+  // key-start bitmap has one bit per code point below U+10000; any other
+  // character may start a key.
   template <bool kAsciiToo, typename Unit>
   std::size_t untouchable_end(const Unit* text, std::size_t pos, std::size_t size) const {
     const std::uint64_t* const starts = key_starts.data();
