@@ -48,12 +48,6 @@ void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, 
   }
 }
 
-void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output) {
-  if (!text.empty()) {
-    run_stage(group, text.data(), 0, text.size(), is_ascii_unit(text.front()), output);
-  }
-}
-
 template <typename Unit>
 void LaterStages<Unit>::flush() {
   if (stages_.size() <= 1 || ends_.empty()) return;

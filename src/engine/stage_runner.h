@@ -22,9 +22,6 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
                bool ascii_led, BasicTextBuffer<Unit>& output);
 
-// Runs one stage over a whole stage input.
-void run_stage(const DictionaryGroup& group, std::string_view text, TextBuffer& output);
-
 // Receives each segment's first-stage result and passes it through the
 // later stages. These run over a chunk of many segments at once, cut at the
 // recorded segment ends, so that no lookup crosses a segment and no segment

@@ -40,7 +40,6 @@ class BasicTextBuffer {
     std::memcpy(data_.get() + size_, units, count * sizeof(Unit));
     size_ += count;
   }
-  void append(std::basic_string_view<Unit> text) { append(text.data(), text.size()); }
 
   // Appends one character of `count` units.
   void append_char(const Unit* units, std::size_t count) {

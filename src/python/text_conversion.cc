@@ -50,7 +50,8 @@ template <typename Unit>
 std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* units,
                                      std::size_t length, std::size_t pieces) {
   std::vector<std::size_t> bounds{0};
-  for (std::size_t i = 1; i < pieces && can_cut(converter); ++i) {
+  if (!can_cut(converter)) pieces = 1;
+  for (std::size_t i = 1; i < pieces; ++i) {
     const std::size_t target = length / pieces * i;
     const std::size_t cut =
         find_cut(converter, units, length, target, target + kCutSearchCharacters);
