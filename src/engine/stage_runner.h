@@ -5,7 +5,6 @@
 #define LUMO_ENGINE_STAGE_RUNNER_H_
 
 #include <cstddef>
-#include <string_view>
 #include <vector>
 
 #include "dict/dictionary_group.h"
