@@ -50,33 +50,35 @@ Lexicon LexiconBuilder::finish() {
   }
   // About the node count of keys in CJK characters (three bytes each).
   TrieAssembler assembler(key_bytes / 3 + 1, value_bytes);
-  for (const Item& item : items_) assembler.add(item.key(), item.value(), item.roles());
+  for (const Item& item : items_)
+    assembler.add(item.key(), item.value(), item.roles());  // in order
   items_.clear();
   return assembler.finish();
 }
 
 namespace {
 
-// Reads the entries of one sorted text, one at a time.
-struct SortedTextCursor {
+// Reads the entries of one text, one at a time.
+struct TextCursor {
   std::string_view rest;
   std::uint8_t roles;
   std::string_view key;
   std::string_view value;
+  // The key's first eight bytes as a big-endian number, zero-padded: when
+  // two of these differ they order their keys.
+  std::uint64_t prefix = 0;
   bool has_entry = false;
-  bool sorted = true;
 
   void advance() {
-    const std::string_view previous = key;
-    std::string_view line;
-    has_entry = false;
-    while (next_dictionary_line(rest, line)) {
-      if (parse_key_and_first_value(line, key, value)) {
-        has_entry = true;
-        sorted = sorted && !(key < previous);
-        return;
-      }
-    }
+    has_entry = next_key_and_first_value(rest, key, value);
+    prefix = 0;
+    const std::size_t size = std::min<std::size_t>(key.size(), 8);
+    for (std::size_t i = 0; i < size; ++i)
+      prefix |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+  }
+
+  bool before(const TextCursor& other) const {
+    return prefix != other.prefix ? prefix < other.prefix : key < other.key;
   }
 };
 
@@ -84,28 +86,27 @@ struct SortedTextCursor {
 
 Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
   std::size_t total = 0;
-  std::vector<SortedTextCursor> cursors;
+  std::vector<TextCursor> cursors;
   cursors.reserve(sources.size());
   for (const TextSource& source : sources) {
     total += source.text.size();
-    cursors.push_back({source.text, source.roles, {}, {}, false, true});
+    cursors.push_back({source.text, source.roles, {}, {}});
     cursors.back().advance();
   }
   // Merge the texts as they are read: equal keys are taken in text order,
-  // so the later text's value stands, as in their concatenation.
+  // so the later text's value stands, as in their concatenation. The merged
+  // keys come in order exactly when every text is sorted.
   // The built-in texts hold about one node per 10 bytes, and values make up
   // about a third of them.
   TrieAssembler assembler(total / 10 + 1, total / 3);
-  bool sorted = true;
-  while (sorted) {
-    SortedTextCursor* next = nullptr;
-    for (SortedTextCursor& cursor : cursors) {
-      if (cursor.has_entry && (next == nullptr || cursor.key < next->key)) next = &cursor;
+  while (true) {
+    TextCursor* next = nullptr;
+    for (TextCursor& cursor : cursors) {
+      if (cursor.has_entry && (next == nullptr || cursor.before(*next))) next = &cursor;
     }
     if (next == nullptr) return assembler.finish();
-    assembler.add(next->key, next->value, next->roles);
+    if (!assembler.add(next->key, next->value, next->roles)) break;
     next->advance();
-    sorted = next->sorted;
   }
   // A text out of order: gather every entry and sort them.
   LexiconBuilder builder;
@@ -116,12 +117,9 @@ Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
 }
 
 void insert_dictionary_text(std::string_view text, LexiconBuilder& builder, std::uint8_t roles) {
-  std::string_view line;
   std::string_view key;
   std::string_view value;
-  while (next_dictionary_line(text, line)) {
-    if (parse_key_and_first_value(line, key, value)) builder.insert(key, value, roles);
-  }
+  while (next_key_and_first_value(text, key, value)) builder.insert(key, value, roles);
 }
 
 Lexicon lexicon_from_text(std::string_view text) { return lexicon_from_texts({{text}}); }

@@ -36,6 +36,12 @@ bool parse_dictionary_line(std::string_view line, DictionaryEntry& entry);
 bool parse_key_and_first_value(std::string_view line, std::string_view& key,
                                std::string_view& first_value);
 
+// Cuts lines off the front of `rest` up to and including the next entry
+// line, and gives that line's key and first value exactly as
+// parse_key_and_first_value would. Returns false when no entry is left.
+bool next_key_and_first_value(std::string_view& rest, std::string_view& key,
+                              std::string_view& first_value);
+
 // Yields the entries of a text in order.
 //
 //   DictionaryTextReader reader(text);

@@ -18,7 +18,7 @@ TrieAssembler::TrieAssembler(std::size_t expected_nodes, std::size_t expected_va
   code_points_.push_back(0);
 }
 
-void TrieAssembler::add(std::string_view key, std::string_view value, std::uint8_t roles) {
+bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8_t roles) {
   const std::size_t limit = std::min(previous_.size(), key.size());
   std::size_t common = 0;
   while (common + 8 <= limit) {  // eight bytes at a time, then one by one
@@ -30,6 +30,11 @@ void TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     common += 8;
   }
   while (common < limit && previous_[common] == key[common]) ++common;
+  if (common == limit ? key.size() < previous_.size()
+                      : static_cast<unsigned char>(key[common]) <
+                            static_cast<unsigned char>(previous_[common])) {
+    return false;
+  }
   while (common > 0 && common < key.size() &&
          (static_cast<unsigned char>(key[common]) & 0xC0) == 0x80) {
     --common;  // back to the start of the character that differs
@@ -65,6 +70,7 @@ void TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   }
   trie_->max_key_bytes = std::max(trie_->max_key_bytes, key.size());
   previous_ = key;
+  return true;
 }
 
 Lexicon TrieAssembler::finish() {

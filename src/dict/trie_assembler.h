@@ -26,9 +26,10 @@ class TrieAssembler {
   // The expectations only size the first allocations.
   TrieAssembler(std::size_t expected_nodes, std::size_t expected_value_bytes);
 
-  // Adds `key` (not before the previous key in byte order) with `value`.
-  // Both are copied. Throws std::bad_alloc past the trie's 32-bit limits.
-  void add(std::string_view key, std::string_view value, std::uint8_t roles);
+  // Adds `key` with `value`, both copied, and returns true; returns false
+  // and adds nothing when `key` comes before the previous key in byte order.
+  // Throws std::bad_alloc past the trie's 32-bit limits.
+  bool add(std::string_view key, std::string_view value, std::uint8_t roles);
 
   // The valued view of the finished trie. The assembler is spent.
   Lexicon finish();

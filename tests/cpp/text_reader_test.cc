@@ -2,6 +2,7 @@
 // is cut into lines.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +55,50 @@ TEST(DictionaryTextReader, CutsAtLineFeedsAndDropsTrailingCarriageReturns) {
   std::vector<std::string_view> lines;
   for (std::string_view line; next_dictionary_line(rest, line);) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string_view>{"x", "", "y\rz", "w"}));
+}
+
+// The one-pass reader must give exactly the entries of cutting lines and
+// parsing each, on texts built from the pieces that decide where lines,
+// keys and values end: wide characters, a 4-byte one, TABs, spaces, CR,
+// LF, '#', white space of two and three bytes, truncated and stray sequences.
+TEST(DictionaryTextReader, OnePassReaderMatchesLineByLine) {
+  const std::vector<std::string> pieces = {"\u6C49",
+                                           "\u5B57",
+                                           "\U0001F600",
+                                           "\t",
+                                           "\t",
+                                           " ",
+                                           "\n",
+                                           "\n",
+                                           "\r",
+                                           "#",
+                                           "a",
+                                           "\u3000",
+                                           "\u00A0",
+                                           "\u2028",
+                                           "\xE6",
+                                           "\xE6\xB1",
+                                           "\x80",
+                                           "\xF0\x9F\x98",
+                                           "\u4E00\t\u4E8C\n"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t length = random() % 40;
+    for (std::size_t i = 0; i < length; ++i) text += pieces[random() % pieces.size()];
+
+    std::vector<std::pair<std::string_view, std::string_view>> by_lines;
+    std::string_view rest = text;
+    std::string_view key;
+    std::string_view value;
+    for (std::string_view line; next_dictionary_line(rest, line);) {
+      if (parse_key_and_first_value(line, key, value)) by_lines.emplace_back(key, value);
+    }
+    std::vector<std::pair<std::string_view, std::string_view>> one_pass;
+    rest = text;
+    while (next_key_and_first_value(rest, key, value)) one_pass.emplace_back(key, value);
+    ASSERT_EQ(one_pass, by_lines) << testing::PrintToString(text);
+  }
 }
 
 }  // namespace
