@@ -1,6 +1,6 @@
 // Engine-level timing without the interpreter, for perf and callgrind.
 //
-//   engine_bench CONFIG FILE [ROUNDS]
+//   engine_bench CONFIG FILE [ROUNDS] [BUILD_THREADS]
 //
 // Prints the median build time of a converter and the median conversion
 // throughput of FILE (MB = 10^6 bytes of UTF-8 input).
@@ -29,7 +29,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s CONFIG FILE [ROUNDS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s CONFIG FILE [ROUNDS] [BUILD_THREADS]\n", argv[0]);
     return 2;
   }
   const lumo::Result<lumo::ConfigId> id = lumo::resolve_config_name(argv[1]);
@@ -42,13 +42,14 @@ int main(int argc, char** argv) {
   content << in.rdbuf();
   const std::string text = content.str();
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 10;
+  const auto threads = static_cast<std::size_t>(argc > 4 ? std::atoi(argv[4]) : 1);
 
   std::vector<double> builds;
   std::vector<double> conversions;
   std::size_t output_size = 0;
   for (int round = 0; round < rounds; ++round) {
     auto start = std::chrono::steady_clock::now();
-    const lumo::Converter converter = lumo::build_converter(id.value(), {});
+    const lumo::Converter converter = lumo::build_converter(id.value(), {}, threads);
     builds.push_back(seconds_since(start));
     start = std::chrono::steady_clock::now();
     output_size += lumo::convert_text(converter, text).size();

@@ -7,7 +7,7 @@
 namespace lumo {
 
 LexiconTrie::LexiconTrie()
-    : nodes(1),
+    : nodes(1, Node{}),
       root_page_of(kRootPageCount, 0),
       root_children(kRootPageSize, 0),
       key_starts(0x10000 / 64, 0),

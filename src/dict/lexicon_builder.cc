@@ -82,32 +82,82 @@ struct TextCursor {
   }
 };
 
+// The start of the first line that begins at or after `offset` in `text`.
+std::size_t line_start_from(std::string_view text, std::size_t offset) {
+  if (offset == 0) return 0;
+  const std::size_t lf = text.find('\n', offset - 1);
+  return lf == std::string_view::npos ? text.size() : lf + 1;
+}
+
+// The key of the first entry of `text` from `offset` on; false if none.
+bool key_from(std::string_view text, std::size_t offset, std::string_view& key) {
+  std::string_view rest = text.substr(offset);
+  std::string_view value;
+  return next_key_and_first_value(rest, key, value);
+}
+
 }  // namespace
 
-Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
-  std::size_t total = 0;
+bool add_sorted_texts(const std::vector<TextSource>& sources, TrieAssembler& assembler) {
   std::vector<TextCursor> cursors;
   cursors.reserve(sources.size());
   for (const TextSource& source : sources) {
-    total += source.text.size();
     cursors.push_back({source.text, source.roles, {}, {}});
     cursors.back().advance();
   }
-  // Merge the texts as they are read: equal keys are taken in text order,
-  // so the later text's value stands, as in their concatenation. The merged
-  // keys come in order exactly when every text is sorted.
-  // The built-in texts hold about one node per 10 bytes, and values make up
-  // about a third of them.
-  TrieAssembler assembler(total / 10 + 1, total / 3);
+  // Equal keys are taken in text order, so the later text's value stands,
+  // as in the texts' concatenation. The merged keys come in order exactly
+  // when every text is sorted.
   while (true) {
     TextCursor* next = nullptr;
     for (TextCursor& cursor : cursors) {
       if (cursor.has_entry && (next == nullptr || cursor.before(*next))) next = &cursor;
     }
-    if (next == nullptr) return assembler.finish();
-    if (!assembler.add(next->key, next->value, next->roles)) break;
+    if (next == nullptr) return true;
+    if (!assembler.add(next->key, next->value, next->roles)) return false;
     next->advance();
   }
+}
+
+std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sources) {
+  const auto largest = std::max_element(
+      sources.begin(), sources.end(),
+      [](const TextSource& a, const TextSource& b) { return a.text.size() < b.text.size(); });
+  std::string_view middle;
+  if (largest == sources.end() ||
+      !key_from(largest->text, line_start_from(largest->text, largest->text.size() / 2), middle) ||
+      middle.empty()) {
+    return std::nullopt;
+  }
+  SplitTexts split;
+  split.at = middle.substr(0, utf8_sequence_length(static_cast<unsigned char>(middle[0])));
+  for (const TextSource& source : sources) {
+    // The first line from which the next entry, if any, is not before
+    // `at`: found by bisection, which the texts' order allows.
+    const std::string_view text = source.text;
+    std::size_t low = 0;
+    std::size_t high = text.size();
+    while (low < high) {
+      const std::size_t mid = low + (high - low) / 2;
+      std::string_view key;
+      if (!key_from(text, line_start_from(text, mid), key) || !(key < split.at)) {
+        high = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    const std::size_t cut = line_start_from(text, low);
+    split.before.push_back({text.substr(0, cut), source.roles});
+    split.after.push_back({text.substr(cut), source.roles});
+  }
+  return split;
+}
+
+Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
+  std::size_t total = 0;
+  for (const TextSource& source : sources) total += source.text.size();
+  TrieAssembler assembler = TrieAssembler::for_text_bytes(total);
+  if (add_sorted_texts(sources, assembler)) return assembler.finish();
   // A text out of order: gather every entry and sort them.
   LexiconBuilder builder;
   builder.reserve(total / 16 + 1);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,6 +75,25 @@ struct TextSource {
   std::string_view text;
   std::uint8_t roles = LexiconBuilder::kValued;
 };
+
+// Adds the entries of `sources`, each key with its first value, to
+// `assembler` in key order (equal keys in text order), merging the texts as
+// they are read. Returns false, with the assembler holding some of them,
+// as soon as a key comes before the one added before it: exactly when some
+// text is not sorted.
+bool add_sorted_texts(const std::vector<TextSource>& sources, TrieAssembler& assembler);
+
+// Sorted texts cut, each at a line start, where their keys reach `at`, the
+// first character of the key in the middle of the largest text: each text's
+// `before` part holds the entries whose keys come before `at`, its `after`
+// part the others. For texts out of order the cut is somewhere.
+struct SplitTexts {
+  std::string_view at;
+  std::vector<TextSource> before;
+  std::vector<TextSource> after;
+};
+// No split when the largest text has no entry from its middle on.
+std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sources);
 
 // A lexicon of the entries of several texts read in order, as if
 // concatenated with a line break between them. Sorted texts (all the

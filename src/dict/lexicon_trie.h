@@ -20,13 +20,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "dict/utf8.h"
 
 namespace lumo {
+
+// The allocator of arrays that are sized first and then filled: a resize()
+// leaves the new elements unwritten (they are trivial types and every one
+// is written before it is read), so that the building threads each touch
+// their own part of an array first.
+template <typename T>
+struct UnwrittenAllocator : std::allocator<T> {
+  UnwrittenAllocator() = default;
+  template <typename U>
+  UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
+
+  template <typename U>
+  void construct(U*) noexcept {
+    static_assert(std::is_trivially_copyable_v<U> && std::is_trivially_destructible_v<U>);
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
 
 struct LexiconTrie {
   static constexpr std::uint32_t kNoValue = UINT32_MAX;
@@ -205,8 +228,8 @@ struct LexiconTrie {
         child;
   }
 
-  std::vector<Node> nodes;
-  std::vector<Child> children;
+  std::vector<Node, UnwrittenAllocator<Node>> nodes;
+  std::vector<Child, UnwrittenAllocator<Child>> children;
   std::string values;
   std::size_t valued_count = 0;    // nodes with a value, the root included
   std::size_t marked_count = 0;    // nodes with a mark

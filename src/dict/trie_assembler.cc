@@ -41,17 +41,18 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   }
   while (!path_.empty() && path_.back().second > common) path_.pop_back();
 
-  std::vector<LexiconTrie::Node>& nodes = trie_->nodes;
+  auto& nodes = trie_->nodes;
   std::uint32_t node = path_.empty() ? 0 : path_.back().first;
   for (std::size_t pos = path_.empty() ? 0 : path_.back().second; pos < key.size();) {
     if (nodes.size() >= LexiconTrie::kCountMask) throw std::bad_alloc();
     std::size_t length = 0;
     const char32_t code_point = utf8_decode(key.data() + pos, &length);
     if (code_point == U'\n') trie_->line_feed_in_keys = true;
+    if (node == 0) ++root_children_;
     parents_.push_back(node);
     code_points_.push_back(code_point);
     node = static_cast<std::uint32_t>(nodes.size());
-    nodes.emplace_back();
+    nodes.push_back(LexiconTrie::Node{});
     pos += length;
     path_.emplace_back(node, pos);
   }
@@ -69,30 +70,133 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     ++trie_->marked_count;
   }
   trie_->max_key_bytes = std::max(trie_->max_key_bytes, key.size());
+  if (empty_) first_ = key;
+  empty_ = false;
   previous_ = key;
   return true;
 }
 
 Lexicon TrieAssembler::finish() {
-  LexiconTrie& trie = *trie_;
-  std::vector<LexiconTrie::Node>& nodes = trie.nodes;
-  for (std::size_t index = 1; index < nodes.size(); ++index) ++nodes[parents_[index]].child_count;
-  std::uint32_t offset = 0;
-  for (LexiconTrie::Node& node : nodes) {
-    node.first_child = offset;
-    offset += node.children();
+  TrieJoin join;
+  join.size_trie(*this, nullptr);
+  join.lay_out(0);
+  return join.finish();
+}
+
+bool TrieJoin::plan(TrieAssembler& first, TrieAssembler& second) {
+  if (!first.empty_ && !second.empty_) {
+    // The first character of the last key of the first against that of the
+    // first key of the second; UTF-8 byte order is code-point order.
+    const std::string_view last = first.previous_;
+    if (last.empty() || second.first_.empty()) return false;
+    const std::string_view character =
+        last.substr(0, utf8_sequence_length(static_cast<unsigned char>(last[0])));
+    if (!(character < second.first_.substr(0, character.size()))) return false;
   }
-  trie.children.resize(offset);
-  trie.prepare_edge_index(offset - nodes[0].children());
+  size_trie(first, &second);
+  return true;
+}
+
+void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
+  LexiconTrie& trie = *first.trie_;
+  const std::size_t first_nodes = first.parents_.size();
+  const std::size_t second_nodes = second != nullptr ? second->parents_.size() - 1 : 0;
+  const std::size_t nodes = first_nodes + second_nodes;
+  const std::size_t second_values = second != nullptr ? second->trie_->values.size() : 0;
+  if (nodes > LexiconTrie::kCountMask ||
+      trie.values.size() + second_values >= LexiconTrie::kNoValue) {
+    throw std::bad_alloc();
+  }
+  const std::size_t root_children =
+      first.root_children_ + (second != nullptr ? second->root_children_ : 0);
+  parts_[0] = {&first, 0, 0, 0, static_cast<std::uint32_t>(root_children), nullptr};
+  if (second != nullptr) {
+    const LexiconTrie& other = *second->trie_;
+    parts_[1] = {second,
+                 static_cast<std::uint32_t>(first_nodes - 1),
+                 static_cast<std::uint32_t>(trie.values.size()),
+                 static_cast<std::uint32_t>(first.root_children_),
+                 static_cast<std::uint32_t>(root_children + first_nodes - 1 - first.root_children_),
+                 nullptr};
+    trie.nodes.resize(nodes);
+    trie.values.resize(trie.values.size() + other.values.size());
+    trie.valued_count += other.valued_count;
+    trie.marked_count += other.marked_count;
+    trie.max_key_bytes = std::max(trie.max_key_bytes, other.max_key_bytes);
+    trie.line_feed_in_keys = trie.line_feed_in_keys || other.line_feed_in_keys;
+  }
+  trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children);
+  trie.children.resize(nodes - 1);
+  trie.prepare_edge_index(nodes - 1 - root_children);
+  parts_[0].filter = trie.edge_filter.data();
+  // Allocated here, on the thread that frees it, but written by the second.
+  if (second != nullptr) second_filter_.resize(trie.edge_filter.size());
+}
+
+void TrieJoin::lay_out(std::size_t which) {
+  Part& part = parts_[which];
+  TrieAssembler& assembler = *part.assembler;
+  LexiconTrie& trie = *parts_[0].assembler->trie_;
+  const std::size_t count = assembler.parents_.size();  // its nodes, its root included
+  const std::uint32_t shift = part.node_shift;
+  LexiconTrie::Node* const nodes = trie.nodes.data();
+  if (which == 1) {
+    const LexiconTrie& own = *assembler.trie_;
+    for (std::size_t index = 1; index < count; ++index) {
+      LexiconTrie::Node node = own.nodes[index];
+      if (node.valued()) node.value_offset += part.value_shift;
+      nodes[index + shift] = node;
+    }
+    std::copy(own.values.begin(), own.values.end(), trie.values.begin() + part.value_shift);
+    std::fill(second_filter_.begin(), second_filter_.end(), 0);
+    part.filter = second_filter_.data();
+  }
+  const std::uint32_t* const parents = assembler.parents_.data();
+  const char32_t* const code_points = assembler.code_points_.data();
+  for (std::size_t index = 1; index < count; ++index) {
+    if (parents[index] != 0) ++nodes[parents[index] + shift].child_count;
+  }
+  std::uint32_t offset = part.edge_base;
+  for (std::size_t index = 1; index < count; ++index) {
+    nodes[index + shift].first_child = offset;
+    offset += nodes[index + shift].children();
+  }
   // first_child serves as each block's fill cursor, then is moved back.
-  for (std::size_t index = 1; index < nodes.size(); ++index) {
-    const auto child = static_cast<std::uint32_t>(index);
-    trie.children[nodes[parents_[index]].first_child++] = {code_points_[index], child};
-    trie.index_edge(parents_[index], code_points_[index], child);
+  LexiconTrie::Child* const children = trie.children.data();
+  std::uint32_t root_slot = part.root_slot;
+  for (std::size_t index = 1; index < count; ++index) {
+    const auto child = static_cast<std::uint32_t>(index + shift);
+    if (parents[index] == 0) {
+      children[root_slot++] = {code_points[index], child};
+      continue;
+    }
+    const std::uint32_t parent = parents[index] + shift;
+    children[nodes[parent].first_child++] = {code_points[index], child};
+    const std::uint64_t bit = trie.edge_hash(parent, code_points[index]);
+    part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   }
-  for (LexiconTrie::Node& node : nodes) node.first_child -= node.children();
+  for (std::size_t index = 1; index < count; ++index) {
+    nodes[index + shift].first_child -= nodes[index + shift].children();
+  }
+}
+
+Lexicon TrieJoin::finish() {
+  LexiconTrie& trie = *parts_[0].assembler->trie_;
+  for (std::size_t i = 0; i < second_filter_.size(); ++i) trie.edge_filter[i] |= second_filter_[i];
+  // The root's children come in code-point order: one page of the root
+  // table per run of children on the same page, allocated at once.
+  const std::uint32_t root_children = trie.nodes[0].children();
+  std::size_t pages = 0;
+  for (std::uint32_t slot = 0; slot < root_children; ++slot) {
+    const char32_t page = trie.children[slot].code_point >> LexiconTrie::kRootPageBits;
+    pages += slot == 0 || page != trie.children[slot - 1].code_point >> LexiconTrie::kRootPageBits;
+  }
+  trie.root_children.reserve(trie.root_children.size() + pages * LexiconTrie::kRootPageSize);
+  for (std::uint32_t slot = 0; slot < root_children; ++slot) {
+    trie.index_edge(0, trie.children[slot].code_point, trie.children[slot].node);
+  }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
-  return Lexicon(std::move(trie_), KeySet::kValued);
+  return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);
 }
 
 }  // namespace lumo

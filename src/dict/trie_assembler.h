@@ -34,14 +34,67 @@ class TrieAssembler {
   // The valued view of the finished trie. The assembler is spent.
   Lexicon finish();
 
+  // Sized for the keys of dictionary texts of `text_bytes` bytes.
+  static TrieAssembler for_text_bytes(std::size_t text_bytes) {
+    // The built-in texts hold at most one node per 10 bytes, and values
+    // make up under half of them.
+    return TrieAssembler(text_bytes / 10 + 1, text_bytes / 2);
+  }
+
  private:
+  friend class TrieJoin;
+
   std::shared_ptr<LexiconTrie> trie_;
   std::vector<std::uint32_t> parents_;  // per node
   std::vector<char32_t> code_points_;   // per node: the character leading to it
   // The nodes of the previous key's characters, with the byte offset where
   // each character ends.
   std::vector<std::pair<std::uint32_t, std::size_t>> path_;
+  std::string_view first_;  // the first key added
   std::string_view previous_;
+  std::size_t root_children_ = 0;
+  bool empty_ = true;  // no key added yet
+};
+
+// Finishes two assemblers as one trie when every key of the second starts
+// with a character after the first character of every key of the first:
+// node for node the trie of adding all their keys to the first. The work is
+// shared by two threads.
+//
+//   TrieJoin join;
+//   if (join.plan(first, second)) {
+//     // lay_out(0) and lay_out(1), at the same time on two threads
+//     Lexicon lexicon = join.finish();
+//   }
+class TrieJoin {
+ public:
+  // Checks the keys and sizes the trie; false, changing nothing, when the
+  // second's keys do not all come after the first's. Both assemblers must
+  // live until finish().
+  bool plan(TrieAssembler& first, TrieAssembler& second);
+  // Lays out the nodes of the first (0) or the second (1) assembler.
+  void lay_out(std::size_t which);
+  // Once both are laid out: the valued view of the trie. Both assemblers
+  // are spent.
+  Lexicon finish();
+
+ private:
+  friend class TrieAssembler;
+
+  // Sizes the trie for one assembler or two.
+  void size_trie(TrieAssembler& first, TrieAssembler* second);
+
+  struct Part {
+    TrieAssembler* assembler = nullptr;
+    std::uint32_t node_shift = 0;   // its node i > 0 becomes node i + shift
+    std::uint32_t value_shift = 0;  // where its values go
+    std::uint32_t root_slot = 0;    // where its root children go in the root's block
+    std::uint32_t edge_base = 0;    // where its other children blocks start
+    std::uint64_t* filter = nullptr;
+  };
+  Part parts_[2];
+  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>>
+      second_filter_;  // the second's edges, joined at the end
 };
 
 }  // namespace lumo

@@ -10,6 +10,7 @@
 
 #include "dict/dictionary_spec.h"
 #include "engine/internal_error.h"
+#include "engine/lexicon_threads.h"
 #include "engine/name_lookup.h"
 
 namespace lumo {
@@ -36,10 +37,14 @@ bool holds_text(const std::vector<std::string_view>& texts, std::string_view tex
   });
 }
 
+// Texts from this size on are assembled on two threads, when there are two.
+constexpr std::size_t kTwoThreadTextBytes = std::size_t{1} << 19;
+
 // One trie holding the segmentation keys (marked) and the first stage's
 // keys (valued), so that conversion finds both with one walk. Each text is
 // read once, even when both dictionaries name it.
-Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSource& stage) {
+Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSource& stage,
+                             std::size_t threads) {
   std::vector<TextSource> texts;
   for (const std::string_view text : stage.texts) {
     const bool marked = holds_text(segmentation.texts, text);
@@ -49,13 +54,17 @@ Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSou
   for (const std::string_view text : segmentation.texts) {
     if (!holds_text(stage.texts, text)) texts.push_back({text, LexiconBuilder::kMarked});
   }
-  return lexicon_from_texts(texts);
+  std::size_t total = 0;
+  for (const TextSource& source : texts) total += source.text.size();
+  return threads > 1 && total >= kTwoThreadTextBytes ? lexicon_from_texts_on_two_threads(texts)
+                                                     : lexicon_from_texts(texts);
 }
 
 // Builds the converter of a checked configuration. The custom lexicon is
 // built once and heads every group.
 Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
-                                  const std::vector<GroupPlan>& stages, const CustomPairs& pairs) {
+                                  const std::vector<GroupPlan>& stages, const CustomPairs& pairs,
+                                  std::size_t threads) {
   std::optional<Lexicon> custom;
   if (!pairs.empty()) custom = lexicon_from_pairs(pairs);
   Converter converter;
@@ -63,7 +72,8 @@ Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
   std::size_t next_stage = 0;
   if (segmentation && !stages.empty() && is_single_text_lexicon(*segmentation) &&
       is_single_text_lexicon(stages.front())) {
-    const Lexicon shared = build_shared_lexicon(segmentation->front(), stages.front().front());
+    const Lexicon shared =
+        build_shared_lexicon(segmentation->front(), stages.front().front(), threads);
     converter.segmentation.emplace();
     converter.stages.emplace_back();
     for (DictionaryGroup* group : {&*converter.segmentation, &converter.stages.front()}) {
@@ -89,7 +99,8 @@ Result<ConfigId> resolve_config_name(std::string_view name) {
   return static_cast<ConfigId>(index.value());
 }
 
-Result<Converter> load_config(std::string_view text, const CustomPairs& pairs) {
+Result<Converter> load_config(std::string_view text, const CustomPairs& pairs,
+                              std::size_t threads) {
   json root;
   try {
     root = json::parse(text);
@@ -122,16 +133,16 @@ Result<Converter> load_config(std::string_view text, const CustomPairs& pairs) {
     if (!plan) return Error{plan.error()};
     stages.push_back(std::move(plan).value());
   }
-  return build_planned_converter(segmentation, stages, pairs);
+  return build_planned_converter(segmentation, stages, pairs, threads);
 }
 
-Converter build_converter(ConfigId id, const CustomPairs& pairs) {
+Converter build_converter(ConfigId id, const CustomPairs& pairs, std::size_t threads) {
   const std::string name(config_name(id));
   const std::optional<std::string_view> text = embedded_config_text(id);
   if (!text) {
     throw InternalError("lumo: missing embedded config '" + name + "'", "src/engine");
   }
-  Result<Converter> converter = load_config(*text, pairs);
+  Result<Converter> converter = load_config(*text, pairs, threads);
   if (!converter) {
     throw InternalError("lumo: failed to resolve config '" + name + "': " + converter.error(),
                         "src/engine");

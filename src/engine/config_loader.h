@@ -7,6 +7,7 @@
 #ifndef LUMO_ENGINE_CONFIG_LOADER_H_
 #define LUMO_ENGINE_CONFIG_LOADER_H_
 
+#include <cstddef>
 #include <string_view>
 
 #include "dict/lexicon_builder.h"
@@ -26,11 +27,14 @@ Result<ConfigId> resolve_config_name(std::string_view name);
 
 // A converter for one configuration text, or the first failing check's
 // message (JSON syntax, root shape, segmentation, then stage by stage).
-Result<Converter> load_config(std::string_view text, const CustomPairs& pairs);
+// Large dictionaries are built on two threads when `threads` allows; the
+// converter is the same either way.
+Result<Converter> load_config(std::string_view text, const CustomPairs& pairs,
+                              std::size_t threads = 1);
 
 // A converter for a built-in configuration. Cannot fail with the built-in
 // texts; a failure throws InternalError.
-Converter build_converter(ConfigId id, const CustomPairs& pairs);
+Converter build_converter(ConfigId id, const CustomPairs& pairs, std::size_t threads = 1);
 
 }  // namespace lumo
 

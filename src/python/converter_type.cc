@@ -43,7 +43,9 @@ PyObject* converter_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   Result<ConfigId> id = resolve_config_name(config);
   if (!id) return raise_value_error(id.error());
   (void)type;  // always the final class itself
-  return guarded([&] { return new_converter_object(build_converter(id.value(), {}), config); });
+  return guarded([&] {
+    return new_converter_object(build_converter(id.value(), {}, thread_count()), config);
+  });
 }
 
 void converter_dealloc(PyObject* self) {
@@ -93,7 +95,8 @@ PyObject* converter_for_region(PyObject*, PyObject* const* args, Py_ssize_t narg
   Result<ConfigId> id = route_regions(codes[0], codes[1]);
   if (!id) return raise_value_error(id.error());
   return guarded([&] {
-    return new_converter_object(build_converter(id.value(), {}), config_name(id.value()));
+    return new_converter_object(build_converter(id.value(), {}, thread_count()),
+                                config_name(id.value()));
   });
 }
 
@@ -111,7 +114,7 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
   const std::optional<ConfigId> id = own_config(self);
   if (!id) return nullptr;
-  return guarded([&] { return converted_str(build_converter(*id, pairs), text); });
+  return guarded([&] { return converted_str(build_converter(*id, pairs, thread_count()), text); });
 }
 
 PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -124,8 +127,9 @@ PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_
   if (!parse_custom_entries(bound[0], &pairs)) return nullptr;
   const std::optional<ConfigId> id = own_config(self);
   if (!id) return nullptr;
-  return guarded(
-      [&] { return new_converter_object(build_converter(*id, pairs), state_of(self).config); });
+  return guarded([&] {
+    return new_converter_object(build_converter(*id, pairs, thread_count()), state_of(self).config);
+  });
 }
 
 PyMethodDef converter_methods[] = {

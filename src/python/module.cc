@@ -38,7 +38,7 @@ PyObject* locales(PyObject*, PyObject*) { return new_str_list(kRegionCodes.data(
 
 // A new str: `text` converted by a converter built for `id` with `pairs`.
 PyObject* convert_once(ConfigId id, const CustomPairs& pairs, const TextArgument& text) {
-  return guarded([&] { return converted_str(build_converter(id, pairs), text); });
+  return guarded([&] { return converted_str(build_converter(id, pairs, thread_count()), text); });
 }
 
 // Binds the arguments, then reads the text and the `count` string

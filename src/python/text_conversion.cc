@@ -26,8 +26,8 @@ constexpr std::size_t kDirectCharacters = std::size_t{1} << 12;
 // is usually found within a few characters, at most within a paragraph.
 constexpr std::size_t kCutSearchCharacters = std::size_t{1} << 14;
 
-// LUMO_THREADS when it holds a positive number, else the processors
-// available.
+}  // namespace
+
 std::size_t thread_count() {
   const char* value = std::getenv("LUMO_THREADS");
   if (value != nullptr && *value != '\0') {
@@ -37,6 +37,8 @@ std::size_t thread_count() {
   }
   return available_threads();
 }
+
+namespace {
 
 std::size_t piece_count(std::size_t length) {
   if (length < 2 * kPieceCharacters) return 1;

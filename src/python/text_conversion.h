@@ -29,6 +29,10 @@ bool has_surrogate(const Unit* units, std::size_t count) {
   return nearest == 0;
 }
 
+// The threads a call may use: LUMO_THREADS when it holds a positive
+// number, else the processors available. Read at each call.
+std::size_t thread_count();
+
 // Whether the str `text` is read directly rather than as UTF-8.
 bool is_wide_text(PyObject* text);
 

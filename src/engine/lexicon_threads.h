@@ -1,0 +1,19 @@
+// Building one large lexicon on two threads.
+#ifndef LUMO_ENGINE_LEXICON_THREADS_H_
+#define LUMO_ENGINE_LEXICON_THREADS_H_
+
+#include <vector>
+
+#include "dict/lexicon_builder.h"
+
+namespace lumo {
+
+// The lexicon_from_texts() of `texts`, built on two threads: each reads the
+// keys on one side of a character in the middle of the largest text, and
+// lays out its half of the trie. The trie is node for node the one a single
+// thread builds. Texts out of order are built on the calling thread alone.
+Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_LEXICON_THREADS_H_
