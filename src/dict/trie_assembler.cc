@@ -12,9 +12,7 @@ TrieAssembler::TrieAssembler(std::size_t expected_nodes, std::size_t expected_va
     : trie_(std::make_shared<LexiconTrie>()) {
   trie_->nodes.reserve(expected_nodes);
   trie_->values.reserve(expected_value_bytes + LexiconTrie::kValuePadding);
-  parents_.reserve(expected_nodes);
   code_points_.reserve(expected_nodes);
-  parents_.push_back(0);
   code_points_.push_back(0);
 }
 
@@ -48,11 +46,12 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     std::size_t length = 0;
     const char32_t code_point = utf8_decode(key.data() + pos, &length);
     if (code_point == U'\n') trie_->line_feed_in_keys = true;
-    if (node == 0) ++root_children_;
-    parents_.push_back(node);
+    ++nodes[node].child_count;
     code_points_.push_back(code_point);
+    LexiconTrie::Node child;
+    child.first_child = node;  // its parent, until laid out
     node = static_cast<std::uint32_t>(nodes.size());
-    nodes.push_back(LexiconTrie::Node{});
+    nodes.push_back(child);
     pos += length;
     path_.emplace_back(node, pos);
   }
@@ -99,24 +98,25 @@ bool TrieJoin::plan(TrieAssembler& first, TrieAssembler& second) {
 
 void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
   LexiconTrie& trie = *first.trie_;
-  const std::size_t first_nodes = first.parents_.size();
-  const std::size_t second_nodes = second != nullptr ? second->parents_.size() - 1 : 0;
+  const std::size_t first_nodes = trie.nodes.size();
+  const std::size_t second_nodes = second != nullptr ? second->trie_->nodes.size() - 1 : 0;
   const std::size_t nodes = first_nodes + second_nodes;
   const std::size_t second_values = second != nullptr ? second->trie_->values.size() : 0;
   if (nodes > LexiconTrie::kCountMask ||
       trie.values.size() + second_values >= LexiconTrie::kNoValue) {
     throw std::bad_alloc();
   }
+  const std::size_t first_root_children = trie.nodes[0].children();
   const std::size_t root_children =
-      first.root_children_ + (second != nullptr ? second->root_children_ : 0);
+      first_root_children + (second != nullptr ? second->trie_->nodes[0].children() : 0);
   parts_[0] = {&first, 0, 0, 0, static_cast<std::uint32_t>(root_children), nullptr};
   if (second != nullptr) {
     const LexiconTrie& other = *second->trie_;
     parts_[1] = {second,
                  static_cast<std::uint32_t>(first_nodes - 1),
                  static_cast<std::uint32_t>(trie.values.size()),
-                 static_cast<std::uint32_t>(first.root_children_),
-                 static_cast<std::uint32_t>(root_children + first_nodes - 1 - first.root_children_),
+                 static_cast<std::uint32_t>(first_root_children),
+                 static_cast<std::uint32_t>(root_children + first_nodes - 1 - first_root_children),
                  nullptr};
     trie.nodes.resize(nodes);
     trie.values.resize(trie.values.size() + other.values.size());
@@ -125,7 +125,7 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
     trie.max_key_bytes = std::max(trie.max_key_bytes, other.max_key_bytes);
     trie.line_feed_in_keys = trie.line_feed_in_keys || other.line_feed_in_keys;
   }
-  trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children);
+  trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children - first_root_children);
   trie.children.resize(nodes - 1);
   trie.prepare_edge_index(nodes - 1 - root_children);
   parts_[0].filter = trie.edge_filter.data();
@@ -137,13 +137,14 @@ void TrieJoin::lay_out(std::size_t which) {
   Part& part = parts_[which];
   TrieAssembler& assembler = *part.assembler;
   LexiconTrie& trie = *parts_[0].assembler->trie_;
-  const std::size_t count = assembler.parents_.size();  // its nodes, its root included
+  const std::size_t count = assembler.code_points_.size();  // its nodes, its root included
   const std::uint32_t shift = part.node_shift;
   LexiconTrie::Node* const nodes = trie.nodes.data();
   if (which == 1) {
     const LexiconTrie& own = *assembler.trie_;
     for (std::size_t index = 1; index < count; ++index) {
       LexiconTrie::Node node = own.nodes[index];
+      if (node.first_child != 0) node.first_child += shift;  // the parent
       if (node.valued()) node.value_offset += part.value_shift;
       nodes[index + shift] = node;
     }
@@ -151,29 +152,27 @@ void TrieJoin::lay_out(std::size_t which) {
     std::fill(second_filter_.begin(), second_filter_.end(), 0);
     part.filter = second_filter_.data();
   }
-  const std::uint32_t* const parents = assembler.parents_.data();
+  // Nodes come after their parents. Each node's first_child holds its
+  // parent until the node's turn, which files it in its parent's block
+  // (whose first_child serves as fill cursor) and gives it its own block;
+  // the cursors are moved back afterwards.
   const char32_t* const code_points = assembler.code_points_.data();
-  for (std::size_t index = 1; index < count; ++index) {
-    if (parents[index] != 0) ++nodes[parents[index] + shift].child_count;
-  }
-  std::uint32_t offset = part.edge_base;
-  for (std::size_t index = 1; index < count; ++index) {
-    nodes[index + shift].first_child = offset;
-    offset += nodes[index + shift].children();
-  }
-  // first_child serves as each block's fill cursor, then is moved back.
   LexiconTrie::Child* const children = trie.children.data();
   std::uint32_t root_slot = part.root_slot;
+  std::uint32_t offset = part.edge_base;
   for (std::size_t index = 1; index < count; ++index) {
     const auto child = static_cast<std::uint32_t>(index + shift);
-    if (parents[index] == 0) {
+    LexiconTrie::Node& node = nodes[child];
+    const std::uint32_t parent = node.first_child;
+    if (parent == 0) {
       children[root_slot++] = {code_points[index], child};
-      continue;
+    } else {
+      children[nodes[parent].first_child++] = {code_points[index], child};
+      const std::uint64_t bit = trie.edge_hash(parent, code_points[index]);
+      part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
-    const std::uint32_t parent = parents[index] + shift;
-    children[nodes[parent].first_child++] = {code_points[index], child};
-    const std::uint64_t bit = trie.edge_hash(parent, code_points[index]);
-    part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    node.first_child = offset;
+    offset += node.children();
   }
   for (std::size_t index = 1; index < count; ++index) {
     nodes[index + shift].first_child -= nodes[index + shift].children();

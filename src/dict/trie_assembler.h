@@ -45,14 +45,12 @@ class TrieAssembler {
   friend class TrieJoin;
 
   std::shared_ptr<LexiconTrie> trie_;
-  std::vector<std::uint32_t> parents_;  // per node
-  std::vector<char32_t> code_points_;   // per node: the character leading to it
+  std::vector<char32_t> code_points_;  // per node: the character leading to it
   // The nodes of the previous key's characters, with the byte offset where
   // each character ends.
   std::vector<std::pair<std::uint32_t, std::size_t>> path_;
   std::string_view first_;  // the first key added
   std::string_view previous_;
-  std::size_t root_children_ = 0;
   bool empty_ = true;  // no key added yet
 };
 
