@@ -11,7 +11,7 @@ LexiconTrie::LexiconTrie()
       root_page_of(kRootPageCount, 0),
       root_children(kRootPageSize, 0),
       key_starts(0x10000 / 64, 0),
-      edge_filter(1, 0) {}
+      edge_filter(1, std::uint64_t{0}) {}
 
 std::uint32_t LexiconTrie::child(const Node& node, char32_t code_point) const {
   // A binary search without branches on the data (each step a conditional
@@ -41,9 +41,9 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
   return node;
 }
 
-void LexiconTrie::prepare_edge_index(std::size_t edges) {
+void LexiconTrie::size_edge_filter(std::size_t edges) {
   edge_filter_bits = std::max<std::uint64_t>(64, std::uint64_t{kFilterBitsPerEdge} * edges);
-  edge_filter.assign((edge_filter_bits + 63) / 64, 0);
+  edge_filter.resize((edge_filter_bits + 63) / 64);
 }
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}

@@ -207,17 +207,13 @@ struct LexiconTrie {
   // nullptr.
   const Node* find_node(std::string_view key) const;
 
-  // Sizes the edge filter for `edges` edges below the root; then
-  // index_edge() records every edge.
-  void prepare_edge_index(std::size_t edges);
-  // Records the edge from `parent` to `child` for `code_point` in the root
-  // table or the edge filter.
-  void index_edge(std::uint32_t parent, char32_t code_point, std::uint32_t child) {
-    if (parent != 0) {
-      const std::uint64_t bit = edge_hash(parent, code_point);
-      edge_filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-      return;
-    }
+  // Sizes the edge filter for `edges` edges below the root, leaving its
+  // words unwritten: the builder clears it, then sets the bit of every
+  // edge at edge_hash().
+  void size_edge_filter(std::size_t edges);
+  // Records a child of the root for `code_point` in the root table and the
+  // key-start bitmap.
+  void index_root_child(char32_t code_point, std::uint32_t child) {
     if (code_point < 0x10000) key_starts[code_point >> 6] |= std::uint64_t{1} << (code_point & 63);
     std::uint16_t& page = root_page_of[code_point >> kRootPageBits];
     if (page == 0) {
@@ -240,7 +236,7 @@ struct LexiconTrie {
   std::vector<std::uint16_t> root_page_of;
   std::vector<std::uint32_t> root_children;
   std::vector<std::uint64_t> key_starts;
-  std::vector<std::uint64_t> edge_filter;
+  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;
 };
 

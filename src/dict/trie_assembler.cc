@@ -119,7 +119,7 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
                  static_cast<std::uint32_t>(root_children + first_nodes - 1 - first_root_children),
                  nullptr};
     trie.nodes.resize(nodes);
-    trie.values.resize(trie.values.size() + other.values.size());
+    trie.values.append(other.values);
     trie.valued_count += other.valued_count;
     trie.marked_count += other.marked_count;
     trie.max_key_bytes = std::max(trie.max_key_bytes, other.max_key_bytes);
@@ -127,52 +127,61 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
   }
   trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children - first_root_children);
   trie.children.resize(nodes - 1);
-  trie.prepare_edge_index(nodes - 1 - root_children);
+  trie.size_edge_filter(nodes - 1 - root_children);
   parts_[0].filter = trie.edge_filter.data();
-  // Allocated here, on the thread that frees it, but written by the second.
-  if (second != nullptr) second_filter_.resize(trie.edge_filter.size());
+  // Allocated here, on the thread that frees it, but cleared and written by
+  // the second.
+  if (second != nullptr) {
+    second_filter_.resize(trie.edge_filter.size());
+    parts_[1].filter = second_filter_.data();
+  }
 }
 
 void TrieJoin::lay_out(std::size_t which) {
-  Part& part = parts_[which];
+  const Part& part = parts_[which];
   TrieAssembler& assembler = *part.assembler;
   LexiconTrie& trie = *parts_[0].assembler->trie_;
+  std::fill_n(part.filter, trie.edge_filter.size(), 0);
   const std::size_t count = assembler.code_points_.size();  // its nodes, its root included
+  const LexiconTrie::Node* const source = assembler.trie_->nodes.data();
   const std::uint32_t shift = part.node_shift;
   LexiconTrie::Node* const nodes = trie.nodes.data();
-  if (which == 1) {
-    const LexiconTrie& own = *assembler.trie_;
-    for (std::size_t index = 1; index < count; ++index) {
-      LexiconTrie::Node node = own.nodes[index];
-      if (node.first_child != 0) node.first_child += shift;  // the parent
-      if (node.valued()) node.value_offset += part.value_shift;
-      nodes[index + shift] = node;
-    }
-    std::copy(own.values.begin(), own.values.end(), trie.values.begin() + part.value_shift);
-    std::fill(second_filter_.begin(), second_filter_.end(), 0);
-    part.filter = second_filter_.data();
-  }
+  const char32_t* const code_points = assembler.code_points_.data();
+  LexiconTrie::Child* const children = trie.children.data();
   // Nodes come after their parents. Each node's first_child holds its
   // parent until the node's turn, which files it in its parent's block
   // (whose first_child serves as fill cursor) and gives it its own block;
-  // the cursors are moved back afterwards.
-  const char32_t* const code_points = assembler.code_points_.data();
-  LexiconTrie::Child* const children = trie.children.data();
+  // the cursors are moved back afterwards. The first part is laid out in
+  // place; the second is moved in.
   std::uint32_t root_slot = part.root_slot;
   std::uint32_t offset = part.edge_base;
-  for (std::size_t index = 1; index < count; ++index) {
+  const auto file = [&](std::size_t index, std::uint32_t parent) {
     const auto child = static_cast<std::uint32_t>(index + shift);
-    LexiconTrie::Node& node = nodes[child];
-    const std::uint32_t parent = node.first_child;
     if (parent == 0) {
       children[root_slot++] = {code_points[index], child};
     } else {
+      parent += shift;
       children[nodes[parent].first_child++] = {code_points[index], child};
       const std::uint64_t bit = trie.edge_hash(parent, code_points[index]);
       part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
-    node.first_child = offset;
-    offset += node.children();
+  };
+  if (which == 0) {
+    for (std::size_t index = 1; index < count; ++index) {
+      LexiconTrie::Node& node = nodes[index];
+      file(index, node.first_child);
+      node.first_child = offset;
+      offset += node.children();
+    }
+  } else {
+    for (std::size_t index = 1; index < count; ++index) {
+      LexiconTrie::Node node = source[index];
+      file(index, node.first_child);
+      if (node.valued()) node.value_offset += part.value_shift;
+      node.first_child = offset;
+      offset += node.children();
+      nodes[index + shift] = node;
+    }
   }
   for (std::size_t index = 1; index < count; ++index) {
     nodes[index + shift].first_child -= nodes[index + shift].children();
@@ -192,7 +201,7 @@ Lexicon TrieJoin::finish() {
   }
   trie.root_children.reserve(trie.root_children.size() + pages * LexiconTrie::kRootPageSize);
   for (std::uint32_t slot = 0; slot < root_children; ++slot) {
-    trie.index_edge(0, trie.children[slot].code_point, trie.children[slot].node);
+    trie.index_root_child(trie.children[slot].code_point, trie.children[slot].node);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);

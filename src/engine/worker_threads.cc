@@ -4,7 +4,8 @@
 #include <sched.h>
 #include <signal.h>
 
-#include <barrier>
+#include <atomic>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -12,6 +13,41 @@
 
 namespace lumo {
 namespace {
+
+// How long a thread spins before it sleeps while waiting for another: a
+// sleeping thread takes a tenth of a millisecond or more to wake, about
+// what a whole build of a small converter costs.
+constexpr std::chrono::microseconds kSpinTime{250};
+
+void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Spins until `done()` holds or kSpinTime has passed; true if it held.
+template <typename Done>
+bool spin_until(Done done) {
+  const auto start = std::chrono::steady_clock::now();
+  for (unsigned spins = 1; !done(); ++spins) {
+    if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > kSpinTime) return false;
+    pause();
+  }
+  return true;
+}
+
+// Waits until `word` holds a value for which `done(value)` holds: spinning
+// for a while, then sleeping until it changes.
+template <typename T, typename Done>
+void await(const std::atomic<T>& word, Done done) {
+  if (spin_until([&] { return done(word.load(std::memory_order_acquire)); })) return;
+  for (T value = word.load(std::memory_order_acquire); !done(value);
+       value = word.load(std::memory_order_acquire)) {
+    word.wait(value, std::memory_order_acquire);
+  }
+}
 
 // Runs `call`, keeping the exception it throws in `*error`.
 template <typename Call>
@@ -60,7 +96,11 @@ class WorkerThread {
   }
 
   void join() {
-    if (started_) pthread_join(thread_, nullptr);
+    if (!started_) return;
+    // A thread that has just finished its work ends within microseconds.
+    if (!spin_until([this] { return pthread_tryjoin_np(thread_, nullptr) == 0; })) {
+      pthread_join(thread_, nullptr);
+    }
     started_ = false;
   }
 
@@ -85,14 +125,17 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
                        const std::function<bool()>& between,
                        const std::function<void(std::size_t)>& finish) {
   if (count == 0) return;
-  std::barrier<> sync(static_cast<std::ptrdiff_t>(count));
   std::vector<std::exception_ptr> errors(count);
-  bool proceed = false;  // written before the second barrier, read after it
-  const auto share = [&](std::size_t i) {
+  std::atomic<std::size_t> working{count};  // shares whose work is not done
+  std::atomic<int> decision{0};             // 0 until between() has run, then 1 to finish, 2 not
+  const auto work_share = [&](std::size_t i) {
     capture(&errors[i], [&] { work(i); });
-    sync.arrive_and_wait();  // every share has done its work
-    sync.arrive_and_wait();  // the calling thread has decided
-    if (proceed) capture(&errors[i], [&] { finish(i); });
+    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) working.notify_all();
+  };
+  const auto share = [&](std::size_t i) {
+    work_share(i);
+    await(decision, [](int value) { return value != 0; });
+    if (decision.load(std::memory_order_acquire) == 1) capture(&errors[i], [&] { finish(i); });
   };
 
   std::vector<std::unique_ptr<WorkerThread>> threads;
@@ -108,19 +151,18 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
       if (!started) threads.pop_back();
     } catch (...) {
     }
-    if (!started) {
-      own.push_back(i);
-      sync.arrive_and_drop();  // nobody will arrive for this share
-    }
+    if (!started) own.push_back(i);
   }
-  for (const std::size_t i : own) capture(&errors[i], [&] { work(i); });
-  sync.arrive_and_wait();
+  for (const std::size_t i : own) work_share(i);
+  await(working, [](std::size_t value) { return value == 0; });
   std::exception_ptr first;
   for (const std::exception_ptr& error : errors) {
     if (error && !first) first = error;
   }
+  bool proceed = false;
   if (!first) capture(&first, [&] { proceed = between(); });
-  sync.arrive_and_wait();
+  decision.store(proceed ? 1 : 2, std::memory_order_release);
+  decision.notify_all();
   if (proceed) {
     for (const std::size_t i : own) capture(&errors[i], [&] { finish(i); });
   }
