@@ -93,9 +93,21 @@ struct alignas(64) Piece {
     Unit largest = 0;
     std::size_t high_halves = 0;
     const Unit* const units = output.data();
-    for (std::size_t i = 0; i < output.size(); ++i) {
-      largest = units[i] > largest ? units[i] : largest;
-      if constexpr (sizeof(Unit) == 2) high_halves += (units[i] & 0xFC00u) == 0xD800u;
+    // Counted in blocks with counters of the units' width, which compilers
+    // add up in vector registers without widening them.
+    constexpr std::size_t kBlock = 1u << 15;
+    for (std::size_t start = 0; start < output.size(); start += kBlock) {
+      const std::size_t end = std::min(output.size(), start + kBlock);
+      Unit block_largest = 0;
+      Unit block_high_halves = 0;
+      for (std::size_t i = start; i < end; ++i) {
+        block_largest = units[i] > block_largest ? units[i] : block_largest;
+        if constexpr (sizeof(Unit) == 2) {
+          block_high_halves += static_cast<Unit>((units[i] & 0xFC00u) == 0xD800u);
+        }
+      }
+      largest = std::max(largest, block_largest);
+      high_halves += block_high_halves;
     }
     pairs = high_halves;
     bound = pairs != 0 || largest >= 0x10000 ? 0x10FFFF
@@ -108,8 +120,24 @@ struct alignas(64) Piece {
   void copy_into(To* to) const {
     to += offset;
     if (pairs == 0) return copy_code_points(output.data(), output.size(), to);
-    for (std::size_t i = 0, length = 0; i < output.size(); i += length) {
-      *to++ = static_cast<To>(decode_char(output.data() + i, &length));
+    // Pairs are rare: blocks without one are widened as they are.
+    constexpr std::size_t kBlock = 16;
+    const Unit* const units = output.data();
+    const std::size_t size = output.size();
+    for (std::size_t i = 0; i < size;) {
+      if (size - i >= kBlock) {
+        bool surrogate = false;
+        for (std::size_t k = 0; k < kBlock; ++k) surrogate |= (units[i + k] & 0xF800u) == 0xD800u;
+        if (!surrogate) {
+          for (std::size_t k = 0; k < kBlock; ++k) to[k] = units[i + k];
+          to += kBlock;
+          i += kBlock;
+          continue;
+        }
+      }
+      std::size_t length = 0;
+      *to++ = static_cast<To>(decode_char(units + i, &length));
+      i += length;
     }
   }
 };

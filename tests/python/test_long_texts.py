@@ -141,3 +141,18 @@ def test_long_texts_convert_like_their_repeated_line(monkeypatch, config, line):
     for threads in (1, 3):
         monkeypatch.setenv("LUMO_THREADS", str(threads))
         assert lumo.convert(line * repeats, config) == expected * repeats
+
+
+# Two-byte text whose conversion holds a character beyond U+FFFF here and
+# there: the pieces come out in UTF-16 with a few surrogate pairs, and the
+# result takes four bytes per character.
+@pytest.mark.parametrize("every", [1, 7, 40])
+def test_two_byte_text_with_a_few_astral_values(monkeypatch, every):
+    line = "".join("的" if i % every == 0 else "中國人民銀行發佈"[i % 8] for i in range(97)) + "\n"
+    entries = {"的": "𠀀"}
+    expected = lumo.convert_with_custom(line, "s2t", entries)
+    assert "𠀀" in expected
+    repeats = 3 * PIECE // len(line) + 1
+    for threads in (1, 3):
+        monkeypatch.setenv("LUMO_THREADS", str(threads))
+        assert lumo.convert_with_custom(line * repeats, "s2t", entries) == expected * repeats
