@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every check: the engine tests (plain, then
-# under AddressSanitizer and UndefinedBehaviorSanitizer), the Python tests,
-# and the formatting and lint checks.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded
+# ones under ThreadSanitizer), the Python tests, and the formatting and lint
+# checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,14 +10,18 @@ scripts/setup.sh
 export PATH="$PWD/.venv/bin:$PATH"
 jobs=$(nproc)
 
-for variant in engine asan; do
+for variant in engine asan tsan; do
   sanitize=OFF
+  threads=OFF
   build_type=Release
+  tests=.
   if [ "$variant" = asan ]; then sanitize=ON; build_type=Debug; fi
+  if [ "$variant" = tsan ]; then threads=ON; build_type=RelWithDebInfo; tests='Thread|Join'; fi
   cmake -S . -B "out/$variant" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
-    -DLUMO_BUILD_MODULE=OFF -DLUMO_BUILD_TESTS=ON -DLUMO_SANITIZE="$sanitize" >/dev/null
+    -DLUMO_BUILD_MODULE=OFF -DLUMO_BUILD_TESTS=ON -DLUMO_SANITIZE="$sanitize" \
+    -DLUMO_SANITIZE_THREADS="$threads" >/dev/null
   cmake --build "out/$variant" -j "$jobs"
-  ctest --test-dir "out/$variant" --output-on-failure -j "$jobs"
+  ctest --test-dir "out/$variant" --output-on-failure -j "$jobs" -R "$tests"
 done
 
 python -m pytest -q
