@@ -156,3 +156,15 @@ def test_two_byte_text_with_a_few_astral_values(monkeypatch, every):
     for threads in (1, 3):
         monkeypatch.setenv("LUMO_THREADS", str(threads))
         assert lumo.convert_with_custom(line * repeats, "s2t", entries) == expected * repeats
+
+
+# Converters whose main dictionary is large are built on two threads when
+# allowed; the result must not depend on it.
+@pytest.mark.parametrize("config", ["s2t", "s2twp", "s2hkp"])
+def test_converters_built_on_one_or_two_threads_agree(monkeypatch, config):
+    built = {}
+    for threads in (1, 2):
+        monkeypatch.setenv("LUMO_THREADS", str(threads))
+        built[threads] = lumo.Converter(config)
+    monkeypatch.setenv("LUMO_THREADS", "1")
+    assert built[2].convert(TEXT) == built[1].convert(TEXT)
