@@ -40,7 +40,7 @@ void LexiconBuilder::sort_items() {
   }
 }
 
-Lexicon LexiconBuilder::finish() {
+Lexicon LexiconBuilder::finish(bool single_values) {
   sort_items();
   std::size_t key_bytes = 0;
   std::size_t value_bytes = 0;
@@ -53,7 +53,7 @@ Lexicon LexiconBuilder::finish() {
   for (const Item& item : items_)
     assembler.add(item.key(), item.value(), item.roles());  // in order
   items_.clear();
-  return assembler.finish();
+  return assembler.finish(single_values);
 }
 
 namespace {
@@ -153,17 +153,17 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
   return split;
 }
 
-Lexicon lexicon_from_texts(const std::vector<TextSource>& sources) {
+Lexicon lexicon_from_texts(const std::vector<TextSource>& sources, bool single_values) {
   std::size_t total = 0;
   for (const TextSource& source : sources) total += source.text.size();
   TrieAssembler assembler = TrieAssembler::for_text_bytes(total);
-  if (add_sorted_texts(sources, assembler)) return assembler.finish();
+  if (add_sorted_texts(sources, assembler)) return assembler.finish(single_values);
   // A text out of order: gather every entry and sort them.
   LexiconBuilder builder;
   builder.reserve(total / 16 + 1);
   for (const TextSource& source : sources)
     insert_dictionary_text(source.text, builder, source.roles);
-  return builder.finish();
+  return builder.finish(single_values);
 }
 
 void insert_dictionary_text(std::string_view text, LexiconBuilder& builder, std::uint8_t roles) {

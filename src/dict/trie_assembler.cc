@@ -75,11 +75,11 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   return true;
 }
 
-Lexicon TrieAssembler::finish() {
+Lexicon TrieAssembler::finish(bool single_values) {
   TrieJoin join;
   join.size_trie(*this, nullptr);
   join.lay_out(0);
-  return join.finish();
+  return join.finish(single_values);
 }
 
 bool TrieJoin::plan(TrieAssembler& first, TrieAssembler& second) {
@@ -188,7 +188,7 @@ void TrieJoin::lay_out(std::size_t which) {
   }
 }
 
-Lexicon TrieJoin::finish() {
+Lexicon TrieJoin::finish(bool single_values) {
   LexiconTrie& trie = *parts_[0].assembler->trie_;
   for (std::size_t i = 0; i < second_filter_.size(); ++i) trie.edge_filter[i] |= second_filter_[i];
   // The root's children come in code-point order: one page of the root
@@ -204,6 +204,7 @@ Lexicon TrieJoin::finish() {
     trie.index_root_child(trie.children[slot].code_point, trie.children[slot].node);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
+  if (single_values && root_children < LexiconTrie::kFewKeyStarts) trie.index_single_values();
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);
 }
 

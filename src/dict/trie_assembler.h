@@ -31,8 +31,10 @@ class TrieAssembler {
   // Throws std::bad_alloc past the trie's 32-bit limits.
   bool add(std::string_view key, std::string_view value, std::uint8_t roles);
 
-  // The valued view of the finished trie. The assembler is spent.
-  Lexicon finish();
+  // The valued view of the finished trie, with single_values if asked and
+  // its keys start with few characters (see LexiconTrie). The assembler is
+  // spent.
+  Lexicon finish(bool single_values = false);
 
   // Sized for the keys of dictionary texts of `text_bytes` bytes.
   static TrieAssembler for_text_bytes(std::size_t text_bytes) {
@@ -72,9 +74,9 @@ class TrieJoin {
   bool plan(TrieAssembler& first, TrieAssembler& second);
   // Lays out the nodes of the first (0) or the second (1) assembler.
   void lay_out(std::size_t which);
-  // Once both are laid out: the valued view of the trie. Both assemblers
-  // are spent.
-  Lexicon finish();
+  // Once both are laid out: the valued view of the trie, as
+  // TrieAssembler::finish() gives it. Both assemblers are spent.
+  Lexicon finish(bool single_values = false);
 
  private:
   friend class TrieAssembler;

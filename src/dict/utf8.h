@@ -82,6 +82,39 @@ inline std::size_t char_units(const Unit* p) {
   }
 }
 
+// Writes `cp` at `out` in UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
+// (std::uint32_t) units; returns the end of what it wrote.
+template <typename Unit>
+inline Unit* encode_char(char32_t cp, Unit* out) {
+  if constexpr (sizeof(Unit) == 1) {
+    if (cp < 0x80) {
+      *out++ = static_cast<Unit>(cp);
+    } else if (cp < 0x800) {
+      *out++ = static_cast<Unit>(0xC0 | (cp >> 6));
+      *out++ = static_cast<Unit>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *out++ = static_cast<Unit>(0xE0 | (cp >> 12));
+      *out++ = static_cast<Unit>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<Unit>(0x80 | (cp & 0x3F));
+    } else {
+      *out++ = static_cast<Unit>(0xF0 | (cp >> 18));
+      *out++ = static_cast<Unit>(0x80 | ((cp >> 12) & 0x3F));
+      *out++ = static_cast<Unit>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<Unit>(0x80 | (cp & 0x3F));
+    }
+  } else if constexpr (sizeof(Unit) == 2) {
+    if (cp < 0x10000) {
+      *out++ = static_cast<Unit>(cp);
+    } else {
+      *out++ = static_cast<Unit>(0xD800 + ((cp - 0x10000) >> 10));
+      *out++ = static_cast<Unit>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  } else {
+    *out++ = static_cast<Unit>(cp);
+  }
+  return out;
+}
+
 // Appends the UTF-8 form of `cp` to `out` (any container of char with
 // push_back).
 template <typename Out>

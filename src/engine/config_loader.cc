@@ -56,8 +56,11 @@ Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSou
   }
   std::size_t total = 0;
   for (const TextSource& source : texts) total += source.text.size();
-  return threads > 1 && total >= kTwoThreadTextBytes ? lexicon_from_texts_on_two_threads(texts)
-                                                     : lexicon_from_texts(texts);
+  // Conversion takes the characters whose single values stand without
+  // walks, where keys start with few characters.
+  return threads > 1 && total >= kTwoThreadTextBytes
+             ? lexicon_from_texts_on_two_threads(texts, true)
+             : lexicon_from_texts(texts, true);
 }
 
 // Builds the converter of a checked configuration. The custom lexicon is

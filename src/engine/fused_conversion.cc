@@ -1,5 +1,6 @@
 #include "engine/fused_conversion.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace lumo {
@@ -46,7 +47,7 @@ class FusedConversion {
         shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
                          ? &stage_.front().trie()
                          : nullptr),
-        sparse_(shared_trie_ != nullptr && shared_trie_->nodes[0].children() < kSparseKeyStarts),
+        sparse_(shared_trie_ != nullptr && !shared_trie_->single_values.empty()),
         data_(text),
         size_(size),
         later_(later),
@@ -68,9 +69,9 @@ class FusedConversion {
         next = pos + match.segment_length;
       } else {
         if (!in_run_) open_run(pos);
-        const bool copied = pos == cursor_ && !match.stage;
-        if (pos == cursor_) step_in_run(pos, length, match.stage);
-        if (copied && sparse_) next = copy_untouchable(next);
+        const bool stepped = pos == cursor_;
+        if (stepped) step_in_run(pos, length, match.stage);
+        if (stepped && sparse_ && cursor_ == next) next = convert_singles(next);
       }
       if (next == pos + length && walk.second_length != 0) {
         code_point = walk.second;
@@ -93,14 +94,54 @@ class FusedConversion {
     return {walk->marked, {walk->valued, walk->value}};
   }
 
-  // In a run, after a character nothing matched, copies at once the
-  // characters from `pos` on that no key starts with (each would be copied
-  // alone otherwise); returns where they end. Worth it only where few
-  // characters start keys.
-  std::size_t copy_untouchable(std::size_t pos) {
-    const std::size_t start = pos;
-    pos = shared_trie_->untouchable_end<true>(data_, pos, size_);
-    output_.append(data_ + start, pos - start);
+  // In a run, where the stage has consumed the text before `pos`: converts
+  // at once the characters from `pos` on that no key but maybe themselves
+  // starts with and no mark carries, as their walks would one by one;
+  // returns where they end. Worth it only where few characters start keys.
+  std::size_t convert_singles(std::size_t pos) {
+    const LexiconTrie& trie = *shared_trie_;
+    if constexpr (sizeof(Unit) == 1) {
+      // UTF-8: stretches no key starts in are copied whole, between them
+      // the characters whose single values stand.
+      while (pos < size_) {
+        const std::size_t start = pos;
+        pos = trie.untouchable_end<true>(data_, pos, size_);
+        output_.append(data_ + start, pos - start);
+        if (pos == size_) break;
+        // A key may start here (the scan stops at every character beyond
+        // U+FFFF too).
+        std::size_t length = 0;
+        const char32_t code_point = decode_char(data_ + pos, &length);
+        const std::uint32_t single = trie.single_value(code_point);
+        if (single == LexiconTrie::kWalk) break;
+        output_.keep_until(encode_char(single == LexiconTrie::kUntouched ? code_point : single,
+                                       output_.room_for(4)));
+        pos += length;
+      }
+    } else {
+      // Code units: each character looked up, without a branch on which
+      // kind it is but a pair or a walk.
+      constexpr std::size_t kBlock = 256;
+      bool walk = false;
+      while (!walk && pos < size_) {
+        const std::size_t end = pos + std::min(kBlock, size_ - pos);
+        Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
+        for (; pos < end; ++pos) {
+          const char32_t code_point = data_[pos];
+          if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
+            walk = true;
+            break;
+          }
+          const std::uint32_t single = trie.single_value(code_point);
+          if (single == LexiconTrie::kWalk) {
+            walk = true;
+            break;
+          }
+          out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
+        }
+        output_.keep_until(out);
+      }
+    }
     cursor_ = pos;
     return pos;
   }
@@ -161,12 +202,6 @@ class FusedConversion {
 
   const DictionaryGroup& segmentation_;
   const DictionaryGroup& stage_;
-  // Dictionaries whose keys start with fewer characters than this leave
-  // stretches of ordinary text untouched often enough for copying them at
-  // once to pay (measured: every built-in one but the Simplified-to-
-  // Traditional dictionaries, whose keys start with over 6 000 characters).
-  static constexpr std::uint32_t kSparseKeyStarts = 5000;
-
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
   const bool sparse_;

@@ -8,9 +8,10 @@
 
 namespace lumo {
 
-Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts) {
+Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
+                                          bool single_values) {
   std::optional<SplitTexts> split = split_sorted_texts(texts);
-  if (!split) return lexicon_from_texts(texts);
+  if (!split) return lexicon_from_texts(texts, single_values);
   std::size_t total = 0;
   std::size_t after = 0;
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -42,7 +43,7 @@ Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts) 
         return joined;
       },
       [&](std::size_t i) { join.lay_out(i); });
-  return joined ? join.finish() : lexicon_from_texts(texts);
+  return joined ? join.finish(single_values) : lexicon_from_texts(texts, single_values);
 }
 
 }  // namespace lumo

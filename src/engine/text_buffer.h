@@ -41,6 +41,14 @@ class BasicTextBuffer {
     size_ += count;
   }
 
+  // Room for `count` more units, written in place and then kept with
+  // keep_until().
+  Unit* room_for(std::size_t count) {
+    if (count > capacity_ - size_) reserve(2 * (size_ + count));
+    return data_.get() + size_;
+  }
+  void keep_until(const Unit* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+
   // Appends one character of `count` units.
   void append_char(const Unit* units, std::size_t count) {
     if (count > capacity_ - size_) reserve(2 * (size_ + count));

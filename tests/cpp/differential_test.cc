@@ -132,8 +132,8 @@ std::string reference_convert(const ReferenceConverter& converter, std::string_v
   return out;
 }
 
-ReferenceConverter reference_converter(ConfigId id, const CustomPairs& pairs) {
-  const json config = json::parse(*embedded_config_text(id));
+ReferenceConverter reference_converter(std::string_view config_text, const CustomPairs& pairs) {
+  const json config = json::parse(config_text);
   ReferenceConverter converter;
   if (config.contains("segmentation")) {
     converter.segmentation = reference_group(config["segmentation"]["dict"], pairs);
@@ -144,10 +144,14 @@ ReferenceConverter reference_converter(ConfigId id, const CustomPairs& pairs) {
   return converter;
 }
 
+ReferenceConverter reference_converter(ConfigId id, const CustomPairs& pairs) {
+  return reference_converter(*embedded_config_text(id), pairs);
+}
+
 // Keys and values of every dictionary a configuration reads.
-std::vector<std::string> vocabulary(ConfigId id) {
+std::vector<std::string> vocabulary(std::string_view config_text) {
   std::vector<std::string> words;
-  const json config = json::parse(*embedded_config_text(id));
+  const json config = json::parse(config_text);
   std::vector<json> specs;
   if (config.contains("segmentation")) specs.push_back(config["segmentation"]["dict"]);
   for (const json& stage : config["conversion_chain"]) specs.push_back(stage["dict"]);
@@ -160,6 +164,8 @@ std::vector<std::string> vocabulary(ConfigId id) {
   }
   return words;
 }
+
+std::vector<std::string> vocabulary(ConfigId id) { return vocabulary(*embedded_config_text(id)); }
 
 class TextGenerator {
  public:
@@ -223,6 +229,34 @@ TEST(Differential, EveryConfigMatchesTheReference) {
       const std::string text = round < fixed.size() ? fixed[round] : generator.next();
       ASSERT_EQ(convert_text(converter, text), reference_convert(reference, text))
           << kConfigNames[i] << " on \"" << text << "\"";
+    }
+  }
+}
+
+// Configurations of other shapes than the built-in ones: a segmentation
+// dictionary of single characters (each a segment of its own, which a later
+// stage must not match across), and a first stage with few key starts
+// under a segmentation of phrases.
+TEST(Differential, OtherShapesMatchTheReference) {
+  const char* const configs[] = {
+      R"({"segmentation": {"dict": {"type": "ocd2", "file": "TSCharacters.ocd2"}},
+          "conversion_chain": [{"dict": {"type": "ocd2", "file": "TSCharacters.ocd2"}},
+                               {"dict": {"type": "ocd2", "file": "STPhrases.ocd2"}}]})",
+      R"({"segmentation": {"dict": {"type": "ocd2", "file": "TWPhrases.ocd2"}},
+          "conversion_chain": [{"dict": {"type": "group", "dicts": [
+                                  {"type": "ocd2", "file": "TWPhrases.ocd2"},
+                                  {"type": "ocd2", "file": "TWVariants.ocd2"}]}},
+                               {"dict": {"type": "ocd2", "file": "TSPhrases.ocd2"}}]})",
+  };
+  for (const char* config : configs) {
+    const Result<Converter> converter = load_config(config, {});
+    ASSERT_TRUE(converter) << converter.error();
+    const ReferenceConverter reference = reference_converter(config, {});
+    TextGenerator generator(vocabulary(config), 5);
+    for (int round = 0; round < 300; ++round) {
+      const std::string text = generator.next();
+      ASSERT_EQ(convert_text(converter.value(), text), reference_convert(reference, text))
+          << config << " on \"" << text << "\"";
     }
   }
 }
