@@ -47,12 +47,14 @@ void LexiconTrie::index_single_values() {
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
     const Node& node = nodes[child.node];
-    std::uint32_t single = kWalk;
+    std::uint16_t single = kWalk;
     if (child.code_point >= 0x80 && node.children() == 0 && !node.marked() && node.valued()) {
       const std::string_view value = value_of(node);
       std::size_t length = 0;
       const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
-      if (length == value.size() && code_point != 0) single = code_point;
+      if (length == value.size() && code_point != 0 && code_point < kWalk) {
+        single = static_cast<std::uint16_t>(code_point);
+      }
     }
     const std::uint32_t page = root_page_of[child.code_point >> kRootPageBits];
     single_values[(page << kRootPageBits) | (child.code_point & (kRootPageSize - 1))] = single;

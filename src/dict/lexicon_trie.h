@@ -69,8 +69,8 @@ struct LexiconTrie {
   // single_values.
   static constexpr std::uint32_t kFewKeyStarts = 5000;
   // single_values: no key starts with the character; or a walk is needed.
-  static constexpr std::uint32_t kUntouched = 0;
-  static constexpr std::uint32_t kWalk = UINT32_MAX;
+  static constexpr std::uint16_t kUntouched = 0;
+  static constexpr std::uint16_t kWalk = UINT16_MAX;
   // Edge filter bits per edge below the root: 20 keep false positives near 5%,
   // and measured faster than fewer.
   static constexpr std::uint32_t kFilterBitsPerEdge = 20;
@@ -142,7 +142,7 @@ struct LexiconTrie {
   // What `code_point` alone converts to where no key longer than it can
   // start: kUntouched, kWalk or a code point (see single_values). Only for
   // tries with single_values.
-  std::uint32_t single_value(char32_t code_point) const {
+  std::uint16_t single_value(char32_t code_point) const {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
     return single_values[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
   }
@@ -257,9 +257,9 @@ struct LexiconTrie {
   // In tries whose keys start with fewer than kFewKeyStarts characters, and
   // laid out like root_children: per code point, kUntouched when no key
   // starts with it; the code point of its value when it is a valued key of
-  // one non-ASCII character, of a one-character value, that no other key
-  // extends and no mark carries; kWalk otherwise.
-  std::vector<std::uint32_t> single_values;
+  // one non-ASCII character whose value is one character below U+FFFF, that
+  // no other key extends and no mark carries; kWalk otherwise.
+  std::vector<std::uint16_t> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;

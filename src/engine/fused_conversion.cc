@@ -112,34 +112,68 @@ class FusedConversion {
         // U+FFFF too).
         std::size_t length = 0;
         const char32_t code_point = decode_char(data_ + pos, &length);
-        const std::uint32_t single = trie.single_value(code_point);
+        const std::uint16_t single = trie.single_value(code_point);
         if (single == LexiconTrie::kWalk) break;
         output_.keep_until(encode_char(single == LexiconTrie::kUntouched ? code_point : single,
                                        output_.room_for(4)));
         pos += length;
       }
     } else {
-      // Code units: each character looked up, without a branch on which
-      // kind it is but a pair or a walk.
+      // Code units. Where keys start rarely, stretches no key starts in are
+      // copied whole; elsewhere each character is looked up, without a
+      // branch on which kind it is but a pair or a walk. Each way is kept
+      // while the text suits it.
+      constexpr std::size_t kLongStretch = 16;
+      constexpr std::size_t kShortStretches = 4;  // in a row, to leave scanning
+      constexpr std::size_t kJudged = 512;        // characters looked up, to go back
       constexpr std::size_t kBlock = 256;
       bool walk = false;
       while (!walk && pos < size_) {
+        if (scan_untouched_) {
+          const std::size_t start = pos;
+          pos = trie.untouchable_end<true>(data_, pos, size_);
+          output_.append(data_ + start, pos - start);
+          if (pos == size_) break;
+          short_stretches_ = pos - start >= kLongStretch ? 0 : short_stretches_ + 1;
+          scan_untouched_ = short_stretches_ < kShortStretches;
+          std::size_t length = 0;
+          const char32_t code_point = decode_char(data_ + pos, &length);
+          const std::uint16_t single = trie.single_value(code_point);
+          if (single == LexiconTrie::kWalk) break;
+          output_.keep_until(encode_char(single == LexiconTrie::kUntouched ? code_point : single,
+                                         output_.room_for(2)));
+          pos += length;
+          continue;
+        }
+        const std::size_t begin = pos;
         const std::size_t end = pos + std::min(kBlock, size_ - pos);
         Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
+        std::size_t touched = 0;
         for (; pos < end; ++pos) {
           const char32_t code_point = data_[pos];
           if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
             walk = true;
             break;
           }
-          const std::uint32_t single = trie.single_value(code_point);
+          const std::uint16_t single = trie.single_value(code_point);
           if (single == LexiconTrie::kWalk) {
             walk = true;
             break;
           }
+          touched += single != LexiconTrie::kUntouched;
           out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
         }
         output_.keep_until(out);
+        // Judged over a few hundred characters, not over one stretch
+        // between walks.
+        looked_up_ += pos - begin;
+        touched_ += touched;
+        if (looked_up_ >= kJudged) {
+          scan_untouched_ = touched_ * kLongStretch < looked_up_;
+          short_stretches_ = 0;
+          looked_up_ = 0;
+          touched_ = 0;
+        }
       }
     }
     cursor_ = pos;
@@ -212,6 +246,14 @@ class FusedConversion {
 
   bool in_run_ = false;
   bool run_ascii_led_ = false;
+  // Whether convert_singles() first looks for a stretch no key starts in,
+  // and how many short ones it found in a row.
+  bool scan_untouched_ = true;
+  std::size_t short_stretches_ = 0;
+  // Characters looked up one by one since the last judgement, and how many
+  // of them were converted.
+  std::size_t looked_up_ = 0;
+  std::size_t touched_ = 0;
   std::size_t cursor_ = 0;  // first run position the stage has not consumed
   // The last match written in the run: input [start, end), output from
   // tentative_output_.
