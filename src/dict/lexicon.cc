@@ -41,24 +41,31 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
   return node;
 }
 
-void LexiconTrie::index_single_values() {
+void LexiconTrie::index_single_values(bool marked_too) {
   single_values.assign(root_children.size(), kUntouched);
+  const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
+  std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
     const Node& node = nodes[child.node];
     std::uint16_t single = kWalk;
-    if (child.code_point >= 0x80 && node.children() == 0 && !node.marked() && node.valued()) {
+    if (child.code_point >= 0x80 && node.children() == 0 && !(marks_matter && node.marked()) &&
+        node.valued()) {
       const std::string_view value = value_of(node);
       std::size_t length = 0;
       const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
       if (length == value.size() && code_point != 0 && code_point < kWalk) {
         single = static_cast<std::uint16_t>(code_point);
+        ++singles;
       }
     }
     const std::uint32_t page = root_page_of[child.code_point >> kRootPageBits];
     single_values[(page << kRootPageBits) | (child.code_point & (kRootPageSize - 1))] = single;
   }
+  // Where most characters that start keys need walks anyway, looking them
+  // up first costs more than it saves.
+  if (2 * singles < root.children()) single_values = {};
 }
 
 void LexiconTrie::size_edge_filter(std::size_t edges) {

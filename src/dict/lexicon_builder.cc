@@ -40,7 +40,7 @@ void LexiconBuilder::sort_items() {
   }
 }
 
-Lexicon LexiconBuilder::finish(bool single_values) {
+Lexicon LexiconBuilder::finish(SingleValues single_values) {
   sort_items();
   std::size_t key_bytes = 0;
   std::size_t value_bytes = 0;
@@ -153,7 +153,7 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
   return split;
 }
 
-Lexicon lexicon_from_texts(const std::vector<TextSource>& sources, bool single_values) {
+Lexicon lexicon_from_texts(const std::vector<TextSource>& sources, SingleValues single_values) {
   std::size_t total = 0;
   for (const TextSource& source : sources) total += source.text.size();
   TrieAssembler assembler = TrieAssembler::for_text_bytes(total);

@@ -44,7 +44,7 @@ class LexiconBuilder {
 
   // Ends building and returns the valued view of the new trie (its marked
   // view is marked_view()). The builder is left empty.
-  Lexicon finish(bool single_values = false);
+  Lexicon finish(SingleValues single_values = SingleValues::kNone);
 
  private:
   static constexpr std::size_t kMaxSize = (std::size_t{1} << 30) - 1;
@@ -98,9 +98,10 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
 // A lexicon of the entries of several texts read in order, as if
 // concatenated with a line break between them. Sorted texts (all the
 // built-in ones) are merged as they are read, with no intermediate list.
-// With `single_values`, the trie keeps them when its keys start with few
-// characters (see LexiconTrie).
-Lexicon lexicon_from_texts(const std::vector<TextSource>& sources, bool single_values = false);
+// The trie keeps `single_values` when its keys start with few characters
+// (see LexiconTrie).
+Lexicon lexicon_from_texts(const std::vector<TextSource>& sources,
+                           SingleValues single_values = SingleValues::kNone);
 
 // A lexicon of every entry of a dictionary text.
 Lexicon lexicon_from_text(std::string_view text);

@@ -31,6 +31,11 @@
 
 namespace lumo {
 
+// Whether a trie keeps single_values (see LexiconTrie), and whether a
+// marked key can have one: not where its mark, which makes it a segment of
+// its own, matters to the stages after the first.
+enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
+
 // The allocator of arrays that are sized first and then filled: a resize()
 // leaves the new elements unwritten (they are trivial types and every one
 // is written before it is read), so that the building threads each touch
@@ -146,8 +151,11 @@ struct LexiconTrie {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
     return single_values[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
   }
-  // Fills single_values, once the root's children are indexed.
-  void index_single_values();
+  // Fills single_values, once the root's children are indexed, unless
+  // under half of the characters that start keys would have one; marked keys
+  // may have one if `marked_too` and no key starts with an ASCII character
+  // (a segment of its own restarts the rule for runs led by one).
+  void index_single_values(bool marked_too);
   // The index of the root's child for `code_point`, or 0.
   std::uint32_t root_child_index(char32_t code_point) const {
     const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
@@ -258,7 +266,8 @@ struct LexiconTrie {
   // laid out like root_children: per code point, kUntouched when no key
   // starts with it; the code point of its value when it is a valued key of
   // one non-ASCII character whose value is one character below U+FFFF, that
-  // no other key extends and no mark carries; kWalk otherwise.
+  // no other key extends and no mark carries (or one that does not matter,
+  // see index_single_values); kWalk otherwise.
   std::vector<std::uint16_t> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;

@@ -75,7 +75,7 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   return true;
 }
 
-Lexicon TrieAssembler::finish(bool single_values) {
+Lexicon TrieAssembler::finish(SingleValues single_values) {
   TrieJoin join;
   join.size_trie(*this, nullptr);
   join.lay_out(0);
@@ -188,7 +188,7 @@ void TrieJoin::lay_out(std::size_t which) {
   }
 }
 
-Lexicon TrieJoin::finish(bool single_values) {
+Lexicon TrieJoin::finish(SingleValues single_values) {
   LexiconTrie& trie = *parts_[0].assembler->trie_;
   for (std::size_t i = 0; i < second_filter_.size(); ++i) trie.edge_filter[i] |= second_filter_[i];
   // The root's children come in code-point order: one page of the root
@@ -204,7 +204,9 @@ Lexicon TrieJoin::finish(bool single_values) {
     trie.index_root_child(trie.children[slot].code_point, trie.children[slot].node);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
-  if (single_values && root_children < LexiconTrie::kFewKeyStarts) trie.index_single_values();
+  if (single_values != SingleValues::kNone && root_children < LexiconTrie::kFewKeyStarts) {
+    trie.index_single_values(single_values == SingleValues::kMarkedToo);
+  }
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);
 }
 

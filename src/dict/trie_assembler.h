@@ -34,7 +34,7 @@ class TrieAssembler {
   // The valued view of the finished trie, with single_values if asked and
   // its keys start with few characters (see LexiconTrie). The assembler is
   // spent.
-  Lexicon finish(bool single_values = false);
+  Lexicon finish(SingleValues single_values = SingleValues::kNone);
 
   // Sized for the keys of dictionary texts of `text_bytes` bytes.
   static TrieAssembler for_text_bytes(std::size_t text_bytes) {
@@ -76,7 +76,7 @@ class TrieJoin {
   void lay_out(std::size_t which);
   // Once both are laid out: the valued view of the trie, as
   // TrieAssembler::finish() gives it. Both assemblers are spent.
-  Lexicon finish(bool single_values = false);
+  Lexicon finish(SingleValues single_values = SingleValues::kNone);
 
  private:
   friend class TrieAssembler;

@@ -44,7 +44,7 @@ constexpr std::size_t kTwoThreadTextBytes = std::size_t{1} << 19;
 // keys (valued), so that conversion finds both with one walk. Each text is
 // read once, even when both dictionaries name it.
 Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSource& stage,
-                             std::size_t threads) {
+                             bool later_stages, std::size_t threads) {
   std::vector<TextSource> texts;
   for (const std::string_view text : stage.texts) {
     const bool marked = holds_text(segmentation.texts, text);
@@ -57,10 +57,12 @@ Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSou
   std::size_t total = 0;
   for (const TextSource& source : texts) total += source.text.size();
   // Conversion takes the characters whose single values stand without
-  // walks, where keys start with few characters.
+  // walks, where keys start with few characters. A segment of one
+  // character matters only to later stages.
+  const SingleValues singles = later_stages ? SingleValues::kUnmarked : SingleValues::kMarkedToo;
   return threads > 1 && total >= kTwoThreadTextBytes
-             ? lexicon_from_texts_on_two_threads(texts, true)
-             : lexicon_from_texts(texts, true);
+             ? lexicon_from_texts_on_two_threads(texts, singles)
+             : lexicon_from_texts(texts, singles);
 }
 
 // Builds the converter of a checked configuration. The custom lexicon is
@@ -75,8 +77,8 @@ Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
   std::size_t next_stage = 0;
   if (segmentation && !stages.empty() && is_single_text_lexicon(*segmentation) &&
       is_single_text_lexicon(stages.front())) {
-    const Lexicon shared =
-        build_shared_lexicon(segmentation->front(), stages.front().front(), threads);
+    const Lexicon shared = build_shared_lexicon(segmentation->front(), stages.front().front(),
+                                                stages.size() > 1, threads);
     converter.segmentation.emplace();
     converter.stages.emplace_back();
     for (DictionaryGroup* group : {&*converter.segmentation, &converter.stages.front()}) {

@@ -47,13 +47,26 @@ class FusedConversion {
         shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
                          ? &stage_.front().trie()
                          : nullptr),
-        sparse_(shared_trie_ != nullptr && !shared_trie_->single_values.empty()),
+        sparse_(shared_trie_ != nullptr &&
+                shared_trie_->nodes[0].children() < LexiconTrie::kFewKeyStarts),
+        singles_(shared_trie_ != nullptr && !shared_trie_->single_values.empty()),
         data_(text),
         size_(size),
         later_(later),
         output_(later.first_stage_output()) {}
 
   void run() {
+    if (singles_) {
+      run_with<true>();
+    } else {
+      run_with<false>();
+    }
+  }
+
+ private:
+  // The scan, with or without the characters converted alone.
+  template <bool kSingles>
+  void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
     // usually decodes the next position's character already.
@@ -70,8 +83,13 @@ class FusedConversion {
       } else {
         if (!in_run_) open_run(pos);
         const bool stepped = pos == cursor_;
+        const bool copied = stepped && !match.stage;
         if (stepped) step_in_run(pos, length, match.stage);
-        if (stepped && sparse_ && cursor_ == next) next = convert_singles(next);
+        if constexpr (kSingles) {
+          if (stepped && cursor_ == next) next = convert_singles(next);
+        } else if (copied && sparse_) {
+          next = copy_untouchable(next);
+        }
       }
       if (next == pos + length && walk.second_length != 0) {
         code_point = walk.second;
@@ -84,7 +102,6 @@ class FusedConversion {
     if (in_run_) close_run(size_);
   }
 
- private:
   // Both answers at `pos`, whose character is `code_point`; `*walk` gets
   // the shared trie's walk, when there is one.
   PositionMatch match_at(std::size_t pos, char32_t code_point, std::size_t length,
@@ -92,6 +109,18 @@ class FusedConversion {
     if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
     *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
     return {walk->marked, {walk->valued, walk->value}};
+  }
+
+  // In a run, after a character nothing matched, copies at once the
+  // characters from `pos` on that no key starts with (each would be copied
+  // alone otherwise); returns where they end. Worth it only where few
+  // characters start keys.
+  std::size_t copy_untouchable(std::size_t pos) {
+    const std::size_t start = pos;
+    pos = shared_trie_->untouchable_end<true>(data_, pos, size_);
+    output_.append(data_ + start, pos - start);
+    cursor_ = pos;
+    return pos;
   }
 
   // In a run, where the stage has consumed the text before `pos`: converts
@@ -121,58 +150,56 @@ class FusedConversion {
     } else {
       // Code units. Where keys start rarely, stretches no key starts in are
       // copied whole; elsewhere each character is looked up, without a
-      // branch on which kind it is but a pair or a walk. Each way is kept
-      // while the text suits it.
-      constexpr std::size_t kLongStretch = 16;
-      constexpr std::size_t kShortStretches = 4;  // in a row, to leave scanning
-      constexpr std::size_t kJudged = 512;        // characters looked up, to go back
+      // branch on which kind it is but a pair or a walk. The way is chosen
+      // anew every few hundred characters, by how many were converted alone.
+      constexpr std::size_t kLongStretch = 16;  // characters per one converted, for scanning to pay
+      constexpr std::size_t kJudged = 512;
       constexpr std::size_t kBlock = 256;
       bool walk = false;
       while (!walk && pos < size_) {
-        if (scan_untouched_) {
-          const std::size_t start = pos;
-          pos = trie.untouchable_end<true>(data_, pos, size_);
-          output_.append(data_ + start, pos - start);
-          if (pos == size_) break;
-          short_stretches_ = pos - start >= kLongStretch ? 0 : short_stretches_ + 1;
-          scan_untouched_ = short_stretches_ < kShortStretches;
-          std::size_t length = 0;
-          const char32_t code_point = decode_char(data_ + pos, &length);
-          const std::uint16_t single = trie.single_value(code_point);
-          if (single == LexiconTrie::kWalk) break;
-          output_.keep_until(encode_char(single == LexiconTrie::kUntouched ? code_point : single,
-                                         output_.room_for(2)));
-          pos += length;
-          continue;
-        }
         const std::size_t begin = pos;
-        const std::size_t end = pos + std::min(kBlock, size_ - pos);
-        Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
-        std::size_t touched = 0;
-        for (; pos < end; ++pos) {
-          const char32_t code_point = data_[pos];
-          if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
-            walk = true;
-            break;
+        std::size_t starts = 0;  // characters converted alone
+        if (scan_untouched_) {
+          pos = trie.untouchable_end<true>(data_, pos, size_);
+          output_.append(data_ + begin, pos - begin);
+          if (pos < size_) {
+            std::size_t length = 0;
+            const char32_t code_point = decode_char(data_ + pos, &length);
+            const std::uint16_t single = trie.single_value(code_point);
+            if (single == LexiconTrie::kWalk) {
+              walk = true;
+            } else {
+              starts = 1;
+              output_.keep_until(encode_char(
+                  single == LexiconTrie::kUntouched ? code_point : single, output_.room_for(2)));
+              pos += length;
+            }
           }
-          const std::uint16_t single = trie.single_value(code_point);
-          if (single == LexiconTrie::kWalk) {
-            walk = true;
-            break;
+        } else {
+          const std::size_t end = pos + std::min(kBlock, size_ - pos);
+          Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
+          for (; pos < end; ++pos) {
+            const char32_t code_point = data_[pos];
+            if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
+              walk = true;
+              break;
+            }
+            const std::uint16_t single = trie.single_value(code_point);
+            if (single == LexiconTrie::kWalk) {
+              walk = true;
+              break;
+            }
+            starts += single != LexiconTrie::kUntouched;
+            out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
           }
-          touched += single != LexiconTrie::kUntouched;
-          out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
+          output_.keep_until(out);
         }
-        output_.keep_until(out);
-        // Judged over a few hundred characters, not over one stretch
-        // between walks.
-        looked_up_ += pos - begin;
-        touched_ += touched;
-        if (looked_up_ >= kJudged) {
-          scan_untouched_ = touched_ * kLongStretch < looked_up_;
-          short_stretches_ = 0;
-          looked_up_ = 0;
-          touched_ = 0;
+        judged_ += pos - begin + (walk ? 1 : 0);
+        judged_starts_ += starts;
+        if (judged_ >= kJudged) {
+          scan_untouched_ = judged_starts_ * kLongStretch < judged_;
+          judged_ = 0;
+          judged_starts_ = 0;
         }
       }
     }
@@ -238,7 +265,8 @@ class FusedConversion {
   const DictionaryGroup& stage_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
-  const bool sparse_;
+  const bool sparse_;   // few characters start keys
+  const bool singles_;  // and most of those are converted alone
   const Unit* const data_;
   const std::size_t size_;
   LaterStages<Unit>& later_;
@@ -246,14 +274,12 @@ class FusedConversion {
 
   bool in_run_ = false;
   bool run_ascii_led_ = false;
-  // Whether convert_singles() first looks for a stretch no key starts in,
-  // and how many short ones it found in a row.
+  // How convert_singles() goes on code units: looking for stretches no key
+  // starts in, or character by character; and the characters it went over
+  // since it last chose, with how many of them it converted alone.
   bool scan_untouched_ = true;
-  std::size_t short_stretches_ = 0;
-  // Characters looked up one by one since the last judgement, and how many
-  // of them were converted.
-  std::size_t looked_up_ = 0;
-  std::size_t touched_ = 0;
+  std::size_t judged_ = 0;
+  std::size_t judged_starts_ = 0;
   std::size_t cursor_ = 0;  // first run position the stage has not consumed
   // The last match written in the run: input [start, end), output from
   // tentative_output_.

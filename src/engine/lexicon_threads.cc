@@ -9,7 +9,7 @@
 namespace lumo {
 
 Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
-                                          bool single_values) {
+                                          SingleValues single_values) {
   std::optional<SplitTexts> split = split_sorted_texts(texts);
   if (!split) return lexicon_from_texts(texts, single_values);
   std::size_t total = 0;

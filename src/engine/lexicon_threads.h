@@ -8,12 +8,12 @@
 
 namespace lumo {
 
-// The lexicon_from_texts() of `texts` (and `single_values`), built on two threads: each reads the
+// The lexicon_from_texts() of `texts` and `single_values`, built on two threads: each reads the
 // keys on one side of a character in the middle of the largest text, and
 // lays out its half of the trie. The trie is node for node the one a single
 // thread builds. Texts out of order are built on the calling thread alone.
 Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
-                                          bool single_values = false);
+                                          SingleValues single_values = SingleValues::kNone);
 
 }  // namespace lumo
 
