@@ -104,13 +104,7 @@ class BasicTextBuffer {
       }
       for (std::size_t pos = 0; pos < value.size();) {
         std::size_t length = 0;
-        const char32_t code_point = utf8_decode(value.data() + pos, &length);
-        if (sizeof(Unit) == 2 && code_point > 0xFFFF) {  // four bytes, two units
-          *out++ = static_cast<Unit>(0xD800 + ((code_point - 0x10000) >> 10));
-          *out++ = static_cast<Unit>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
-        } else {
-          *out++ = static_cast<Unit>(code_point);
-        }
+        out = encode_char(utf8_decode(value.data() + pos, &length), out);
         pos += length;
       }
       size_ = static_cast<std::size_t>(out - data_.get());
