@@ -136,16 +136,7 @@ class FusedConversion {
         const std::size_t start = pos;
         pos = trie.untouchable_end<true>(data_, pos, size_);
         output_.append(data_ + start, pos - start);
-        if (pos == size_) break;
-        // A key may start here (the scan stops at every character beyond
-        // U+FFFF too).
-        std::size_t length = 0;
-        const char32_t code_point = decode_char(data_ + pos, &length);
-        const std::uint16_t single = trie.single_value(code_point);
-        if (single == LexiconTrie::kWalk) break;
-        output_.keep_until(encode_char(single == LexiconTrie::kUntouched ? code_point : single,
-                                       output_.room_for(4)));
-        pos += length;
+        if (pos == size_ || !convert_single_at(pos)) break;
       }
     } else {
       // Code units. Where keys start rarely, stretches no key starts in are
@@ -163,17 +154,8 @@ class FusedConversion {
           pos = trie.untouchable_end<true>(data_, pos, size_);
           output_.append(data_ + begin, pos - begin);
           if (pos < size_) {
-            std::size_t length = 0;
-            const char32_t code_point = decode_char(data_ + pos, &length);
-            const std::uint16_t single = trie.single_value(code_point);
-            if (single == LexiconTrie::kWalk) {
-              walk = true;
-            } else {
-              starts = 1;
-              output_.keep_until(encode_char(
-                  single == LexiconTrie::kUntouched ? code_point : single, output_.room_for(2)));
-              pos += length;
-            }
+            walk = !convert_single_at(pos);
+            starts = walk ? 0 : 1;
           }
         } else {
           const std::size_t end = pos + std::min(kBlock, size_ - pos);
@@ -205,6 +187,21 @@ class FusedConversion {
     }
     cursor_ = pos;
     return pos;
+  }
+
+  // Where a scan for stretches no key starts in stopped: converts the
+  // character at `pos` alone, moving `pos` past it, when its single value
+  // stands; false when it needs a walk. (The scan also stops at characters
+  // beyond U+FFFF, which no key may start with.)
+  bool convert_single_at(std::size_t& pos) {
+    std::size_t length = 0;
+    const char32_t code_point = decode_char(data_ + pos, &length);
+    const std::uint16_t single = shared_trie_->single_value(code_point);
+    if (single == LexiconTrie::kWalk) return false;
+    output_.keep_until(
+        encode_char(single == LexiconTrie::kUntouched ? code_point : single, output_.room_for(4)));
+    pos += length;
+    return true;
   }
 
   void open_run(std::size_t pos) {
