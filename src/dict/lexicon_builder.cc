@@ -98,6 +98,12 @@ bool key_from(std::string_view text, std::size_t offset, std::string_view& key) 
 
 }  // namespace
 
+std::size_t text_bytes(const std::vector<TextSource>& sources) {
+  std::size_t total = 0;
+  for (const TextSource& source : sources) total += source.text.size();
+  return total;
+}
+
 bool add_sorted_texts(const std::vector<TextSource>& sources, TrieAssembler& assembler) {
   std::vector<TextCursor> cursors;
   cursors.reserve(sources.size());
@@ -154,8 +160,7 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
 }
 
 Lexicon lexicon_from_texts(const std::vector<TextSource>& sources, SingleValues single_values) {
-  std::size_t total = 0;
-  for (const TextSource& source : sources) total += source.text.size();
+  const std::size_t total = text_bytes(sources);
   TrieAssembler assembler = TrieAssembler::for_text_bytes(total);
   if (add_sorted_texts(sources, assembler)) return assembler.finish(single_values);
   // A text out of order: gather every entry and sort them.

@@ -76,6 +76,9 @@ struct TextSource {
   std::uint8_t roles = LexiconBuilder::kValued;
 };
 
+// The bytes of all the texts.
+std::size_t text_bytes(const std::vector<TextSource>& sources);
+
 // Adds the entries of `sources`, each key with its first value, to
 // `assembler` in key order (equal keys in text order), merging the texts as
 // they are read. Returns false, with the assembler holding some of them,

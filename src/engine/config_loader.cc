@@ -54,13 +54,11 @@ Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSou
   for (const std::string_view text : segmentation.texts) {
     if (!holds_text(stage.texts, text)) texts.push_back({text, LexiconBuilder::kMarked});
   }
-  std::size_t total = 0;
-  for (const TextSource& source : texts) total += source.text.size();
   // Conversion takes the characters whose single values stand without
   // walks, where keys start with few characters. A segment of one
   // character matters only to later stages.
   const SingleValues singles = later_stages ? SingleValues::kUnmarked : SingleValues::kMarkedToo;
-  return threads > 1 && total >= kTwoThreadTextBytes
+  return threads > 1 && text_bytes(texts) >= kTwoThreadTextBytes
              ? lexicon_from_texts_on_two_threads(texts, singles)
              : lexicon_from_texts(texts, singles);
 }

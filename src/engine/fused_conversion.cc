@@ -116,11 +116,16 @@ class FusedConversion {
   // alone otherwise); returns where they end. Worth it only where few
   // characters start keys.
   std::size_t copy_untouchable(std::size_t pos) {
-    const std::size_t start = pos;
-    pos = shared_trie_->untouchable_end<true>(data_, pos, size_);
-    output_.append(data_ + start, pos - start);
-    cursor_ = pos;
-    return pos;
+    cursor_ = append_untouched(pos);
+    return cursor_;
+  }
+
+  // Copies the characters from `pos` on that no key starts with; returns
+  // where they end.
+  std::size_t append_untouched(std::size_t pos) {
+    const std::size_t end = shared_trie_->untouchable_end<true>(data_, pos, size_);
+    output_.append(data_ + pos, end - pos);
+    return end;
   }
 
   // In a run, where the stage has consumed the text before `pos`: converts
@@ -133,9 +138,7 @@ class FusedConversion {
       // UTF-8: stretches no key starts in are copied whole, between them
       // the characters whose single values stand.
       while (pos < size_) {
-        const std::size_t start = pos;
-        pos = trie.untouchable_end<true>(data_, pos, size_);
-        output_.append(data_ + start, pos - start);
+        pos = append_untouched(pos);
         if (pos == size_ || !convert_single_at(pos)) break;
       }
     } else {
@@ -151,8 +154,7 @@ class FusedConversion {
         const std::size_t begin = pos;
         std::size_t starts = 0;  // characters converted alone
         if (scan_untouched_) {
-          pos = trie.untouchable_end<true>(data_, pos, size_);
-          output_.append(data_ + begin, pos - begin);
+          pos = append_untouched(pos);
           if (pos < size_) {
             walk = !convert_single_at(pos);
             starts = walk ? 0 : 1;

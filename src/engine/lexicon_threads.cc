@@ -12,12 +12,6 @@ Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
                                           SingleValues single_values) {
   std::optional<SplitTexts> split = split_sorted_texts(texts);
   if (!split) return lexicon_from_texts(texts, single_values);
-  std::size_t total = 0;
-  std::size_t after = 0;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    total += texts[i].text.size();
-    after += split->after[i].text.size();
-  }
   // Each thread's assembler on cache lines of its own (both change their
   // members at every key) and made by its thread. The first one's trie
   // takes in the whole.
@@ -27,7 +21,8 @@ Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
     std::optional<TrieAssembler> assembler;
     bool sorted = false;
   };
-  std::array<Share, 2> shares{Share{&split->before, total, {}}, Share{&split->after, after, {}}};
+  std::array<Share, 2> shares{Share{&split->before, text_bytes(texts), {}},
+                              Share{&split->after, text_bytes(split->after), {}}};
   TrieJoin join;
   bool joined = false;
   run_in_two_phases(
