@@ -8,8 +8,8 @@ namespace lumo {
 
 LexiconTrie::LexiconTrie()
     : nodes(1, Node{}),
-      root_page_of(kRootPageCount, 0),
-      root_children(kRootPageSize, 0),
+      root_page_of(kRootPageCount),
+      root_table(kRootPageSize, Node{}),
       key_starts(0x10000 / 64, 0),
       edge_filter(1, std::uint64_t{0}) {}
 
@@ -42,7 +42,7 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
 }
 
 void LexiconTrie::index_single_values(bool marked_too) {
-  single_values.assign(root_children.size(), kUntouched);
+  single_values.assign(root_table.size(), kUntouched);
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
   std::size_t singles = 0;
@@ -60,8 +60,7 @@ void LexiconTrie::index_single_values(bool marked_too) {
         ++singles;
       }
     }
-    const std::uint32_t page = root_page_of[child.code_point >> kRootPageBits];
-    single_values[(page << kRootPageBits) | (child.code_point & (kRootPageSize - 1))] = single;
+    single_values[root_slot(child.code_point)] = single;
   }
   // Where most characters that start keys need walks anyway, looking them
   // up first costs more than it saves.

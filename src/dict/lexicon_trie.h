@@ -7,8 +7,11 @@
 // dictionary (marked) and the first-stage dictionary (valued) of one
 // converter, walked together.
 //
-// The root's children are found through a two-level direct-indexed table,
-// and every other edge is recorded in a one-hash Bloom filter: nearly every lookup stops after one
+// The root's children are copied into a two-level direct-indexed table, so
+// that the first step of a walk costs one memory access. Every other edge
+// is recorded in a one-hash Bloom filter, the edges leaving the root's
+// children by their two characters, so that the first test of the filter
+// does not wait for that access either: nearly every lookup stops after one
 // or two characters, and the filter turns most failing child searches into
 // one well-predicted test.
 //
@@ -20,7 +23,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -56,6 +61,29 @@ struct UnwrittenAllocator : std::allocator<T> {
   }
 };
 
+// The allocator of arrays that start all zeros: calloc's memory, which is
+// often fresh from the system and then left untouched, so that only the
+// parts written later are faulted in.
+template <typename T>
+struct ZeroedAllocator : UnwrittenAllocator<T> {
+  using value_type = T;
+  template <typename U>
+  struct rebind {
+    using other = ZeroedAllocator<U>;
+  };
+  ZeroedAllocator() = default;
+  template <typename U>
+  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) {
+    void* p = std::calloc(n, sizeof(T));
+    if (p == nullptr) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  bool operator==(const ZeroedAllocator&) const { return true; }
+};
+
 struct LexiconTrie {
   static constexpr std::uint32_t kNoValue = UINT32_MAX;
   // Readable bytes after every value (zeros after the last one), so that
@@ -63,7 +91,7 @@ struct LexiconTrie {
   static constexpr std::size_t kValuePadding = 16;
   static constexpr std::uint32_t kMarked = 1u << 31;  // in Node::child_count
   static constexpr std::uint32_t kCountMask = kMarked - 1;
-  static constexpr std::uint32_t kRootPageBits = 8;
+  static constexpr std::uint32_t kRootPageBits = 5;
   static constexpr std::uint32_t kRootPageSize = 1u << kRootPageBits;
   static constexpr std::uint32_t kRootPageCount = 0x110000 >> kRootPageBits;
   // Lexicons whose keys start with fewer characters than this leave
@@ -86,6 +114,7 @@ struct LexiconTrie {
     std::uint32_t value_offset = kNoValue;
     std::uint32_t value_length = 0;
 
+    bool operator==(const Node&) const = default;
     bool valued() const { return value_offset != kNoValue; }
     bool marked() const { return (child_count & kMarked) != 0; }
     std::uint32_t children() const { return child_count & kCountMask; }
@@ -148,31 +177,42 @@ struct LexiconTrie {
   // start: kUntouched, kWalk or a code point (see single_values). Only for
   // tries with single_values.
   std::uint16_t single_value(char32_t code_point) const {
-    const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
-    return single_values[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+    return single_values[root_slot(code_point)];
   }
   // Fills single_values, once the root's children are indexed, unless
   // under half of the characters that start keys would have one; marked keys
   // may have one if `marked_too` and no key starts with an ASCII character
   // (a segment of its own restarts the rule for runs led by one).
   void index_single_values(bool marked_too);
-  // The index of the root's child for `code_point`, or 0.
-  std::uint32_t root_child_index(char32_t code_point) const {
-    const std::uint32_t page = root_page_of[code_point >> kRootPageBits];
-    return root_children[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+  // Where the tables laid out like root_table keep `code_point`.
+  std::size_t root_slot(char32_t code_point) const {
+    const std::size_t page = root_page_of[code_point >> kRootPageBits];
+    return (page << kRootPageBits) | (code_point & (kRootPageSize - 1));
   }
+  // A copy of the root's child for `code_point`, or an empty node.
+  const Node& root_entry(char32_t code_point) const { return root_table[root_slot(code_point)]; }
   // The index of the child of `node` for `code_point`, or 0.
   std::uint32_t child(const Node& node, char32_t code_point) const;
-  // The filter bit of an edge: a hash of the pair, mapped onto the filter's
+  // What the edge filter knows an edge below the root by: the index of the
+  // node it leaves and its character; or, leaving a child of the root, the
+  // two characters, so that a walk's first test of the filter needs no
+  // index read from memory first.
+  static std::uint64_t edge_key(std::uint32_t index, char32_t code_point) {
+    return (std::uint64_t{index} << 21) | code_point;
+  }
+  static std::uint64_t second_edge_key(char32_t first, char32_t code_point) {
+    // No index reaches kMarked, so the two kinds of key never meet.
+    return edge_key(kMarked | first, code_point);
+  }
+  // The filter bit of an edge: a hash of its key, mapped onto the filter's
   // bits by multiplication (no power-of-two rounding of its size).
-  std::uint64_t edge_hash(std::uint32_t index, char32_t code_point) const {
-    const std::uint64_t key = (std::uint64_t{index} << 21) | code_point;
+  std::uint64_t edge_bit(std::uint64_t key) const {
     const std::uint64_t hash = (key * 0x9E3779B97F4A7C15ull) >> 32;
     return (hash * edge_filter_bits) >> 32;
   }
-  // False only if node `index` has no child for `code_point`.
-  bool may_have_edge(std::uint32_t index, char32_t code_point) const {
-    const std::uint64_t bit = edge_hash(index, code_point);
+  // False only if there is no edge of key `key`.
+  bool may_have_edge(std::uint64_t key) const {
+    const std::uint64_t bit = edge_bit(key);
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
   }
   std::string_view value_of(const Node& node) const {
@@ -196,25 +236,35 @@ struct LexiconTrie {
   template <bool kMarkedKeys, bool kValuedKeys, typename Unit>
   Walk walk_from(char32_t first, std::size_t first_length, const Unit* text,
                  std::size_t size) const {
-    static constexpr Node kAbsent{};
     Walk walk;
-    std::uint32_t index = root_child_index(first);
-    const Node* node = index != 0 ? &nodes[index] : &kAbsent;
+    const Node& entry = root_entry(first);
     std::size_t pos = first_length;
+    // The second character's filter test does not wait for the entry.
+    bool second_edge = false;
+    if (pos < size) {
+      walk.second = decode_char(text + pos, &walk.second_length);
+      second_edge = may_have_edge(second_edge_key(first, walk.second));
+    }
+    const Node* node = &entry;
+    std::uint32_t index = 0;
     while (true) {
       if (kValuedKeys && node->valued()) {
         walk.valued = pos;
         walk.value = value_of(*node);
       }
       if (kMarkedKeys && node->marked()) walk.marked = pos;
-      if (node->children() == 0 || pos >= size) break;
+      if (node->children() == 0) break;
       std::size_t length = 0;
-      const char32_t code_point = decode_char(text + pos, &length);
-      if (pos == first_length) {
-        walk.second = code_point;
-        walk.second_length = length;
+      char32_t code_point;
+      if (node == &entry) {
+        if (!second_edge) break;
+        code_point = walk.second;
+        length = walk.second_length;
+      } else {
+        if (pos >= size) break;
+        code_point = decode_char(text + pos, &length);
+        if (!may_have_edge(edge_key(index, code_point))) break;
       }
-      if (!may_have_edge(index, code_point)) break;
       index = child(*node, code_point);
       if (index == 0) break;
       node = &nodes[index];
@@ -236,19 +286,11 @@ struct LexiconTrie {
 
   // Sizes the edge filter for `edges` edges below the root, leaving its
   // words unwritten: the builder clears it, then sets the bit of every
-  // edge at edge_hash().
+  // edge at edge_bit().
   void size_edge_filter(std::size_t edges);
-  // Records a child of the root for `code_point` in the root table and the
-  // key-start bitmap.
-  void index_root_child(char32_t code_point, std::uint32_t child) {
+  // Records that a key starts with `code_point` in the key-start bitmap.
+  void mark_key_start(char32_t code_point) {
     if (code_point < 0x10000) key_starts[code_point >> 6] |= std::uint64_t{1} << (code_point & 63);
-    std::uint16_t& page = root_page_of[code_point >> kRootPageBits];
-    if (page == 0) {
-      page = static_cast<std::uint16_t>(root_children.size() >> kRootPageBits);
-      root_children.resize(root_children.size() + kRootPageSize, 0);
-    }
-    root_children[(std::size_t{page} << kRootPageBits) | (code_point & (kRootPageSize - 1))] =
-        child;
   }
 
   std::vector<Node, UnwrittenAllocator<Node>> nodes;
@@ -258,12 +300,15 @@ struct LexiconTrie {
   std::size_t marked_count = 0;    // nodes with a mark
   std::size_t max_key_bytes = 0;   // the longest key, valued or marked
   bool line_feed_in_keys = false;  // whether some key holds a U+000A
-  // Page number per block of 256 code points (page 0 is all zeros), then
-  // the index of the root's child per code point, 0 meaning none.
-  std::vector<std::uint16_t> root_page_of;
-  std::vector<std::uint32_t> root_children;
+  // Page number per block of kRootPageSize code points (page 0 is all
+  // empty), then per code point a copy of the root's child, or an empty
+  // node. Pages are small because the characters keys start with are
+  // scattered: with 32 code points a page, the largest tables hold about
+  // five slots per child, and the page-number table stays small.
+  std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;
+  std::vector<Node, UnwrittenAllocator<Node>> root_table;
   // In tries whose keys start with fewer than kFewKeyStarts characters, and
-  // laid out like root_children: per code point, kUntouched when no key
+  // laid out like root_table: per code point, kUntouched when no key
   // starts with it; the code point of its value when it is a valued key of
   // one non-ASCII character whose value is one character below U+FFFF, that
   // no other key extends and no mark carries (or one that does not matter,

@@ -47,7 +47,15 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     const char32_t code_point = utf8_decode(key.data() + pos, &length);
     if (code_point == U'\n') trie_->line_feed_in_keys = true;
     ++nodes[node].child_count;
-    code_points_.push_back(code_point);
+    if (node == 0) {
+      constexpr std::uint32_t kBits = LexiconTrie::kRootPageBits;
+      if (root_pages_ == 0) first_root_child_ = code_point;
+      root_pages_ += root_pages_ == 0 || code_point >> kBits != last_root_child_ >> kBits;
+      last_root_child_ = code_point;
+      code_points_.push_back(code_point | kRootChild);
+    } else {
+      code_points_.push_back(code_point);
+    }
     LexiconTrie::Node child;
     child.first_child = node;  // its parent, until laid out
     node = static_cast<std::uint32_t>(nodes.size());
@@ -110,6 +118,7 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
   const std::size_t root_children =
       first_root_children + (second != nullptr ? second->trie_->nodes[0].children() : 0);
   parts_[0] = {&first, 0, 0, 0, static_cast<std::uint32_t>(root_children), nullptr};
+  std::uint32_t pages = first.root_pages_;
   if (second != nullptr) {
     const LexiconTrie& other = *second->trie_;
     parts_[1] = {second,
@@ -118,6 +127,20 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
                  static_cast<std::uint32_t>(first_root_children),
                  static_cast<std::uint32_t>(root_children + first_nodes - 1 - first_root_children),
                  nullptr};
+    if (second->root_pages_ != 0) {
+      // The two parts' root children may share the page where they meet.
+      const char32_t first_root_child = second->first_root_child_;
+      Part& part = parts_[1];
+      part.page_shared =
+          first.root_pages_ != 0 && first.last_root_child_ >> LexiconTrie::kRootPageBits ==
+                                        first_root_child >> LexiconTrie::kRootPageBits;
+      part.first_page = 1 + pages - (part.page_shared ? 1 : 0);
+      if (part.page_shared) {
+        part.from = first_root_child;
+        parts_[0].to = first_root_child;
+      }
+      pages = part.first_page + second->root_pages_ - 1;
+    }
     trie.nodes.resize(nodes);
     trie.values.append(other.values);
     trie.valued_count += other.valued_count;
@@ -126,6 +149,7 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
     trie.line_feed_in_keys = trie.line_feed_in_keys || other.line_feed_in_keys;
   }
   trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children - first_root_children);
+  trie.root_table.resize(std::size_t{1 + pages} << LexiconTrie::kRootPageBits);
   trie.children.resize(nodes - 1);
   trie.size_edge_filter(nodes - 1 - root_children);
   parts_[0].filter = trie.edge_filter.data();
@@ -158,11 +182,16 @@ void TrieJoin::lay_out(std::size_t which) {
   const auto file = [&](std::size_t index, std::uint32_t parent) {
     const auto child = static_cast<std::uint32_t>(index + shift);
     if (parent == 0) {
-      children[root_slot++] = {code_points[index], child};
+      children[root_slot++] = {code_points[index] & ~TrieAssembler::kRootChild, child};
     } else {
+      const char32_t code_point = code_points[index];
+      const char32_t above = code_points[parent];
       parent += shift;
-      children[nodes[parent].first_child++] = {code_points[index], child};
-      const std::uint64_t bit = trie.edge_hash(parent, code_points[index]);
+      children[nodes[parent].first_child++] = {code_point, child};
+      const std::uint64_t bit = trie.edge_bit(
+          (above & TrieAssembler::kRootChild) != 0
+              ? LexiconTrie::second_edge_key(above & ~TrieAssembler::kRootChild, code_point)
+              : LexiconTrie::edge_key(parent, code_point));
       part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
     }
   };
@@ -186,22 +215,40 @@ void TrieJoin::lay_out(std::size_t which) {
   for (std::size_t index = 1; index < count; ++index) {
     nodes[index + shift].first_child -= nodes[index + shift].children();
   }
+  fill_root_table(part, trie, root_slot - part.root_slot);
+}
+
+void TrieJoin::fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_t count) {
+  constexpr std::uint32_t kBits = LexiconTrie::kRootPageBits;
+  constexpr std::uint32_t kSize = LexiconTrie::kRootPageSize;
+  const LexiconTrie::Child* const root_children = trie.children.data() + part.root_slot;
+  LexiconTrie::Node* const table = trie.root_table.data();
+  std::uint32_t page = part.first_page - 1;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const char32_t code_point = root_children[i].code_point;
+    if (i == 0 || code_point >> kBits != root_children[i - 1].code_point >> kBits) {
+      // A new page: numbered, and its slots within the part's range emptied.
+      ++page;
+      if (i != 0 || !part.page_shared) {
+        trie.root_page_of[code_point >> kBits] = static_cast<std::uint16_t>(page);
+      }
+      const char32_t start = code_point & ~(kSize - 1);
+      const char32_t from = std::max(start, part.from);
+      const char32_t to = std::min<char32_t>(start + kSize, part.to);
+      std::fill(table + (std::size_t{page} << kBits) + (from - start),
+                table + (std::size_t{page} << kBits) + (to - start), LexiconTrie::Node{});
+    }
+    table[(std::size_t{page} << kBits) | (code_point & (kSize - 1))] =
+        trie.nodes[root_children[i].node];
+  }
 }
 
 Lexicon TrieJoin::finish(SingleValues single_values) {
   LexiconTrie& trie = *parts_[0].assembler->trie_;
   for (std::size_t i = 0; i < second_filter_.size(); ++i) trie.edge_filter[i] |= second_filter_[i];
-  // The root's children come in code-point order: one page of the root
-  // table per run of children on the same page, allocated at once.
   const std::uint32_t root_children = trie.nodes[0].children();
-  std::size_t pages = 0;
   for (std::uint32_t slot = 0; slot < root_children; ++slot) {
-    const char32_t page = trie.children[slot].code_point >> LexiconTrie::kRootPageBits;
-    pages += slot == 0 || page != trie.children[slot - 1].code_point >> LexiconTrie::kRootPageBits;
-  }
-  trie.root_children.reserve(trie.root_children.size() + pages * LexiconTrie::kRootPageSize);
-  for (std::uint32_t slot = 0; slot < root_children; ++slot) {
-    trie.index_root_child(trie.children[slot].code_point, trie.children[slot].node);
+    trie.mark_key_start(trie.children[slot].code_point);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
   if (single_values != SingleValues::kNone && root_children < LexiconTrie::kFewKeyStarts) {

@@ -47,10 +47,18 @@ class TrieAssembler {
   friend class TrieJoin;
 
   std::shared_ptr<LexiconTrie> trie_;
-  std::vector<char32_t> code_points_;  // per node: the character leading to it
+  // Per node: the character leading to it, with kRootChild on the root's
+  // children.
+  std::vector<char32_t> code_points_;
+  static constexpr char32_t kRootChild = 1u << 31;
   // The nodes of the previous key's characters, with the byte offset where
   // each character ends.
   std::vector<std::pair<std::uint32_t, std::size_t>> path_;
+  // Pages of the root table its root's children fill, and the first and
+  // last child's characters.
+  std::uint32_t root_pages_ = 0;
+  char32_t first_root_child_ = 0;
+  char32_t last_root_child_ = 0;
   std::string_view first_;  // the first key added
   std::string_view previous_;
   bool empty_ = true;  // no key added yet
@@ -91,7 +99,16 @@ class TrieJoin {
     std::uint32_t root_slot = 0;    // where its root children go in the root's block
     std::uint32_t edge_base = 0;    // where its other children blocks start
     std::uint64_t* filter = nullptr;
+    // Its root's children's pages of the root table: the number of the
+    // first, and whether the part before has children on it too; and, on a
+    // page the two parts share, the code points whose slots it fills.
+    std::uint32_t first_page = 1;
+    bool page_shared = false;
+    char32_t from = 0;
+    char32_t to = 0x110000;
   };
+  // Files the root's children of `part`, laid out, in the root table.
+  static void fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_t count);
   Part parts_[2];
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>>
       second_filter_;  // the second's edges, joined at the end
