@@ -1,10 +1,38 @@
 #include "dict/lexicon.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 #include "dict/utf8.h"
 
 namespace lumo {
+
+namespace {
+// Tables from this size on are mapped on their own.
+constexpr std::size_t kMappedTable = 100 * 1024;
+}  // namespace
+
+void* allocate_zeroed(std::size_t bytes) {
+  if (bytes < kMappedTable) {
+    void* p = std::calloc(bytes, 1);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+  }
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+void free_zeroed(void* p, std::size_t bytes) noexcept {
+  if (bytes < kMappedTable) {
+    std::free(p);
+  } else {
+    munmap(p, bytes);
+  }
+}
 
 LexiconTrie::LexiconTrie()
     : nodes(1, Node{}),
@@ -42,9 +70,9 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
 }
 
 void LexiconTrie::index_single_values(bool marked_too) {
-  single_values.assign(root_table.size(), kUntouched);
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
+  single_values.resize(kSingleValuesSize);  // all kUntouched
   std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
@@ -60,7 +88,7 @@ void LexiconTrie::index_single_values(bool marked_too) {
         ++singles;
       }
     }
-    single_values[root_slot(child.code_point)] = single;
+    if (child.code_point < kSingleValuesSize) single_values[child.code_point] = single;
   }
   // Where most characters that start keys need walks anyway, looking them
   // up first costs more than it saves.

@@ -21,6 +21,7 @@
 #ifndef LUMO_DICT_LEXICON_TRIE_H_
 #define LUMO_DICT_LEXICON_TRIE_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -61,9 +62,14 @@ struct UnwrittenAllocator : std::allocator<T> {
   }
 };
 
-// The allocator of arrays that start all zeros: calloc's memory, which is
-// often fresh from the system and then left untouched, so that only the
-// parts written later are faulted in.
+// Zeroed memory for a sparse table: large ones are mapped from the system
+// apart from the heap, so that only the pages written are faulted in and
+// the heap's own trimming is left as it was.
+void* allocate_zeroed(std::size_t bytes);
+void free_zeroed(void* p, std::size_t bytes) noexcept;
+
+// The allocator of sparse tables that start all zeros (see allocate_zeroed);
+// a resize() leaves the new elements as they come, zeros.
 template <typename T>
 struct ZeroedAllocator : UnwrittenAllocator<T> {
   using value_type = T;
@@ -75,12 +81,8 @@ struct ZeroedAllocator : UnwrittenAllocator<T> {
   template <typename U>
   ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
 
-  T* allocate(std::size_t n) {
-    void* p = std::calloc(n, sizeof(T));
-    if (p == nullptr) throw std::bad_alloc();
-    return static_cast<T*>(p);
-  }
-  void deallocate(T* p, std::size_t) noexcept { std::free(p); }
+  T* allocate(std::size_t n) { return static_cast<T*>(allocate_zeroed(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { free_zeroed(p, n * sizeof(T)); }
   bool operator==(const ZeroedAllocator&) const { return true; }
 };
 
@@ -104,6 +106,10 @@ struct LexiconTrie {
   // single_values: no key starts with the character; or a walk is needed.
   static constexpr std::uint16_t kUntouched = 0;
   static constexpr std::uint16_t kWalk = UINT16_MAX;
+  // single_values covers the code points below this, directly indexed: the
+  // Basic Multilingual Plane but its last 16 specials, which are rare
+  // enough to be left to walks.
+  static constexpr char32_t kSingleValuesSize = 0xFFF0;
   // Edge filter bits per edge below the root: 20 keep false positives near 5%,
   // and measured faster than fewer.
   static constexpr std::uint32_t kFilterBitsPerEdge = 20;
@@ -177,14 +183,14 @@ struct LexiconTrie {
   // start: kUntouched, kWalk or a code point (see single_values). Only for
   // tries with single_values.
   std::uint16_t single_value(char32_t code_point) const {
-    return single_values[root_slot(code_point)];
+    return code_point < kSingleValuesSize ? single_values[code_point] : kWalk;
   }
   // Fills single_values, once the root's children are indexed, unless
   // under half of the characters that start keys would have one; marked keys
   // may have one if `marked_too` and no key starts with an ASCII character
   // (a segment of its own restarts the rule for runs led by one).
   void index_single_values(bool marked_too);
-  // Where the tables laid out like root_table keep `code_point`.
+  // Where root_table keeps `code_point`.
   std::size_t root_slot(char32_t code_point) const {
     const std::size_t page = root_page_of[code_point >> kRootPageBits];
     return (page << kRootPageBits) | (code_point & (kRootPageSize - 1));
@@ -307,13 +313,13 @@ struct LexiconTrie {
   // five slots per child, and the page-number table stays small.
   std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;
   std::vector<Node, UnwrittenAllocator<Node>> root_table;
-  // In tries whose keys start with fewer than kFewKeyStarts characters, and
-  // laid out like root_table: per code point, kUntouched when no key
+  // In tries whose keys start with fewer than kFewKeyStarts characters:
+  // per code point below kSingleValuesSize, kUntouched when no key
   // starts with it; the code point of its value when it is a valued key of
   // one non-ASCII character whose value is one character below U+FFFF, that
   // no other key extends and no mark carries (or one that does not matter,
   // see index_single_values); kWalk otherwise.
-  std::vector<std::uint16_t> single_values;
+  std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;
