@@ -124,7 +124,8 @@ Lexicon build_lexicon(const LexiconSource& source) {
   std::vector<TextSource> texts;
   texts.reserve(source.texts.size());
   for (const std::string_view text : source.texts) texts.push_back({text});
-  return lexicon_from_texts(texts);
+  // Valued keys only: marks cannot matter.
+  return lexicon_from_texts(texts, SingleValues::kMarkedToo);
 }
 
 DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head) {

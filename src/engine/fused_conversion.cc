@@ -200,8 +200,7 @@ class FusedConversion {
     const char32_t code_point = decode_char(data_ + pos, &length);
     const std::uint16_t single = shared_trie_->single_value(code_point);
     if (single == LexiconTrie::kWalk) return false;
-    output_.keep_until(
-        encode_char(single == LexiconTrie::kUntouched ? code_point : single, output_.room_for(4)));
+    output_.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
     pos += length;
     return true;
   }

@@ -8,11 +8,26 @@ static_assert(TextBuffer::kSlack <= LexiconTrie::kValuePadding,
 template <typename Unit>
 void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
                bool ascii_led, BasicTextBuffer<Unit>& output) {
-  // A group of one valued lexicon is walked directly.
+  // A group of one valued lexicon is walked directly. Where its keys start
+  // with many characters, each character is looked up first: those whose
+  // single values stand need no walk, and stretches no key starts in are
+  // short.
   const LexiconTrie* const trie = group.size() == 1 && group.front().keys() == KeySet::kValued
                                       ? &group.front().trie()
                                       : nullptr;
+  const bool singles = trie != nullptr && !trie->single_values.empty() &&
+                       trie->nodes[0].children() >= LexiconTrie::kManyKeyStarts;
   while (pos < end) {
+    if (singles && !(ascii_led && is_ascii_unit(data[pos]))) {
+      std::size_t length = 0;
+      const char32_t code_point = decode_char(data + pos, &length);
+      const std::uint16_t single = trie->single_value(code_point);
+      if (single != LexiconTrie::kWalk) {
+        output.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
+        pos += length;
+        continue;
+      }
+    }
     if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;
       while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
