@@ -255,26 +255,27 @@ struct LexiconTrie {
       walk.second = decode_char(text + pos, &walk.second_length);
       second_edge = may_have_edge(second_edge_key(first, walk.second));
     }
-    const Node* node = &entry;
-    std::uint32_t index = 0;
+    if (kValuedKeys && entry.valued()) {
+      walk.valued = pos;
+      walk.value = value_of(entry);
+    }
+    if (kMarkedKeys && entry.marked()) walk.marked = pos;
+    // Most walks end here; one branch decides it.
+    if (!((entry.children() != 0) & second_edge)) return walk;
+    std::uint32_t index = child(entry, walk.second);
+    if (index == 0) return walk;
+    const Node* node = &nodes[index];
+    pos += walk.second_length;
     while (true) {
       if (kValuedKeys && node->valued()) {
         walk.valued = pos;
         walk.value = value_of(*node);
       }
       if (kMarkedKeys && node->marked()) walk.marked = pos;
-      if (node->children() == 0) break;
+      if (node->children() == 0 || pos >= size) break;
       std::size_t length = 0;
-      char32_t code_point;
-      if (node == &entry) {
-        if (!second_edge) break;
-        code_point = walk.second;
-        length = walk.second_length;
-      } else {
-        if (pos >= size) break;
-        code_point = decode_char(text + pos, &length);
-        if (!may_have_edge(edge_key(index, code_point))) break;
-      }
+      const char32_t code_point = decode_char(text + pos, &length);
+      if (!may_have_edge(edge_key(index, code_point))) break;
       index = child(*node, code_point);
       if (index == 0) break;
       node = &nodes[index];
