@@ -173,8 +173,9 @@ class TextGenerator {
       : words_(std::move(words)), random_(seed) {}
 
   std::string next() {
-    static const char* const kPieces[] = {"A",  "b",  "OK", "U",  "B",      " ",  "\n", "7", ",",
-                                          "の", "カ", "😀", "𠀀", "\u3000", "。", "é",  "\t"};
+    static const char* const kPieces[] = {
+        "A",  "b",  "OK",     "U",  "B", " ",  "\n",     "7",      ",",      "の",        "カ",
+        "😀", "𠀀", "\u3000", "。", "é", "\t", "\uFF0C", "\uFFEF", "\uFFFD", "\U0010FFFD"};
     std::string text;
     const int pieces = pick(24);
     for (int i = 0; i < pieces; ++i) {
