@@ -196,13 +196,7 @@ class FusedConversion {
   // stands; false when it needs a walk. (The scan also stops at characters
   // beyond U+FFFF, which no key may start with.)
   bool convert_single_at(std::size_t& pos) {
-    std::size_t length = 0;
-    const char32_t code_point = decode_char(data_ + pos, &length);
-    const std::uint16_t single = shared_trie_->single_value(code_point);
-    if (single == LexiconTrie::kWalk) return false;
-    output_.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
-    pos += length;
-    return true;
+    return convert_single(*shared_trie_, data_, pos, output_);
   }
 
   void open_run(std::size_t pos) {

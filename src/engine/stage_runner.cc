@@ -18,15 +18,9 @@ void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, 
   const bool singles = trie != nullptr && !trie->single_values.empty() &&
                        trie->nodes[0].children() >= LexiconTrie::kManyKeyStarts;
   while (pos < end) {
-    if (singles && !(ascii_led && is_ascii_unit(data[pos]))) {
-      std::size_t length = 0;
-      const char32_t code_point = decode_char(data + pos, &length);
-      const std::uint16_t single = trie->single_value(code_point);
-      if (single != LexiconTrie::kWalk) {
-        output.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
-        pos += length;
-        continue;
-      }
+    if (singles && !(ascii_led && is_ascii_unit(data[pos])) &&
+        convert_single(*trie, data, pos, output)) {
+      continue;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;

@@ -5,6 +5,7 @@
 #define LUMO_ENGINE_STAGE_RUNNER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "dict/dictionary_group.h"
@@ -20,6 +21,21 @@ namespace lumo {
 template <typename Unit>
 void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
                bool ascii_led, BasicTextBuffer<Unit>& output);
+
+// Converts the character at data[pos] alone, moving `pos` past it, when its
+// single value in `trie` stands (see LexiconTrie::single_values); false,
+// changing nothing, when it needs a walk.
+template <typename Unit>
+bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
+                    BasicTextBuffer<Unit>& output) {
+  std::size_t length = 0;
+  const char32_t code_point = decode_char(data + pos, &length);
+  const std::uint16_t single = trie.single_value(code_point);
+  if (single == LexiconTrie::kWalk) return false;
+  output.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
+  pos += length;
+  return true;
+}
 
 // Receives each segment's first-stage result and passes it through the
 // later stages. These run over a chunk of many segments at once, cut at the
