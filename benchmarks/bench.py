@@ -263,6 +263,8 @@ def main():
     parser.add_argument("--configs", default=",".join(lumo.configs()), help="comma-separated")
     parser.add_argument("--corpus", type=Path, default=DEFAULT_CORPUS, help="Simplified text")
     args = parser.parse_args()
+    if not args.corpus.is_file():
+        parser.error(f"no corpus at {args.corpus}: pass --corpus PATH")
 
     configs = [c.strip() for c in args.configs.split(",") if c.strip()]
     unknown = sorted(set(configs) - set(lumo.configs()))

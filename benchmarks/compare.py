@@ -240,6 +240,8 @@ def main():
     parser.add_argument("--worker", nargs=3, metavar=("KIND", "LIB", "ARG"), help=argparse.SUPPRESS)
     parser.add_argument("--input", help=argparse.SUPPRESS)
     args = parser.parse_args()
+    if not args.worker and not args.corpus.is_file():
+        parser.error(f"no corpus at {args.corpus}: pass --corpus PATH")
     if args.worker:
         print(json.dumps(worker(*args.worker, args.input, args.runs, args.repeat)))
         return
