@@ -42,15 +42,28 @@ namespace lumo {
 // its own, matters to the stages after the first.
 enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
 
+// Memory for the large arrays of lexicons and their builders. A few freed
+// blocks of build size are kept, up to a few megabytes, and handed to the
+// next request of the same size: building converters one after another
+// (as lumo.convert does) then reuses memory already mapped in, where the
+// system allocator would give it back and fault it in again.
+void* allocate_block(std::size_t bytes);
+void free_block(void* p, std::size_t bytes) noexcept;
+
 // The allocator of arrays that are sized first and then filled: a resize()
 // leaves the new elements unwritten (they are trivial types and every one
 // is written before it is read), so that the building threads each touch
-// their own part of an array first.
+// their own part of an array first. Its memory comes from allocate_block().
 template <typename T>
 struct UnwrittenAllocator : std::allocator<T> {
+  using value_type = T;
   UnwrittenAllocator() = default;
   template <typename U>
   UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
+
+  T* allocate(std::size_t n) { return static_cast<T*>(allocate_block(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { free_block(p, n * sizeof(T)); }
+  bool operator==(const UnwrittenAllocator&) const { return true; }
 
   template <typename U>
   void construct(U*) noexcept {

@@ -49,7 +49,7 @@ class TrieAssembler {
   std::shared_ptr<LexiconTrie> trie_;
   // Per node: the character leading to it, with kRootChild on the root's
   // children.
-  std::vector<char32_t> code_points_;
+  std::vector<char32_t, UnwrittenAllocator<char32_t>> code_points_;
   static constexpr char32_t kRootChild = 1u << 31;
   // The nodes of the previous key's characters, with the byte offset where
   // each character ends.
