@@ -56,14 +56,12 @@ void free_block(void* p, std::size_t bytes) noexcept;
 // their own part of an array first. Its memory comes from allocate_block().
 template <typename T>
 struct UnwrittenAllocator : std::allocator<T> {
-  using value_type = T;
   UnwrittenAllocator() = default;
   template <typename U>
   UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
 
   T* allocate(std::size_t n) { return static_cast<T*>(allocate_block(n * sizeof(T))); }
   void deallocate(T* p, std::size_t n) noexcept { free_block(p, n * sizeof(T)); }
-  bool operator==(const UnwrittenAllocator&) const { return true; }
 
   template <typename U>
   void construct(U*) noexcept {
@@ -85,18 +83,12 @@ void free_zeroed(void* p, std::size_t bytes) noexcept;
 // a resize() leaves the new elements as they come, zeros.
 template <typename T>
 struct ZeroedAllocator : UnwrittenAllocator<T> {
-  using value_type = T;
-  template <typename U>
-  struct rebind {
-    using other = ZeroedAllocator<U>;
-  };
   ZeroedAllocator() = default;
   template <typename U>
   ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
 
   T* allocate(std::size_t n) { return static_cast<T*>(allocate_zeroed(n * sizeof(T))); }
   void deallocate(T* p, std::size_t n) noexcept { free_zeroed(p, n * sizeof(T)); }
-  bool operator==(const ZeroedAllocator&) const { return true; }
 };
 
 struct LexiconTrie {
