@@ -69,9 +69,10 @@ void* allocate_block(std::size_t bytes) {
       }
     }
   }
-  void* p = std::malloc(bytes == 0 ? 1 : bytes);
+  const std::size_t size = std::max<std::size_t>(bytes, 1);
+  void* p = std::malloc(size);
   // Short of memory, the kept blocks go first.
-  if (p == nullptr && give_back_kept_blocks()) p = std::malloc(bytes == 0 ? 1 : bytes);
+  if (p == nullptr && give_back_kept_blocks()) p = std::malloc(size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }

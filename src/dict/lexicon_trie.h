@@ -199,13 +199,11 @@ struct LexiconTrie {
   // may have one if `marked_too` and no key starts with an ASCII character
   // (a segment of its own restarts the rule for runs led by one).
   void index_single_values(bool marked_too);
-  // Where root_table keeps `code_point`.
-  std::size_t root_slot(char32_t code_point) const {
-    const std::size_t page = root_page_of[code_point >> kRootPageBits];
-    return (page << kRootPageBits) | (code_point & (kRootPageSize - 1));
-  }
   // A copy of the root's child for `code_point`, or an empty node.
-  const Node& root_entry(char32_t code_point) const { return root_table[root_slot(code_point)]; }
+  const Node& root_entry(char32_t code_point) const {
+    const std::size_t page = root_page_of[code_point >> kRootPageBits];
+    return root_table[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
+  }
   // The index of the child of `node` for `code_point`, or 0.
   std::uint32_t child(const Node& node, char32_t code_point) const;
   // What the edge filter knows an edge below the root by: the index of the
