@@ -158,7 +158,7 @@ template <typename Unit>
 bool BasicTextBuffer<Unit>::reserve(std::size_t capacity) {
   if (failed_) return false;
   if (capacity <= capacity_ && data_ != spare_) return true;
-  constexpr std::size_t kMaxUnits = SIZE_MAX / sizeof(Unit) - kSlack;
+  constexpr std::size_t kMaxUnits = PTRDIFF_MAX / sizeof(Unit) - kSlack;
   Unit* grown = capacity <= kMaxUnits
                     ? static_cast<Unit*>(std::malloc((capacity + kSlack) * sizeof(Unit)))
                     : nullptr;

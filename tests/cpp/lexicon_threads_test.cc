@@ -118,5 +118,18 @@ TEST(TrieJoin, RefusesHalvesThatShareAFirstCharacter) {
   }
 }
 
+// With its room fixed, an assembler refuses the key that would need more
+// memory instead of allocating it.
+TEST(TrieAssembler, WithFixedRoomRefusesWhatDoesNotFit) {
+  TrieAssembler assembler(8, 16);
+  assembler.fix_room(12);
+  EXPECT_TRUE(assembler.add("\u4E00\u4E8C", "12", TrieAssembler::kValued));          // 2 nodes
+  EXPECT_FALSE(assembler.add("\u4E09\u56DB\u4E94", "345", TrieAssembler::kValued));  // 3 more
+  TrieAssembler values(64, 4);
+  values.fix_room(12);
+  EXPECT_FALSE(values.add("a", std::string(200, 'v'), TrieAssembler::kValued));
+  EXPECT_TRUE(values.add("b", "", TrieAssembler::kMarked));
+}
+
 }  // namespace
 }  // namespace lumo
