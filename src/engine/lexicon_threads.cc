@@ -7,13 +7,6 @@
 #include "engine/worker_threads.h"
 
 namespace lumo {
-namespace {
-
-// Room for the path of keys this long on the second thread: longer than
-// any built-in key.
-constexpr std::size_t kFixedRoomKeyBytes = 256;
-
-}  // namespace
 
 Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
                                           SingleValues single_values) {
