@@ -66,41 +66,21 @@ PyType_Slot detection_slots[] = {
     {0, nullptr},
 };
 
-// The detection of the str `text`, read from its storage: its UTF-8 form
-// would stay attached to it. False with an exception set when the str
-// cannot be read: for a str holding surrogates, the UnicodeEncodeError
-// that reading it as UTF-8 raises. May throw std::bad_alloc.
-bool detect_str(PyObject* text, std::optional<Detection>* result) {
-#if PY_VERSION_HEX < 0x030C0000
-  if (PyUnicode_READY(text) != 0) return false;
-#endif
-  const void* const data = PyUnicode_DATA(text);
-  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
-  switch (PyUnicode_KIND(text)) {
+// The detection of `text`, read from its storage: its UTF-8 form would
+// stay attached to it. May throw std::bad_alloc.
+std::optional<Detection> detect_str(const TextArgument& text) {
+  const void* const data = PyUnicode_DATA(text.str);
+  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.str));
+  switch (PyUnicode_KIND(text.str)) {
     case PyUnicode_1BYTE_KIND:
       // ASCII is UTF-8 as it stands; Latin-1 holds nothing detection counts.
-      *result = PyUnicode_IS_ASCII(text) ? lumo::detect(static_cast<const char*>(data), length)
-                                         : std::nullopt;
-      return true;
-    case PyUnicode_2BYTE_KIND: {
-      const auto* const units = static_cast<const Py_UCS2*>(data);
-      if (has_surrogate(units, length)) break;
-      *result = lumo::detect(units, length);
-      return true;
-    }
-    default: {
-      const auto* const units = static_cast<const Py_UCS4*>(data);
-      if (has_surrogate(units, length)) break;
-      *result = lumo::detect(units, length);
-      return true;
-    }
+      if (!PyUnicode_IS_ASCII(text.str)) return std::nullopt;
+      return lumo::detect(static_cast<const char*>(data), length);
+    case PyUnicode_2BYTE_KIND:
+      return lumo::detect(static_cast<const Py_UCS2*>(data), length);
+    default:
+      return lumo::detect(static_cast<const Py_UCS4*>(data), length);
   }
-  // The interpreter raises its own error for a str it cannot encode, and
-  // attaches nothing when it fails.
-  std::string_view utf8;
-  if (!read_utf8_plain(text, &utf8)) return false;
-  *result = lumo::detect(utf8);
-  return true;
 }
 
 }  // namespace
@@ -114,16 +94,13 @@ PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* k
   static const char* const kParameters[] = {"text"};
   static const Signature kSignature{"detect", kParameters, 1};
   PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  PyObject* const text = bound[0];
-  if (!PyUnicode_Check(text)) {
-    std::string_view unread;
-    read_utf8(kParameters[0], text, &unread);  // raises the TypeError
+  TextArgument text;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_text(kParameters[0], bound[0], &text)) {
     return nullptr;
   }
   return guarded([&]() -> PyObject* {
-    std::optional<Detection> result;
-    if (!detect_str(text, &result)) return nullptr;
+    const std::optional<Detection> result = detect_str(text);
     if (!result) Py_RETURN_NONE;
     PyObject* self = g_detection_type->tp_alloc(g_detection_type, 0);
     if (self == nullptr) return nullptr;

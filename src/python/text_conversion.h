@@ -34,14 +34,14 @@ bool has_surrogate(const Unit* units, std::size_t count) {
 // call.
 std::size_t thread_count();
 
-// A text to convert: a str that holds no lone surrogate, which conversion
-// reads directly, without its UTF-8 form (which would cost a pass, and a
-// copy that stays attached to the str).
+// A text argument: a str that holds no lone surrogate, which conversion
+// and detection read directly, without its UTF-8 form (which would cost a
+// pass, and a copy that stays attached to the str).
 struct TextArgument {
   PyObject* str = nullptr;  // borrowed
 };
 
-// Reads `object`, bound to `parameter`, as a text to convert, with the
+// Reads `object`, bound to `parameter`, as a text argument, with the
 // errors of read_utf8: TypeError for a non-str, the interpreter's own
 // UnicodeEncodeError for a str with lone surrogates. Looks at every
 // character of a str stored with two or four bytes per character, before
