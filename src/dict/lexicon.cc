@@ -11,6 +11,7 @@
 #include <new>
 #include <utility>
 
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 
 namespace lumo {
@@ -179,7 +180,7 @@ void LexiconTrie::index_single_values(bool marked_too) {
 }
 
 void LexiconTrie::size_edge_filter(std::size_t edges) {
-  edge_filter_bits = std::max<std::uint64_t>(64, std::uint64_t{kFilterBitsPerEdge} * edges);
+  edge_filter_bits = std::max<std::uint64_t>(64, std::uint64_t{tuning::kFilterBitsPerEdge} * edges);
   edge_filter.resize((edge_filter_bits + 63) / 64);
 }
 

@@ -33,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 
 namespace lumo {
@@ -101,17 +102,6 @@ struct LexiconTrie {
   static constexpr std::uint32_t kRootPageBits = 5;
   static constexpr std::uint32_t kRootPageSize = 1u << kRootPageBits;
   static constexpr std::uint32_t kRootPageCount = 0x110000 >> kRootPageBits;
-  // Lexicons whose keys start with fewer characters than this leave
-  // stretches of ordinary text untouched, or touched one character at a
-  // time, often enough for converting them without walks to pay (measured:
-  // every built-in one but the Simplified-to-Traditional dictionaries,
-  // whose keys start with over 6 000 characters). Their tries keep
-  // single_values.
-  static constexpr std::uint32_t kFewKeyStarts = 5000;
-  // Keys starting with this many characters or more leave stretches of
-  // untouched text short (measured: the Traditional-to-Simplified
-  // dictionaries, over 4 000, against the regional ones, under 500).
-  static constexpr std::uint32_t kManyKeyStarts = 2000;
   // single_values: no key starts with the character; or a walk is needed.
   static constexpr std::uint16_t kUntouched = 0;
   static constexpr std::uint16_t kWalk = UINT16_MAX;
@@ -119,9 +109,6 @@ struct LexiconTrie {
   // Basic Multilingual Plane but its last 16 specials, which are rare
   // enough to be left to walks.
   static constexpr char32_t kSingleValuesSize = 0xFFF0;
-  // Edge filter bits per edge below the root: 20 keep false positives near 5%,
-  // and measured faster than fewer.
-  static constexpr std::uint32_t kFilterBitsPerEdge = 20;
 
   struct Node {
     std::uint32_t first_child = 0;
@@ -324,7 +311,8 @@ struct LexiconTrie {
   // five slots per child, and the page-number table stays small.
   std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;
   std::vector<Node, UnwrittenAllocator<Node>> root_table;
-  // In tries whose keys start with fewer than kFewKeyStarts characters:
+  // In tries whose keys start with fewer than tuning::kFewKeyStarts
+  // characters:
   // per code point below kSingleValuesSize, kUntouched when no key
   // starts with it; the code point of its value when it is a valued key of
   // one non-ASCII character whose value is one character below U+FFFF, that

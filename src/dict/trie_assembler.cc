@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 
 namespace lumo {
@@ -272,7 +273,7 @@ Lexicon TrieJoin::finish(SingleValues single_values) {
     trie.mark_key_start(trie.children[slot].code_point);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
-  if (single_values != SingleValues::kNone && root_children < LexiconTrie::kFewKeyStarts) {
+  if (single_values != SingleValues::kNone && root_children < tuning::kFewKeyStarts) {
     trie.index_single_values(single_values == SingleValues::kMarkedToo);
   }
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dict/dictionary_spec.h"
+#include "dict/tuning.h"
 #include "engine/internal_error.h"
 #include "engine/lexicon_threads.h"
 #include "engine/name_lookup.h"
@@ -37,9 +38,6 @@ bool holds_text(const std::vector<std::string_view>& texts, std::string_view tex
   });
 }
 
-// Texts from this size on are assembled on two threads, when there are two.
-constexpr std::size_t kTwoThreadTextBytes = std::size_t{1} << 19;
-
 // One trie holding the segmentation keys (marked) and the first stage's
 // keys (valued), so that conversion finds both with one walk. Each text is
 // read once, even when both dictionaries name it.
@@ -58,7 +56,7 @@ Lexicon build_shared_lexicon(const LexiconSource& segmentation, const LexiconSou
   // walks, where keys start with few characters. A segment of one
   // character matters only to later stages.
   const SingleValues singles = later_stages ? SingleValues::kUnmarked : SingleValues::kMarkedToo;
-  return threads > 1 && text_bytes(texts) >= kTwoThreadTextBytes
+  return threads > 1 && text_bytes(texts) >= tuning::kTwoThreadTextBytes
              ? lexicon_from_texts_on_two_threads(texts, singles)
              : lexicon_from_texts(texts, singles);
 }
@@ -91,6 +89,7 @@ Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
   for (; next_stage < stages.size(); ++next_stage) {
     converter.stages.push_back(build_group_plan(stages[next_stage], custom));
   }
+  converter.plan = fast_plan(converter);
   return converter;
 }
 

@@ -11,15 +11,16 @@ namespace {
 // Segments and converts with two walks per position: one in the
 // segmentation group, then one in each stage.
 template <typename Unit>
-void convert_generic(const Converter& converter, const Unit* data, std::size_t size,
-                     LaterStages<Unit>& later) {
+void convert_generic(const Converter& converter, const ConversionPlan& plan, const Unit* data,
+                     std::size_t size, LaterStages<Unit>& later) {
   // Converts the non-empty segment data[start, end).
   const auto convert_segment = [&](std::size_t start, std::size_t end) {
     BasicTextBuffer<Unit>& first = later.first_stage_output();
     if (converter.stages.empty()) {
       first.append(data + start, end - start);
     } else {
-      run_stage(converter.stages.front(), data, start, end, is_ascii_unit(data[start]), first);
+      run_stage(converter.stages.front(), plan.stages.front(), data, start, end,
+                is_ascii_unit(data[start]), first);
     }
     later.end_segment();
   };
@@ -54,23 +55,34 @@ void convert_generic(const Converter& converter, const Unit* data, std::size_t s
 }  // namespace
 
 template <typename Unit>
-bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
-                      BasicTextBuffer<Unit>& output) {
+bool convert_units_to(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                      std::size_t size, BasicTextBuffer<Unit>& output) {
   if (!output.reserve(output.size() + size + size / 5)) return false;
-  LaterStages<Unit> later(converter, output);
-  if (walks_together(converter)) {
-    convert_fused(converter, text, size, later);
+  LaterStages<Unit> later(converter, plan, output);
+  if (plan.walks_together) {
+    convert_fused(converter, plan, text, size, later);
   } else {
-    convert_generic(converter, text, size, later);
+    convert_generic(converter, plan, text, size, later);
   }
   later.flush();
   return !output.failed();
 }
 
-template bool convert_units_to(const Converter&, const std::uint16_t*, std::size_t,
-                               BasicTextBuffer<std::uint16_t>&);
-template bool convert_units_to(const Converter&, const std::uint32_t*, std::size_t,
-                               BasicTextBuffer<std::uint32_t>&);
+template <typename Unit>
+bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
+                      BasicTextBuffer<Unit>& output) {
+  return convert_units_to(converter, converter.plan, text, size, output);
+}
+
+#define LUMO_INSTANTIATE(Unit)                                                         \
+  template bool convert_units_to(const Converter&, const Unit*, std::size_t,           \
+                                 BasicTextBuffer<Unit>&);                              \
+  template bool convert_units_to(const Converter&, const ConversionPlan&, const Unit*, \
+                                 std::size_t, BasicTextBuffer<Unit>&);
+LUMO_INSTANTIATE(char)
+LUMO_INSTANTIATE(std::uint16_t)
+LUMO_INSTANTIATE(std::uint32_t)
+#undef LUMO_INSTANTIATE
 
 bool convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
   return convert_units_to(converter, text.data(), text.size(), output);

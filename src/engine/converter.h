@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dict/dictionary_group.h"
+#include "engine/conversion_plan.h"
 #include "engine/text_buffer.h"
 
 namespace lumo {
@@ -26,6 +27,8 @@ namespace lumo {
 struct Converter {
   std::optional<DictionaryGroup> segmentation;
   std::vector<DictionaryGroup> stages;
+  // Its fast paths, decided when it is built (fast_plan()).
+  ConversionPlan plan;
 };
 
 // Appends the conversion of `text`, which must be valid UTF-8, to
@@ -39,6 +42,12 @@ bool convert_text_to(const Converter& converter, std::string_view text, TextBuff
 template <typename Unit>
 bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
                       BasicTextBuffer<Unit>& output);
+
+// The same following `plan`, a plan of `converter` (its own, or its
+// plain_plan()).
+template <typename Unit>
+bool convert_units_to(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                      std::size_t size, BasicTextBuffer<Unit>& output);
 
 // The conversion of `text` as a string; throws std::bad_alloc when memory
 // runs short.

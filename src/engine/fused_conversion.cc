@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dict/tuning.h"
+
 namespace lumo {
 namespace {
 
@@ -40,16 +42,14 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 template <typename Unit>
 class FusedConversion {
  public:
-  FusedConversion(const Converter& converter, const Unit* text, std::size_t size,
-                  LaterStages<Unit>& later)
+  FusedConversion(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                  std::size_t size, LaterStages<Unit>& later)
       : segmentation_(*converter.segmentation),
         stage_(converter.stages.front()),
-        shared_trie_(stage_.size() == 1 && segmentation_.front().keys() == KeySet::kMarked
-                         ? &stage_.front().trie()
-                         : nullptr),
-        sparse_(shared_trie_ != nullptr &&
-                shared_trie_->nodes[0].children() < LexiconTrie::kFewKeyStarts),
-        singles_(shared_trie_ != nullptr && !shared_trie_->single_values.empty()),
+        stage_plan_(plan.stages.front()),
+        shared_trie_(plan.shared_trie),
+        sparse_(plan.shared_skips),
+        singles_(plan.shared_singles),
         data_(text),
         size_(size),
         later_(later),
@@ -146,9 +146,9 @@ class FusedConversion {
       // copied whole; elsewhere each character is looked up, without a
       // branch on which kind it is but a pair or a walk. The way is chosen
       // anew every few hundred characters, by how many were converted alone.
-      constexpr std::size_t kLongStretch = 16;  // characters per one converted, for scanning to pay
-      constexpr std::size_t kJudged = 512;
-      constexpr std::size_t kBlock = 256;
+      using tuning::kBlock;
+      using tuning::kJudged;
+      using tuning::kLongStretch;
       static_assert(2 * kBlock <= BasicTextBuffer<Unit>::kMaxRoom);
       bool walk = false;
       while (!walk && pos < size_) {
@@ -230,7 +230,7 @@ class FusedConversion {
   void close_run(std::size_t end) {
     if (tentative_end_ > end) {
       output_.truncate(tentative_output_);
-      run_stage(stage_, data_, tentative_start_, end, run_ascii_led_, output_);
+      run_stage(stage_, stage_plan_, data_, tentative_start_, end, run_ascii_led_, output_);
     }
     in_run_ = false;
     later_.end_segment();
@@ -250,16 +250,17 @@ class FusedConversion {
         next += length;
       }
     }
-    if (next < end) run_stage(stage_, data_, next, end, ascii_led, output_);
+    if (next < end) run_stage(stage_, stage_plan_, data_, next, end, ascii_led, output_);
     later_.end_segment();
   }
 
   const DictionaryGroup& segmentation_;
   const DictionaryGroup& stage_;
+  const StagePlan& stage_plan_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
-  const bool sparse_;   // few characters start keys
-  const bool singles_;  // and most of those are converted alone
+  const bool sparse_;   // copy untouched stretches after a miss
+  const bool singles_;  // convert characters by their single values
   const Unit* const data_;
   const std::size_t size_;
   LaterStages<Unit>& later_;
@@ -283,27 +284,17 @@ class FusedConversion {
 
 }  // namespace
 
-bool walks_together(const Converter& converter) {
-  if (!converter.segmentation || converter.stages.empty()) return false;
-  const DictionaryGroup& segmentation = *converter.segmentation;
-  const DictionaryGroup& stage = converter.stages.front();
-  if (segmentation.empty() || segmentation.size() != stage.size()) return false;
-  for (std::size_t i = 0; i < stage.size(); ++i) {
-    if (!stage[i].shares_trie_with(segmentation[i])) return false;
-  }
-  return true;
-}
-
 template <typename Unit>
-void convert_fused(const Converter& converter, const Unit* text, std::size_t size,
-                   LaterStages<Unit>& later) {
-  FusedConversion<Unit>(converter, text, size, later).run();
+void convert_fused(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                   std::size_t size, LaterStages<Unit>& later) {
+  FusedConversion<Unit>(converter, plan, text, size, later).run();
 }
 
-template void convert_fused(const Converter&, const char*, std::size_t, LaterStages<char>&);
-template void convert_fused(const Converter&, const std::uint16_t*, std::size_t,
-                            LaterStages<std::uint16_t>&);
-template void convert_fused(const Converter&, const std::uint32_t*, std::size_t,
-                            LaterStages<std::uint32_t>&);
+template void convert_fused(const Converter&, const ConversionPlan&, const char*, std::size_t,
+                            LaterStages<char>&);
+template void convert_fused(const Converter&, const ConversionPlan&, const std::uint16_t*,
+                            std::size_t, LaterStages<std::uint16_t>&);
+template void convert_fused(const Converter&, const ConversionPlan&, const std::uint32_t*,
+                            std::size_t, LaterStages<std::uint32_t>&);
 
 }  // namespace lumo

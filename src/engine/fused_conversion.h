@@ -11,15 +11,11 @@
 
 namespace lumo {
 
-// Whether every lexicon of the segmentation group shares its trie with the
-// first stage's lexicon at the same place, so one walk serves both.
-bool walks_together(const Converter& converter);
-
-// Converts text[0, size) (UTF-8, UTF-16 or UTF-32) in one pass; needs
-// walks_together(converter).
+// Converts text[0, size) (UTF-8, UTF-16 or UTF-32) in one pass following
+// `plan`, a plan of `converter` whose walks_together holds.
 template <typename Unit>
-void convert_fused(const Converter& converter, const Unit* text, std::size_t size,
-                   LaterStages<Unit>& later);
+void convert_fused(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                   std::size_t size, LaterStages<Unit>& later);
 
 }  // namespace lumo
 

@@ -6,30 +6,24 @@ static_assert(TextBuffer::kSlack <= LexiconTrie::kValuePadding,
               "values are copied with append_value");
 
 template <typename Unit>
-void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
-               bool ascii_led, BasicTextBuffer<Unit>& output) {
-  // A group of one valued lexicon is walked directly. Where its keys start
-  // with many characters, each character is looked up first: those whose
-  // single values stand need no walk, and stretches no key starts in are
-  // short.
-  const LexiconTrie* const trie = group.size() == 1 && group.front().keys() == KeySet::kValued
-                                      ? &group.front().trie()
-                                      : nullptr;
-  const bool singles = trie != nullptr && !trie->single_values.empty() &&
-                       trie->nodes[0].children() >= LexiconTrie::kManyKeyStarts;
+void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
+               std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
+  const LexiconTrie* const trie = plan.trie;
   while (pos < end) {
-    if (singles && !(ascii_led && is_ascii_unit(data[pos])) &&
+    if (plan.singles && !(ascii_led && is_ascii_unit(data[pos])) &&
         convert_single(*trie, data, pos, output)) {
       continue;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;
-      while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
+      if (plan.ascii_runs) {
+        while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
+      }
       output.append(data + pos, stretch - pos);
       pos = stretch;
       continue;
     }
-    if (trie != nullptr) {
+    if (plan.skips) {
       // Copy in one go what no key of the stage can start.
       const std::size_t stretch = ascii_led ? trie->untouchable_end<false>(data, pos, end)
                                             : trie->untouchable_end<true>(data, pos, end);
@@ -75,8 +69,8 @@ void LaterStages<Unit>::flush() {
     for (std::size_t i = 0; i < ends_.size(); ++i) {
       const std::size_t end = ends[i];
       if (end > start) {
-        run_stage(stages_[k], input->data(), start, end, is_ascii_unit(input->data()[start]),
-                  target);
+        run_stage(stages_[k], plans_[k], input->data(), start, end,
+                  is_ascii_unit(input->data()[start]), target);
       }
       start = end;
       if (!last) ends[i] = target.size();  // the segment's end in this stage's output
@@ -87,9 +81,9 @@ void LaterStages<Unit>::flush() {
   ends_.clear();
 }
 
-#define LUMO_INSTANTIATE(Unit)                                                                 \
-  template void run_stage(const DictionaryGroup&, const Unit*, std::size_t, std::size_t, bool, \
-                          BasicTextBuffer<Unit>&);                                             \
+#define LUMO_INSTANTIATE(Unit)                                                                \
+  template void run_stage(const DictionaryGroup&, const StagePlan&, const Unit*, std::size_t, \
+                          std::size_t, bool, BasicTextBuffer<Unit>&);                         \
   template class LaterStages<Unit>;
 LUMO_INSTANTIATE(char)
 LUMO_INSTANTIATE(std::uint16_t)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dict/dictionary_group.h"
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 #include "engine/converter.h"
 #include "engine/text_buffer.h"
@@ -19,8 +20,8 @@ namespace lumo {
 // unit decided `ascii_led`. Lookups see nothing past `end`. Text is UTF-8
 // (char), UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t).
 template <typename Unit>
-void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, std::size_t end,
-               bool ascii_led, BasicTextBuffer<Unit>& output);
+void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
+               std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output);
 
 // Converts the character at data[pos] alone, moving `pos` past it, when its
 // single value in `trie` stands (see LexiconTrie::single_values); false,
@@ -40,16 +41,14 @@ bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
 // Receives each segment's first-stage result and passes it through the
 // later stages. These run over a chunk of many segments at once, cut at the
 // recorded segment ends, so that no lookup crosses a segment and no segment
-// is copied on its own; a chunk is flushed once it passes kChunkUnits, which
+// is copied on its own; a chunk is flushed once it passes tuning::kChunkUnits, which
 // bounds the memory held besides the output. Allocates nothing that can
 // throw: running short of memory leaves the output failed().
 template <typename Unit>
 class LaterStages {
  public:
-  static constexpr std::size_t kChunkUnits = std::size_t{1} << 16;
-
-  LaterStages(const Converter& converter, BasicTextBuffer<Unit>& output)
-      : stages_(converter.stages), output_(output) {}
+  LaterStages(const Converter& converter, const ConversionPlan& plan, BasicTextBuffer<Unit>& output)
+      : stages_(converter.stages), plans_(plan.stages), output_(output) {}
 
   // Where the first stage writes.
   BasicTextBuffer<Unit>& first_stage_output() { return stages_.size() > 1 ? chunk_ : output_; }
@@ -59,7 +58,7 @@ class LaterStages {
     if (stages_.size() <= 1) return;
     const std::size_t end = chunk_.size();
     ends_.append(&end, 1);
-    if (chunk_.size() >= kChunkUnits) flush();
+    if (chunk_.size() >= tuning::kChunkUnits) flush();
   }
 
   // Passes every finished segment through the later stages into the output;
@@ -68,6 +67,7 @@ class LaterStages {
 
  private:
   const std::vector<DictionaryGroup>& stages_;
+  const std::vector<StagePlan>& plans_;
   BasicTextBuffer<Unit>& output_;
   BasicTextBuffer<Unit> chunk_;
   BasicTextBuffer<Unit> spare_;

@@ -3,47 +3,16 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 
 namespace lumo {
 namespace {
 
-bool line_cuts_allowed(const Converter& converter) {
-  if (converter.segmentation) {
-    for (const Lexicon& lexicon : *converter.segmentation) {
-      if (lexicon.trie().line_feed_in_keys) return false;
-    }
-  }
-  for (const DictionaryGroup& stage : converter.stages) {
-    for (const Lexicon& lexicon : stage) {
-      if (lexicon.trie().line_feed_in_keys || lexicon.trie().ascii_starts_key()) return false;
-    }
-  }
-  return true;
-}
-
 template <typename Unit>
 bool is_line_cut(const Unit* text, std::size_t pos) {
   return pos > 0 && text[pos - 1] == '\n';
 }
-
-}  // namespace
-
-bool can_cut(const Converter& converter) {
-  return converter.segmentation.has_value() || line_cuts_allowed(converter);
-}
-
-std::size_t cut_context_bytes(const Converter& converter) {
-  std::size_t longest = 0;
-  if (converter.segmentation) {
-    for (const Lexicon& lexicon : *converter.segmentation) {
-      longest = std::max(longest, lexicon.trie().max_key_bytes);
-    }
-  }
-  return longest;
-}
-
-namespace {
 
 // Takes one unit of work from `*budget`; false when none is left.
 bool spend(std::size_t* budget) {
@@ -87,18 +56,15 @@ std::size_t counted_group_prefix(const DictionaryGroup& group, const Unit* text,
   return 0;
 }
 
-// How far past its planned place a cut is looked for; in running text one
-// is usually found within a few characters, at most within a paragraph.
-constexpr std::size_t kCutSearchUnits = std::size_t{1} << 14;
-
 }  // namespace
 
 template <typename Unit>
 std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
                      std::size_t from, std::size_t to, std::size_t* budget) {
   to = std::min(to, size);
-  const bool line_cuts = line_cuts_allowed(converter);
-  if (!converter.segmentation) {
+  const ConversionPlan& plan = converter.plan;
+  const bool line_cuts = plan.line_cuts;
+  if (!plan.segment_cuts) {
     if (!line_cuts) return std::string::npos;
     for (std::size_t pos = std::max<std::size_t>(from, 1); pos < to; ++pos) {
       if (is_line_cut(text, pos)) return pos;
@@ -106,7 +72,7 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
     return std::string::npos;
   }
   const DictionaryGroup& segmentation = *converter.segmentation;
-  const std::size_t context = cut_context_bytes(converter);
+  const std::size_t context = plan.cut_context_units;
   // A key starting `context` or more units before a position cannot reach
   // past it; the scan starts at the first character after that.
   std::size_t pos = from >= context ? from - context + 1 : 0;
@@ -147,15 +113,15 @@ std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* tex
                                      std::size_t pieces, std::size_t* work) {
   std::vector<std::size_t> bounds{0};
   std::size_t spent = 0;
-  if (pieces > 1 && can_cut(converter)) {
+  if (pieces > 1 && converter.plan.can_cut()) {
     const std::size_t length = size / pieces;
     for (std::size_t i = 1; i < pieces; ++i) {
       const std::size_t target = length * i;
       if (target <= bounds.back()) continue;
-      std::size_t budget = length / kCutWorkShare;
+      std::size_t budget = length / tuning::kCutWorkShare;
       const std::size_t cut =
-          find_cut(converter, text, size, target, target + kCutSearchUnits, &budget);
-      spent += length / kCutWorkShare - budget;
+          find_cut(converter, text, size, target, target + tuning::kCutSearchUnits, &budget);
+      spent += length / tuning::kCutWorkShare - budget;
       if (cut != std::string::npos && cut > bounds.back() && cut < size) bounds.push_back(cut);
     }
   }

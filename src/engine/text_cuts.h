@@ -28,19 +28,11 @@
 
 namespace lumo {
 
-// Whether texts of this converter have safe cuts at all.
-bool can_cut(const Converter& converter);
-
-// Units of context a cut search needs on each side of its range: the
-// bytes of the longest segmentation key (0 without segmentation), which
-// no text holds in more units.
-std::size_t cut_context_bytes(const Converter& converter);
-
 // The first safe cut at a character boundary in text[from, to), or npos;
 // text[0, size) is UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
 // (std::uint32_t) without lone surrogates, positions are in its units.
-// `text` must hold cut_context_bytes(converter) units before `from` and as
-// many after `to`, except where it starts or ends with the text being
+// `text` must hold converter.plan.cut_context_units units before `from` and
+// as many after `to`, except where it starts or ends with the text being
 // converted.
 //
 // The search spends work, one unit per character its trie walks visit and
@@ -61,15 +53,12 @@ inline std::size_t find_cut(const Converter& converter, std::string_view text, s
 // of about equal length, to convert them at the same time: the piece
 // bounds, from 0 to `size`. A cut is looked for a little past each planned
 // place, with a budget of work proportional to the planned piece length,
-// so that a plan costs at most size / kCutWorkShare units of work (stored
+// so that a plan costs at most size / tuning::kCutWorkShare units of work (stored
 // in `*work` if given) whatever the keys; where no cut is found within its
 // budget the text keeps fewer pieces.
 template <typename Unit>
 std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* text, std::size_t size,
                                      std::size_t pieces, std::size_t* work = nullptr);
-
-// How much smaller than a planned piece the budget of its cut search is.
-inline constexpr std::size_t kCutWorkShare = 32;
 
 }  // namespace lumo
 

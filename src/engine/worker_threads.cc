@@ -12,13 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "dict/tuning.h"
+
 namespace lumo {
 namespace {
-
-// How long a thread spins before it sleeps while waiting for another: a
-// sleeping thread takes a tenth of a millisecond or more to wake, about
-// what a whole build of a small converter costs.
-constexpr std::chrono::microseconds kSpinTime{250};
 
 void pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -28,12 +25,13 @@ void pause() {
 #endif
 }
 
-// Spins until `done()` holds or kSpinTime has passed; true if it held.
+// Spins until `done()` holds or tuning::kSpinTime has passed; true if it held.
 template <typename Done>
 bool spin_until(Done done) {
   const auto start = std::chrono::steady_clock::now();
   for (unsigned spins = 1; !done(); ++spins) {
-    if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > kSpinTime) return false;
+    if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > tuning::kSpinTime)
+      return false;
     pause();
   }
   return true;

@@ -20,12 +20,6 @@ PyObject* new_str(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
-PyObject* new_converted_str(const Converter& converter, std::string_view text) {
-  TextBuffer output;
-  if (!convert_text_to(converter, text, output)) return PyErr_NoMemory();
-  return new_str(output.view());
-}
-
 PyObject* raise_value_error(std::string_view message) {
   return raise_with_text(PyExc_ValueError, message);
 }

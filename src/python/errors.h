@@ -28,10 +28,6 @@ PyObject* raise_internal_error(std::string_view message);
 // A new str holding `text` (valid UTF-8), or nullptr with an exception set.
 PyObject* new_str(std::string_view text);
 
-// A new str holding the conversion of `text` by `converter`. May throw
-// std::bad_alloc: call it inside guarded().
-PyObject* new_converted_str(const Converter& converter, std::string_view text);
-
 // Runs `body` (returning PyObject*), turning C++ exceptions into Python
 // ones. Everything `body` built is released by its destructors on the way
 // out, so no partial state survives.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dict/tuning.h"
 #include "dict/utf8.h"
 #include "engine/config_loader.h"
 
@@ -48,7 +49,7 @@ void check_plans(const Converter& converter, std::u32string_view text, const cha
     std::size_t work = 0;
     const std::vector<std::size_t> bounds =
         plan_pieces(converter, units.data(), units.size(), pieces, &work);
-    EXPECT_LE(work, units.size() / kCutWorkShare) << label << ", " << pieces << " pieces";
+    EXPECT_LE(work, units.size() / tuning::kCutWorkShare) << label << ", " << pieces << " pieces";
     std::vector<Unit> joined;
     for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
       ASSERT_LT(bounds[i], bounds[i + 1]) << label;

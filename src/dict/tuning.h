@@ -1,0 +1,76 @@
+// The tuning constants of building and conversion, in one place. Each was
+// set by a measurement, named beside it: `bench` is
+// `.venv/bin/python benchmarks/bench.py`, `compare` is
+// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on
+// the 2-core development machine. None changes a result, only speed.
+#ifndef LUMO_DICT_TUNING_H_
+#define LUMO_DICT_TUNING_H_
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace lumo::tuning {
+
+// Lexicons whose keys start with fewer characters than this leave
+// stretches of ordinary text untouched, or touched one character at a
+// time, often enough for converting them without walks to pay: they keep a
+// table of single values, and the shared walk copies untouched stretches
+// after a miss. Every built-in one qualifies but the Simplified-to-
+// Traditional dictionaries, whose keys start with over 6 000 characters
+// (bench: t2s +40%, jp2t +25%, t2tw +6%; per-character lookups for every
+// lexicon measured t2tw -24%, t2jp -10%).
+inline constexpr std::uint32_t kFewKeyStarts = 5000;
+
+// A later stage whose keys start with this many characters or more looks
+// each character up in the single-value table first: stretches no key
+// starts in are short there (bench: tw2sp +31%, hk2sp +47%; the regional
+// stages of s2twp, under 500 key starts, measured -4% that way).
+inline constexpr std::uint32_t kManyKeyStarts = 2000;
+
+// On code units, the shared walk switches between scanning for stretches
+// no key starts in and converting character by character: scanning pays
+// when at least kLongStretch characters pass per one converted, judged
+// every kJudged characters, converted kBlock at a time (engine: jp2t +43%,
+// t2jp +20% over scanning alone).
+inline constexpr std::size_t kLongStretch = 16;
+inline constexpr std::size_t kJudged = 512;
+inline constexpr std::size_t kBlock = 256;
+
+// Edge filter bits per edge below the root: 20 keep false positives near
+// 5%, and measured faster than fewer (engine: 8 to 16 bits all slower).
+inline constexpr std::uint32_t kFilterBitsPerEdge = 20;
+
+// Later stages run over chunks of this many units of first-stage output,
+// which bounds the memory held besides the output.
+inline constexpr std::size_t kChunkUnits = std::size_t{1} << 16;
+
+// A piece of a text converted on a thread of its own is at least this many
+// characters: starting a thread costs about as much as converting a few
+// thousand (compare: two threads on the 1.86 MB corpus, s2t 1.6x).
+inline constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
+
+// How far past its planned place a cut is looked for, in units; in running
+// text one is usually found within a few characters, at most within a
+// paragraph.
+inline constexpr std::size_t kCutSearchUnits = std::size_t{1} << 14;
+
+// The work a cut search may spend is the planned piece's length over this:
+// a plan then costs at most a thirty-second of the text's length in walk
+// steps, however long the keys (benchmarks/long_keys.py: threaded calls at
+// 0.96 to 1.05 of one thread next to keys of 5 000 to 10^6 characters).
+inline constexpr std::size_t kCutWorkShare = 32;
+
+// Dictionary texts from this size on are built on two threads, when there
+// are two (bench: s2t build 3.2 to 1.6 ms).
+inline constexpr std::size_t kTwoThreadTextBytes = std::size_t{1} << 19;
+
+// How long a waiting thread spins before it sleeps: a sleeping thread takes
+// a tenth of a millisecond or more to wake, about a whole build of a small
+// converter (bench: first s2t build 4.7 to 2.8 ms with the other changes
+// of that round).
+inline constexpr std::chrono::microseconds kSpinTime{250};
+
+}  // namespace lumo::tuning
+
+#endif  // LUMO_DICT_TUNING_H_

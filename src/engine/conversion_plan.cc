@@ -1,0 +1,72 @@
+#include "engine/conversion_plan.h"
+
+#include <algorithm>
+
+#include "dict/tuning.h"
+#include "engine/converter.h"
+
+namespace lumo {
+namespace {
+
+// Whether each lexicon of the segmentation group shares its trie with the
+// first stage's lexicon at the same place.
+bool shares_tries(const Converter& converter) {
+  if (!converter.segmentation || converter.stages.empty()) return false;
+  const DictionaryGroup& segmentation = *converter.segmentation;
+  const DictionaryGroup& stage = converter.stages.front();
+  if (segmentation.empty() || segmentation.size() != stage.size()) return false;
+  for (std::size_t i = 0; i < stage.size(); ++i) {
+    if (!stage[i].shares_trie_with(segmentation[i])) return false;
+  }
+  return true;
+}
+
+// The plan with every fast path off, cuts planned.
+ConversionPlan plan_cuts(const Converter& converter) {
+  ConversionPlan plan;
+  plan.stages.resize(converter.stages.size());
+  plan.line_cuts = true;
+  if (converter.segmentation) {
+    plan.segment_cuts = true;
+    for (const Lexicon& lexicon : *converter.segmentation) {
+      plan.cut_context_units = std::max(plan.cut_context_units, lexicon.trie().max_key_bytes);
+      plan.line_cuts = plan.line_cuts && !lexicon.trie().line_feed_in_keys;
+    }
+  }
+  for (const DictionaryGroup& stage : converter.stages) {
+    for (const Lexicon& lexicon : stage) {
+      if (lexicon.trie().line_feed_in_keys || lexicon.trie().ascii_starts_key()) {
+        plan.line_cuts = false;
+      }
+    }
+  }
+  return plan;
+}
+
+}  // namespace
+
+ConversionPlan fast_plan(const Converter& converter) {
+  ConversionPlan plan = plan_cuts(converter);
+  for (std::size_t k = 0; k < converter.stages.size(); ++k) {
+    const DictionaryGroup& group = converter.stages[k];
+    StagePlan& stage = plan.stages[k];
+    stage.ascii_runs = true;
+    if (group.size() != 1 || group.front().keys() != KeySet::kValued) continue;
+    stage.trie = &group.front().trie();
+    stage.skips = true;
+    stage.singles = !stage.trie->single_values.empty() &&
+                    stage.trie->nodes[0].children() >= tuning::kManyKeyStarts;
+  }
+  plan.walks_together = shares_tries(converter);
+  if (plan.walks_together && converter.stages.front().size() == 1 &&
+      converter.segmentation->front().keys() == KeySet::kMarked) {
+    plan.shared_trie = &converter.stages.front().front().trie();
+    plan.shared_skips = plan.shared_trie->nodes[0].children() < tuning::kFewKeyStarts;
+    plan.shared_singles = !plan.shared_trie->single_values.empty();
+  }
+  return plan;
+}
+
+ConversionPlan plain_plan(const Converter& converter) { return plan_cuts(converter); }
+
+}  // namespace lumo

@@ -1,0 +1,75 @@
+// ConversionPlan: what a converter's conversions may do fast, decided once
+// when the converter is built and read by every conversion, so that no
+// loop works it out again from the shape of the dictionary groups.
+//
+// Every fast path has a plain twin that gives the same result: plain_plan()
+// turns them all off (no shared walk, no single values, no stretches
+// copied in one go), and the differential tests compare the two.
+#ifndef LUMO_ENGINE_CONVERSION_PLAN_H_
+#define LUMO_ENGINE_CONVERSION_PLAN_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "dict/dictionary_group.h"
+
+namespace lumo {
+
+struct Converter;
+
+// How one stage's group is looked up.
+struct StagePlan {
+  // The trie of the group's one valued lexicon, walked directly; null when
+  // the group is looked up lexicon by lexicon, the first match winning.
+  const LexiconTrie* trie = nullptr;
+  // Each character is looked up in the trie's single values first: those
+  // whose single value stands convert without a walk. Chosen where keys
+  // start with many characters (tuning::kManyKeyStarts), so that stretches
+  // no key starts in are short. Needs `trie`.
+  bool singles = false;
+  // Stretches no key starts in are copied in one go. Needs `trie`.
+  bool skips = false;
+  // In a stage input led by an ASCII character, runs of ASCII characters,
+  // which no lookup starts at, are copied in one go.
+  bool ascii_runs = false;
+};
+
+struct ConversionPlan {
+  // Each lexicon of the segmentation group shares its trie with the first
+  // stage's lexicon at the same place: one walk per position answers both,
+  // and the first stage runs as the text is segmented.
+  bool walks_together = false;
+  // The one trie of both groups, when each holds just their shared lexicon:
+  // walked once per position without going through the groups. Needs
+  // walks_together.
+  const LexiconTrie* shared_trie = nullptr;
+  // With shared_trie, after a character nothing matched, the characters no
+  // key starts with are copied in one go: worth it where keys start with
+  // few characters (tuning::kFewKeyStarts).
+  bool shared_skips = false;
+  // With shared_trie, characters whose single values stand are converted
+  // without walks, as their walks would convert them.
+  bool shared_singles = false;
+  // One per stage of the converter; the first one's is read only when the
+  // stages do not walk together with segmentation.
+  std::vector<StagePlan> stages;
+  // Cuts (see text_cuts.h). A segment cut needs segmentation, and this many
+  // units of context on each side: the bytes of its longest key, which no
+  // text holds in more units. A line cut, just after a line feed, needs no
+  // key to hold a line feed and no stage key to start with ASCII.
+  bool segment_cuts = false;
+  std::size_t cut_context_units = 0;
+  bool line_cuts = false;
+
+  bool can_cut() const { return segment_cuts || line_cuts; }
+};
+
+// The plan of `converter` with every fast path it allows.
+ConversionPlan fast_plan(const Converter& converter);
+
+// The plan of `converter` with every fast path off; cuts as fast_plan().
+ConversionPlan plain_plan(const Converter& converter);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_CONVERSION_PLAN_H_
