@@ -1,18 +1,24 @@
 // Engine-level timing without the interpreter, for perf and callgrind.
 //
-//   engine_bench CONFIG FILE [ROUNDS] [BUILD_THREADS]
+//   engine_bench CONFIG FILE [ROUNDS] [THREADS]
 //
-// Prints the median build time of a converter and the median conversion
-// throughput of FILE (MB = 10^6 bytes of UTF-8 input).
+// Prints the median build time of a converter (on THREADS threads, 2 by
+// default), then the median throughput of converting FILE through the
+// entry the module uses, convert_whole(), as UTF-8, UTF-16 (as a str of
+// Chinese text is stored) and UTF-32, on one thread and on THREADS (MB =
+// 10^6 bytes of UTF-8 input).
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "dict/utf8.h"
 #include "engine/config_loader.h"
+#include "engine/whole_conversion.h"
 
 namespace {
 
@@ -25,11 +31,40 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+template <typename Unit>
+std::vector<Unit> units_of(const std::string& text) {
+  std::vector<Unit> units;
+  for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+    Unit encoded[4];
+    const char32_t code_point = lumo::utf8_decode(text.data() + pos, &length);
+    units.insert(units.end(), encoded, lumo::encode_char(code_point, encoded));
+  }
+  return units;
+}
+
+// The median seconds of converting `text` `rounds` times.
+template <typename Unit>
+double time_conversion(const lumo::Converter& converter, const std::vector<Unit>& text, int rounds,
+                       std::size_t threads) {
+  std::vector<unsigned char> storage;
+  const auto make_storage = [&storage](const lumo::ResultShape& shape) -> void* {
+    storage.resize(shape.characters * shape.width());
+    return storage.data();
+  };
+  std::vector<double> times;
+  for (int round = 0; round < rounds; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    lumo::convert_whole(converter, text.data(), text.size(), {threads, true}, make_storage);
+    times.push_back(seconds_since(start));
+  }
+  return median(times);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s CONFIG FILE [ROUNDS] [BUILD_THREADS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s CONFIG FILE [ROUNDS] [THREADS]\n", argv[0]);
     return 2;
   }
   const lumo::Result<lumo::ConfigId> id = lumo::resolve_config_name(argv[1]);
@@ -41,22 +76,26 @@ int main(int argc, char** argv) {
   std::ostringstream content;
   content << in.rdbuf();
   const std::string text = content.str();
-  const int rounds = argc > 3 ? std::atoi(argv[3]) : 10;
-  const auto threads = static_cast<std::size_t>(argc > 4 ? std::atoi(argv[4]) : 1);
+  const int rounds = std::max(1, argc > 3 ? std::atoi(argv[3]) : 10);
+  const auto threads = static_cast<std::size_t>(std::max(1, argc > 4 ? std::atoi(argv[4]) : 2));
 
   std::vector<double> builds;
-  std::vector<double> conversions;
-  std::size_t output_size = 0;
   for (int round = 0; round < rounds; ++round) {
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     const lumo::Converter converter = lumo::build_converter(id.value(), {}, threads);
     builds.push_back(seconds_since(start));
-    start = std::chrono::steady_clock::now();
-    output_size += lumo::convert_text(converter, text).size();
-    conversions.push_back(seconds_since(start));
   }
-  std::printf("%s: build %.2f ms, convert %.1f MB/s (%zu bytes out)\n", argv[1],
-              median(builds) * 1e3, static_cast<double>(text.size()) / median(conversions) / 1e6,
-              output_size / static_cast<std::size_t>(rounds));
+  const lumo::Converter converter = lumo::build_converter(id.value(), {}, threads);
+  const std::vector<char> utf8(text.begin(), text.end());
+  const std::vector<std::uint16_t> utf16 = units_of<std::uint16_t>(text);
+  const std::vector<std::uint32_t> utf32 = units_of<std::uint32_t>(text);
+  const double megabytes = static_cast<double>(text.size()) / 1e6;
+  std::printf("%s: build %.2f ms\n", argv[1], median(builds) * 1e3);
+  for (const std::size_t count : {std::size_t{1}, threads}) {
+    std::printf("  %zu thread%s: UTF-8 %.1f, UTF-16 %.1f, UTF-32 %.1f MB/s\n", count,
+                count == 1 ? "" : "s", megabytes / time_conversion(converter, utf8, rounds, count),
+                megabytes / time_conversion(converter, utf16, rounds, count),
+                megabytes / time_conversion(converter, utf32, rounds, count));
+  }
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <random>
@@ -21,6 +22,7 @@
 #include "dict/utf8.h"
 #include "engine/config_loader.h"
 #include "engine/text_cuts.h"
+#include "engine/whole_conversion.h"
 
 namespace lumo {
 namespace {
@@ -377,6 +379,78 @@ TEST(Differential, Utf16AndUtf32TextsConvertLikeTheirUtf8Form) {
         ASSERT_EQ(std::vector<std::uint16_t>(narrow.data(), narrow.data() + narrow.size()),
                   utf16_of(expected))
             << kConfigNames[i] << " on \"" << text << "\"";
+      }
+    }
+  }
+}
+
+// A whole conversion following `options`, as code points; checks that the
+// result's storage has the narrowest width that holds it.
+template <typename Unit>
+std::vector<std::uint32_t> converted_whole(const Converter& converter,
+                                           const std::vector<Unit>& text,
+                                           const ConversionOptions& options) {
+  std::vector<unsigned char> storage;
+  ResultShape made;
+  const ConversionOutcome outcome = convert_whole(
+      converter, text.data(), text.size(), options, [&](const ResultShape& shape) -> void* {
+        made = shape;
+        storage.resize(shape.characters * shape.width() + 1);
+        return storage.data();
+      });
+  EXPECT_EQ(outcome, ConversionOutcome::kConverted);
+  std::vector<std::uint32_t> points(made.characters);
+  std::uint32_t largest = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    std::memcpy(&points[i], storage.data() + i * made.width(), made.width());  // little-endian
+    if (made.width() == 1) points[i] &= 0xFF;
+    if (made.width() == 2) points[i] &= 0xFFFF;
+    largest = std::max(largest, points[i]);
+  }
+  const std::uint32_t narrower = made.bound == 0x10FFFF ? 0xFFFF
+                                 : made.bound == 0xFFFF ? 0xFF
+                                                        : 0x7F;
+  EXPECT_TRUE(made.bound == 0x7F || largest > narrower) << "bound " << std::uint32_t{made.bound};
+  EXPECT_LE(largest, std::uint32_t{made.bound});
+  return points;
+}
+
+// Long texts in every width, cut into up to eight pieces on as many
+// threads, convert with every fast path exactly as with none: no shared
+// walk, no single values, no stretches copied whole, one thread. The texts
+// hold stretches long enough for the shared walk to switch between
+// scanning and converting character by character.
+TEST(Differential, FastPathsAndThreadsConvertLikeThePlainPath) {
+  for (std::size_t i = 0; i < kConfigCount; ++i) {
+    const auto id = static_cast<ConfigId>(i);
+    TextGenerator generator(vocabulary(id), 401 + static_cast<unsigned>(i));
+    for (int round = 0; round < 2; ++round) {
+      const Converter converter =
+          build_converter(id, round == 0 ? CustomPairs{} : random_pairs(generator));
+      std::string text;
+      while (text.size() < 60000) {
+        const int kind = generator.pick(8);
+        if (kind == 0) {
+          for (int k = 0; k < 300; ++k) text += "のカ abc";  // untouched, or nearly
+        } else if (kind == 1) {
+          const std::string line = generator.next();
+          for (int k = 0; k < 40; ++k) text += line;
+        } else {
+          text += generator.next();
+        }
+      }
+      const std::vector<std::uint32_t> points = code_points_of(text);
+      const std::vector<std::uint16_t> units = utf16_of(points);
+      const std::vector<char> bytes(text.begin(), text.end());
+      const std::vector<std::uint32_t> plain = converted_whole(converter, points, {1, false});
+      for (std::size_t threads = 1; threads <= 8; ++threads) {
+        const ConversionOptions options{threads, true, 1024};
+        ASSERT_EQ(converted_whole(converter, points, options), plain)
+            << kConfigNames[i] << ", UTF-32, " << threads << " threads, round " << round;
+        ASSERT_EQ(converted_whole(converter, units, options), plain)
+            << kConfigNames[i] << ", UTF-16, " << threads << " threads, round " << round;
+        ASSERT_EQ(converted_whole(converter, bytes, options), plain)
+            << kConfigNames[i] << ", UTF-8, " << threads << " threads, round " << round;
       }
     }
   }
