@@ -47,9 +47,9 @@ class Lexicon {
     if (size == 0) return {};
     if (keys_ == KeySet::kValued) {
       const LexiconTrie::Walk walk = trie_->walk<false, true>(text, size);
-      return {walk.valued, walk.value};
+      return {walk.valued_length, walk.value};
     }
-    return {trie_->walk<true, false>(text, size).marked, {}};
+    return {trie_->walk<true, false>(text, size).marked_length, {}};
   }
   LexiconMatch longest_prefix(std::string_view text) const;
 
@@ -66,11 +66,11 @@ class Lexicon {
     }
     const LexiconTrie::Walk walk = trie_->walk<true, true>(text, size);
     if (keys_ == KeySet::kValued) {
-      *other_length = walk.marked;
-      return {walk.valued, walk.value};
+      *other_length = walk.marked_length;
+      return {walk.valued_length, walk.value};
     }
-    *other_length = walk.valued;
-    return {walk.marked, {}};
+    *other_length = walk.valued_length;
+    return {walk.marked_length, {}};
   }
 
   // The value of exactly `key`, if it is a key of this view (the empty

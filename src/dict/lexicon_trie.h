@@ -223,9 +223,9 @@ struct LexiconTrie {
   }
   // What one walk from the root found.
   struct Walk {
-    std::size_t marked = 0;  // length in units of the longest marked key, 0 for none
-    std::size_t valued = 0;  // length in units of the longest valued key, 0 for none
-    std::string_view value;  // the value of that key
+    std::size_t marked_length = 0;  // in units, of the longest marked key; 0 for none
+    std::size_t valued_length = 0;  // in units, of the longest valued key; 0 for none
+    std::string_view value;         // the value of that key
     // The character after the first, when the walk decoded it (so that a
     // scan moving on by one character need not decode it again).
     char32_t second = 0;
@@ -249,10 +249,10 @@ struct LexiconTrie {
       second_edge = may_have_edge(second_edge_key(first, walk.second));
     }
     if (kValuedKeys && entry.valued()) {
-      walk.valued = pos;
+      walk.valued_length = pos;
       walk.value = value_of(entry);
     }
-    if (kMarkedKeys && entry.marked()) walk.marked = pos;
+    if (kMarkedKeys && entry.marked()) walk.marked_length = pos;
     // Most walks end here; one branch decides it.
     if (!((entry.children() != 0) & second_edge)) return walk;
     std::uint32_t index = child(entry, walk.second);
@@ -261,10 +261,10 @@ struct LexiconTrie {
     pos += walk.second_length;
     while (true) {
       if (kValuedKeys && node->valued()) {
-        walk.valued = pos;
+        walk.valued_length = pos;
         walk.value = value_of(*node);
       }
-      if (kMarkedKeys && node->marked()) walk.marked = pos;
+      if (kMarkedKeys && node->marked()) walk.marked_length = pos;
       if (node->children() == 0 || pos >= size) break;
       std::size_t length = 0;
       const char32_t code_point = decode_char(text + pos, &length);

@@ -108,7 +108,7 @@ class FusedConversion {
                          LexiconTrie::Walk* walk) const {
     if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
     *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
-    return {walk->marked, {walk->valued, walk->value}};
+    return {walk->marked_length, {walk->valued_length, walk->value}};
   }
 
   // In a run, after a character nothing matched, copies at once the

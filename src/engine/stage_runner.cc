@@ -36,7 +36,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
     LexiconMatch match;
     if (trie != nullptr) {
       const LexiconTrie::Walk walk = trie->walk<false, true>(data + pos, end - pos);
-      match = {walk.valued, walk.value};
+      match = {walk.valued_length, walk.value};
     } else {
       match = group_longest_prefix(group, data + pos, end - pos);
     }
