@@ -26,8 +26,7 @@ Detection japanese(const DetectionCounts& counts) {
   return {Region::kJpT, percent(counts.kyujitai, total)};
 }
 
-Detection chinese(const DetectionCounts& c, std::string_view text) {
-  const PhraseScores phrases = regional_phrase_search().score(text);
+Detection chinese(const DetectionCounts& c, const PhraseScores& phrases) {
   const std::uint64_t cjk = c.cjk;
   if (phrases.tw > phrases.hk) {
     return {Region::kCnTw, std::max<std::uint8_t>(50, percent(c.traditional + c.tw_variant, cjk))};
@@ -50,30 +49,61 @@ Detection chinese(const DetectionCounts& c, std::string_view text) {
   return {Region::kCnTw, percent(c.traditional + c.tw_variant, cjk)};
 }
 
-}  // namespace
+constexpr char32_t kKanaFirst = 0x3040;
+constexpr char32_t kKanaLast = 0x30FF;
 
-DetectionCounts count_characters(std::string_view text) {
-  const DetectionTables& tables = detection_tables();
-  // How many CJK characters carry each combination of set memberships.
-  std::array<std::uint64_t, 64> by_mask{};
-  DetectionCounts counts;
-  const char* const data = text.data();
-  const std::size_t size = text.size();
+// Whether `code_point` lies in [first, last], in one comparison.
+constexpr bool in_range(char32_t code_point, char32_t first, char32_t last) {
+  return code_point - first <= last - first;
+}
+
+// Tallies how many CJK characters of `text` carry each combination of set
+// memberships (`by_mask`) and how many characters are kana.
+void tally(const char* text, std::size_t size, const DetectionTables& tables,
+           std::array<std::uint64_t, 64>& by_mask, std::uint64_t& kana) {
   for (std::size_t pos = 0; pos < size;) {
-    const auto lead = static_cast<unsigned char>(data[pos]);
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    // Both counted ranges lie within U+3000..U+9FFF, whose lead bytes are
+    // E3 to E9.
     if (lead < 0xE3 || lead > 0xE9) {
       pos += utf8_sequence_length(lead);
       continue;
     }
     std::size_t length = 0;
-    const char32_t code_point = utf8_decode(data + pos, &length);
+    const char32_t code_point = utf8_decode(text + pos, &length);
     pos += length;
-    if (code_point >= DetectionTables::kCjkFirst && code_point <= DetectionTables::kCjkLast) {
+    if (in_range(code_point, DetectionTables::kCjkFirst, DetectionTables::kCjkLast)) {
       ++by_mask[tables.cjk_masks[code_point - DetectionTables::kCjkFirst]];
-    } else if (code_point >= 0x3040 && code_point <= 0x30FF) {
-      ++counts.kana;
+    } else if (in_range(code_point, kKanaFirst, kKanaLast)) {
+      ++kana;
     }
   }
+}
+
+// The same over UTF-16 or UTF-32 units, each read as it stands: both
+// counted ranges lie in the BMP outside the surrogates, so the two units of
+// a surrogate pair count for nothing, as its character would not.
+template <typename Unit>
+void tally(const Unit* text, std::size_t size, const DetectionTables& tables,
+           std::array<std::uint64_t, 64>& by_mask, std::uint64_t& kana) {
+  for (std::size_t pos = 0; pos < size; ++pos) {
+    const char32_t unit = text[pos];
+    if (in_range(unit, DetectionTables::kCjkFirst, DetectionTables::kCjkLast)) {
+      ++by_mask[tables.cjk_masks[unit - DetectionTables::kCjkFirst]];
+    } else if (in_range(unit, kKanaFirst, kKanaLast)) {
+      ++kana;
+    }
+  }
+}
+
+}  // namespace
+
+template <typename Unit>
+DetectionCounts count_characters(const Unit* text, std::size_t size) {
+  const DetectionTables& tables = detection_tables();
+  std::array<std::uint64_t, 64> by_mask{};
+  DetectionCounts counts;
+  tally(text, size, tables, by_mask, counts.kana);
   std::uint64_t* const by_set[] = {&counts.simplified, &counts.traditional, &counts.tw_variant,
                                    &counts.hk_variant, &counts.shinjitai,   &counts.kyujitai};
   for (std::size_t mask = 0; mask < by_mask.size(); ++mask) {
@@ -85,11 +115,19 @@ DetectionCounts count_characters(std::string_view text) {
   return counts;
 }
 
-std::optional<Detection> detect(std::string_view text) {
-  const DetectionCounts counts = count_characters(text);
+template <typename Unit>
+std::optional<Detection> detect(const Unit* text, std::size_t size) {
+  const DetectionCounts counts = count_characters(text, size);
   if (counts.kana > 0) return japanese(counts);
   if (counts.cjk == 0) return std::nullopt;
-  return chinese(counts, text);
+  return chinese(counts, regional_phrase_search().score(text, size));
 }
+
+template DetectionCounts count_characters(const char*, std::size_t);
+template DetectionCounts count_characters(const std::uint16_t*, std::size_t);
+template DetectionCounts count_characters(const std::uint32_t*, std::size_t);
+template std::optional<Detection> detect(const char*, std::size_t);
+template std::optional<Detection> detect(const std::uint16_t*, std::size_t);
+template std::optional<Detection> detect(const std::uint32_t*, std::size_t);
 
 }  // namespace lumo

@@ -1,5 +1,6 @@
 #include "detect/phrase_search.h"
 
+#include <algorithm>
 #include <map>
 
 #include "detect/detection_tables.h"
@@ -19,26 +20,36 @@ RegionalPhraseSearch::RegionalPhraseSearch(const std::vector<std::string>& tw_ph
   }
   for (auto& [text, phrase] : weights) {
     if (phrase.tw_weight != 0 && phrase.hk_weight != 0) continue;  // in both lists
-    phrase.text = std::string(text);
-    std::size_t length = 0;
-    const char32_t first = utf8_decode(text.data(), &length);
+    phrase.utf8 = std::string(text);
+    for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+      const char32_t code_point = utf8_decode(text.data() + pos, &length);
+      std::uint16_t pair[2];
+      phrase.utf16.insert(phrase.utf16.end(), pair, encode_char(code_point, pair));
+      phrase.utf32.push_back(code_point);
+    }
+    const char32_t first = phrase.utf32.front();
     by_first_[first].push_back(static_cast<std::uint32_t>(phrases_.size()));
     if (first < 0x10000) bmp_first_[first >> 6] |= std::uint64_t{1} << (first & 63);
     phrases_.push_back(std::move(phrase));
   }
 }
 
-PhraseScores RegionalPhraseSearch::score(std::string_view text) const {
+template <typename Unit>
+PhraseScores RegionalPhraseSearch::score(const Unit* text, std::size_t size) const {
   PhraseScores scores;
   std::vector<bool> found(phrases_.size(), false);
   std::size_t remaining = phrases_.size();
-  for (std::size_t pos = 0; pos < text.size() && remaining > 0;) {
+  for (std::size_t pos = 0; pos < size && remaining > 0;) {
     std::size_t length = 0;
-    const char32_t code_point = utf8_decode(text.data() + pos, &length);
+    const char32_t code_point = decode_char(text + pos, &length);
     if (may_start_phrase(code_point)) {
       for (const std::uint32_t index : by_first_.at(code_point)) {
         const Phrase& phrase = phrases_[index];
-        if (found[index] || text.compare(pos, phrase.text.size(), phrase.text) != 0) continue;
+        const std::span<const Unit> units = phrase.units<Unit>();
+        if (found[index] || size - pos < units.size() ||
+            !std::equal(units.begin(), units.end(), text + pos)) {
+          continue;
+        }
         found[index] = true;
         --remaining;
         scores.tw += phrase.tw_weight;
@@ -49,6 +60,10 @@ PhraseScores RegionalPhraseSearch::score(std::string_view text) const {
   }
   return scores;
 }
+
+template PhraseScores RegionalPhraseSearch::score(const char*, std::size_t) const;
+template PhraseScores RegionalPhraseSearch::score(const std::uint16_t*, std::size_t) const;
+template PhraseScores RegionalPhraseSearch::score(const std::uint32_t*, std::size_t) const;
 
 const RegionalPhraseSearch& regional_phrase_search() {
   static const auto* const search = [] {

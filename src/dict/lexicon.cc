@@ -119,7 +119,7 @@ void free_zeroed(void* p, std::size_t bytes) noexcept {
 
 LexiconTrie::LexiconTrie()
     : nodes(1, Node{}),
-      root_page_of(kRootPageCount),
+      root_page_of(kRootPageCount + 1),
       root_table(kRootPageSize, Node{}),
       key_starts(0x10000 / 64, 0),
       edge_filter(1, std::uint64_t{0}) {}

@@ -1,9 +1,11 @@
 #include "dict/lexicon_builder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
@@ -105,11 +107,19 @@ std::size_t text_bytes(const std::vector<TextSource>& sources) {
 }
 
 bool add_sorted_texts(const std::vector<TextSource>& sources, TrieAssembler& assembler) {
-  std::vector<TextCursor> cursors;
-  cursors.reserve(sources.size());
-  for (const TextSource& source : sources) {
-    cursors.push_back({source.text, source.roles, {}, {}});
-    cursors.back().advance();
+  // The texts of one lexicon are few: their cursors stay on the stack, so
+  // that this allocates nothing beyond what the assembler does.
+  constexpr std::size_t kStackCursors = 16;
+  std::array<TextCursor, kStackCursors> on_stack;
+  std::vector<TextCursor> on_heap;
+  std::span<TextCursor> cursors(on_stack.data(), sources.size());
+  if (sources.size() > kStackCursors) {
+    on_heap.resize(sources.size());
+    cursors = on_heap;
+  }
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    cursors[i] = {sources[i].text, sources[i].roles, {}, {}};
+    cursors[i].advance();
   }
   // Equal keys are taken in text order, so the later text's value stands,
   // as in the texts' concatenation. The merged keys come in order exactly

@@ -82,8 +82,10 @@ std::size_t text_bytes(const std::vector<TextSource>& sources);
 // Adds the entries of `sources`, each key with its first value, to
 // `assembler` in key order (equal keys in text order), merging the texts as
 // they are read. Returns false, with the assembler holding some of them,
-// as soon as a key comes before the one added before it: exactly when some
-// text is not sorted.
+// as soon as a key comes before the one added before it, which happens
+// exactly when some text is not sorted, or as soon as the assembler has no
+// room for a key (see TrieAssembler::fix_room). Allocates nothing else for
+// up to 16 texts.
 bool add_sorted_texts(const std::vector<TextSource>& sources, TrieAssembler& assembler);
 
 // Sorted texts cut, each at a line start, where their keys reach `at`, the

@@ -199,9 +199,12 @@ struct LexiconTrie {
   // may have one if `marked_too` and no key starts with an ASCII character
   // (a segment of its own restarts the rule for runs led by one).
   void index_single_values(bool marked_too);
-  // A copy of the root's child for `code_point`, or an empty node.
+  // A copy of the root's child for `code_point`, or an empty node; any
+  // value past U+10FFFF (text that is not valid Unicode) finds the empty
+  // page.
   const Node& root_entry(char32_t code_point) const {
-    const std::size_t page = root_page_of[code_point >> kRootPageBits];
+    const std::size_t block = std::min<std::size_t>(code_point >> kRootPageBits, kRootPageCount);
+    const std::size_t page = root_page_of[block];
     return root_table[(page << kRootPageBits) | (code_point & (kRootPageSize - 1))];
   }
   // The index of the child of `node` for `code_point`, or 0.
@@ -314,9 +317,9 @@ struct LexiconTrie {
   std::size_t marked_count = 0;    // nodes with a mark
   std::size_t max_key_bytes = 0;   // the longest key, valued or marked
   bool line_feed_in_keys = false;  // whether some key holds a U+000A
-  // Page number per block of kRootPageSize code points (page 0 is all
-  // empty), then per code point a copy of the root's child, or an empty
-  // node. Pages are small because the characters keys start with are
+  // Page number per block of kRootPageSize code points, and a last one,
+  // always 0, for every value beyond U+10FFFF (page 0 is all empty); then per code point a copy of
+  // the root's child, or an empty node. Pages are small because the characters keys start with are
   // scattered: with 32 code points a page, the largest tables hold about
   // five slots per child, and the page-number table stays small.
   std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;

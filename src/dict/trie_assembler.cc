@@ -40,6 +40,10 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   while (!path_.empty() && path_.back().second > common) path_.pop_back();
 
   auto& nodes = trie_->nodes;
+  if (fixed_room_ && !fits(key.size() - (path_.empty() ? 0 : path_.back().second),
+                           (roles & kValued) != 0 ? value.size() : 0)) {
+    return false;
+  }
   std::uint32_t node = path_.empty() ? 0 : path_.back().first;
   for (std::size_t pos = path_.empty() ? 0 : path_.back().second; pos < key.size();) {
     if (nodes.size() >= LexiconTrie::kCountMask) throw std::bad_alloc();
@@ -81,6 +85,23 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
   empty_ = false;
   previous_ = key;
   return true;
+}
+
+void TrieAssembler::fix_room(std::size_t key_bytes) {
+  path_.reserve(key_bytes);
+  fixed_room_ = true;
+}
+
+bool TrieAssembler::fits(std::size_t key_bytes, std::size_t value_bytes) const {
+  // A key makes at most one node per byte after the prefix it shares.
+  const auto& nodes = trie_->nodes;
+  const std::string& values = trie_->values;
+  return key_bytes <= nodes.capacity() - nodes.size() &&
+         key_bytes <= code_points_.capacity() - code_points_.size() &&
+         key_bytes <= path_.capacity() - path_.size() &&
+         nodes.capacity() < LexiconTrie::kCountMask &&
+         value_bytes <= values.capacity() - values.size() &&
+         values.capacity() < LexiconTrie::kNoValue;
 }
 
 Lexicon TrieAssembler::finish(SingleValues single_values) {

@@ -27,14 +27,21 @@ class TrieAssembler {
   TrieAssembler(std::size_t expected_nodes, std::size_t expected_value_bytes);
 
   // Adds `key` with `value`, both copied, and returns true; returns false
-  // and adds nothing when `key` comes before the previous key in byte order.
-  // Throws std::bad_alloc past the trie's 32-bit limits.
+  // and adds nothing when `key` comes before the previous key in byte order
+  // (or does not fit, see fix_room()). Throws std::bad_alloc past the
+  // trie's 32-bit limits.
   bool add(std::string_view key, std::string_view value, std::uint8_t roles);
 
   // The valued view of the finished trie, with single_values if asked and
   // its keys start with few characters (see LexiconTrie). The assembler is
   // spent.
   Lexicon finish(SingleValues single_values = SingleValues::kNone);
+
+  // From now on, adds only what fits in the memory already reserved: a key
+  // that would need more makes add() return false, and the assembler is
+  // then spent. Keys of up to `key_bytes` bytes get room for their path. So
+  // a thread that must not throw can add keys (see worker_threads.h).
+  void fix_room(std::size_t key_bytes);
 
   // Sized for the keys of dictionary texts of `text_bytes` bytes.
   static TrieAssembler for_text_bytes(std::size_t text_bytes) {
@@ -45,6 +52,10 @@ class TrieAssembler {
 
  private:
   friend class TrieJoin;
+
+  // Whether a key of `key_bytes` bytes past the prefix it shares, with a
+  // value of `value_bytes`, fits in the memory reserved.
+  bool fits(std::size_t key_bytes, std::size_t value_bytes) const;
 
   std::shared_ptr<LexiconTrie> trie_;
   // Per node: the character leading to it, with kRootChild on the root's
@@ -61,7 +72,8 @@ class TrieAssembler {
   char32_t last_root_child_ = 0;
   std::string_view first_;  // the first key added
   std::string_view previous_;
-  bool empty_ = true;  // no key added yet
+  bool empty_ = true;        // no key added yet
+  bool fixed_room_ = false;  // see fix_room()
 };
 
 // Finishes two assemblers as one trie when every key of the second starts

@@ -1,5 +1,7 @@
 #include "engine/converter.h"
 
+#include <new>
+
 #include "engine/fused_conversion.h"
 #include "engine/stage_runner.h"
 
@@ -52,9 +54,9 @@ void convert_generic(const Converter& converter, const Unit* data, std::size_t s
 }  // namespace
 
 template <typename Unit>
-void convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
+bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
                       BasicTextBuffer<Unit>& output) {
-  output.reserve(output.size() + size + size / 5);
+  if (!output.reserve(output.size() + size + size / 5)) return false;
   LaterStages<Unit> later(converter, output);
   if (walks_together(converter)) {
     convert_fused(converter, text, size, later);
@@ -62,20 +64,21 @@ void convert_units_to(const Converter& converter, const Unit* text, std::size_t 
     convert_generic(converter, text, size, later);
   }
   later.flush();
+  return !output.failed();
 }
 
-template void convert_units_to(const Converter&, const std::uint16_t*, std::size_t,
+template bool convert_units_to(const Converter&, const std::uint16_t*, std::size_t,
                                BasicTextBuffer<std::uint16_t>&);
-template void convert_units_to(const Converter&, const std::uint32_t*, std::size_t,
+template bool convert_units_to(const Converter&, const std::uint32_t*, std::size_t,
                                BasicTextBuffer<std::uint32_t>&);
 
-void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
-  convert_units_to(converter, text.data(), text.size(), output);
+bool convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output) {
+  return convert_units_to(converter, text.data(), text.size(), output);
 }
 
 std::string convert_text(const Converter& converter, std::string_view text) {
   TextBuffer output;
-  convert_text_to(converter, text, output);
+  if (!convert_text_to(converter, text, output)) throw std::bad_alloc();
   return std::string(output.view());
 }
 

@@ -29,16 +29,19 @@ struct Converter {
 };
 
 // Appends the conversion of `text`, which must be valid UTF-8, to
-// `output`. Never fails (short of memory). Thread-safe.
-void convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output);
+// `output`. Returns false, with `output` failed(), only when memory ran
+// short; throws nothing, so it may run on any thread. Thread-safe.
+bool convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output);
 
-// The same for a UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t) text:
-// the conversion is that of its UTF-8 form, in the same form.
+// The same for a UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t) text,
+// which must hold no lone surrogate: the conversion is that of its UTF-8
+// form, in the same form.
 template <typename Unit>
-void convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
+bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
                       BasicTextBuffer<Unit>& output);
 
-// The conversion of `text` as a string.
+// The conversion of `text` as a string; throws std::bad_alloc when memory
+// runs short.
 std::string convert_text(const Converter& converter, std::string_view text);
 
 }  // namespace lumo

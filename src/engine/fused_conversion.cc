@@ -149,6 +149,7 @@ class FusedConversion {
       constexpr std::size_t kLongStretch = 16;  // characters per one converted, for scanning to pay
       constexpr std::size_t kJudged = 512;
       constexpr std::size_t kBlock = 256;
+      static_assert(2 * kBlock <= BasicTextBuffer<Unit>::kMaxRoom);
       bool walk = false;
       while (!walk && pos < size_) {
         const std::size_t begin = pos;

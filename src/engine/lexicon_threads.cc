@@ -13,23 +13,25 @@ Lexicon lexicon_from_texts_on_two_threads(const std::vector<TextSource>& texts,
   std::optional<SplitTexts> split = split_sorted_texts(texts);
   if (!split) return lexicon_from_texts(texts, single_values);
   // Each thread's assembler on cache lines of its own (both change their
-  // members at every key) and made by its thread. The first one's trie
-  // takes in the whole.
+  // members at every key). The first one's trie takes in the whole. Both
+  // are made here: the second thread, which must not throw, only fills the
+  // room its assembler was given, and where that is too little the whole
+  // is built again on this thread.
   struct alignas(64) Share {
     const std::vector<TextSource>* texts;
-    std::size_t text_bytes;
     std::optional<TrieAssembler> assembler;
     bool sorted = false;
   };
-  std::array<Share, 2> shares{Share{&split->before, text_bytes(texts), {}},
-                              Share{&split->after, text_bytes(split->after), {}}};
+  std::array<Share, 2> shares{Share{&split->before, {}}, Share{&split->after, {}}};
+  shares[0].assembler.emplace(TrieAssembler::for_text_bytes(text_bytes(texts)));
+  shares[1].assembler.emplace(TrieAssembler::for_text_bytes(text_bytes(split->after)));
+  shares[1].assembler->fix_room(kFixedRoomKeyBytes);
   TrieJoin join;
   bool joined = false;
   run_in_two_phases(
       2,
       [&](std::size_t i) {
         Share& share = shares[i];
-        share.assembler.emplace(TrieAssembler::for_text_bytes(share.text_bytes));
         share.sorted = add_sorted_texts(*share.texts, *share.assembler);
       },
       [&] {

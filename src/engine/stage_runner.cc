@@ -59,20 +59,27 @@ void run_stage(const DictionaryGroup& group, const Unit* data, std::size_t pos, 
 
 template <typename Unit>
 void LaterStages<Unit>::flush() {
-  if (stages_.size() <= 1 || ends_.empty()) return;
+  if (stages_.size() <= 1 || ends_.size() == 0) return;
   BasicTextBuffer<Unit>* input = &chunk_;
-  for (std::size_t k = 1; k < stages_.size(); ++k) {
+  std::size_t* const ends = ends_.data();
+  for (std::size_t k = 1; k < stages_.size() && !output_.failed(); ++k) {
+    // What a failed buffer holds is not to be read.
+    if (input->failed() || ends_.failed()) {
+      output_.fail();
+      break;
+    }
     const bool last = k + 1 == stages_.size();
     BasicTextBuffer<Unit>& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
     if (!last) target.clear();
     std::size_t start = 0;
-    for (std::size_t& end : ends_) {
+    for (std::size_t i = 0; i < ends_.size(); ++i) {
+      const std::size_t end = ends[i];
       if (end > start) {
         run_stage(stages_[k], input->data(), start, end, is_ascii_unit(input->data()[start]),
                   target);
       }
       start = end;
-      if (!last) end = target.size();  // the segment's end in this stage's output
+      if (!last) ends[i] = target.size();  // the segment's end in this stage's output
     }
     input = &target;
   }

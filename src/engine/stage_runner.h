@@ -41,7 +41,8 @@ bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
 // later stages. These run over a chunk of many segments at once, cut at the
 // recorded segment ends, so that no lookup crosses a segment and no segment
 // is copied on its own; a chunk is flushed once it passes kChunkUnits, which
-// bounds the memory held besides the output.
+// bounds the memory held besides the output. Allocates nothing that can
+// throw: running short of memory leaves the output failed().
 template <typename Unit>
 class LaterStages {
  public:
@@ -56,11 +57,13 @@ class LaterStages {
   // Marks the end of a segment in the first stage's output.
   void end_segment() {
     if (stages_.size() <= 1) return;
-    ends_.push_back(chunk_.size());
+    const std::size_t end = chunk_.size();
+    ends_.append(&end, 1);
     if (chunk_.size() >= kChunkUnits) flush();
   }
 
-  // Passes every finished segment through the later stages into the output.
+  // Passes every finished segment through the later stages into the output;
+  // where memory ran short on the way, marks the output failed instead.
   void flush();
 
  private:
@@ -68,7 +71,7 @@ class LaterStages {
   BasicTextBuffer<Unit>& output_;
   BasicTextBuffer<Unit> chunk_;
   BasicTextBuffer<Unit> spare_;
-  std::vector<std::size_t> ends_;
+  BasicTextBuffer<std::size_t> ends_;  // of the segments in chunk_
 };
 
 }  // namespace lumo

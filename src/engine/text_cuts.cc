@@ -1,6 +1,7 @@
 #include "engine/text_cuts.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "dict/utf8.h"
 
@@ -42,9 +43,59 @@ std::size_t cut_context_bytes(const Converter& converter) {
   return longest;
 }
 
+namespace {
+
+// Takes one unit of work from `*budget`; false when none is left.
+bool spend(std::size_t* budget) {
+  if (*budget == 0) return false;
+  --*budget;
+  return true;
+}
+
+// The length of the longest key of `lexicon` that starts text[0, size)
+// (size > 0), as Lexicon::longest_prefix finds it, spending a unit of
+// `*budget` per character the walk visits; npos when the budget runs out
+// first.
+template <typename Unit>
+std::size_t counted_longest_prefix(const Lexicon& lexicon, const Unit* text, std::size_t size,
+                                   std::size_t* budget) {
+  const LexiconTrie& trie = lexicon.trie();
+  const bool marked = lexicon.keys() == KeySet::kMarked;
+  std::size_t length = 0;
+  const LexiconTrie::Node* node = &trie.root_entry(decode_char(text, &length));
+  std::size_t pos = length;
+  std::size_t found = 0;
+  while (true) {
+    if (!spend(budget)) return std::string::npos;
+    if (marked ? node->marked() : node->valued()) found = pos;
+    if (node->children() == 0 || pos >= size) return found;
+    const std::uint32_t index = trie.child(*node, decode_char(text + pos, &length));
+    if (index == 0) return found;
+    node = &trie.nodes[index];
+    pos += length;
+  }
+}
+
+// group_longest_prefix(), counted as counted_longest_prefix() is.
+template <typename Unit>
+std::size_t counted_group_prefix(const DictionaryGroup& group, const Unit* text, std::size_t size,
+                                 std::size_t* budget) {
+  for (const Lexicon& lexicon : group) {
+    const std::size_t length = counted_longest_prefix(lexicon, text, size, budget);
+    if (length != 0) return length;
+  }
+  return 0;
+}
+
+// How far past its planned place a cut is looked for; in running text one
+// is usually found within a few characters, at most within a paragraph.
+constexpr std::size_t kCutSearchUnits = std::size_t{1} << 14;
+
+}  // namespace
+
 template <typename Unit>
 std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
-                     std::size_t from, std::size_t to) {
+                     std::size_t from, std::size_t to, std::size_t* budget) {
   to = std::min(to, size);
   const bool line_cuts = line_cuts_allowed(converter);
   if (!converter.segmentation) {
@@ -66,21 +117,61 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
   } else if constexpr (sizeof(Unit) == 2) {
     if (pos < from && (text[pos] & 0xFC00u) == 0xDC00u) ++pos;
   }
+  // Segment cuts are looked for while the budget lasts (not at all when
+  // the walks before `from` alone would exceed it), line cuts to the end.
+  bool walking = from - pos <= *budget;
   std::size_t reach = 0;  // the furthest end of a key starting since
   while (pos < to) {
+    if (!walking) {
+      if (!line_cuts) return std::string::npos;
+      pos = std::max(pos, std::max<std::size_t>(from, 1));
+      if (pos >= to) break;
+    }
     if (pos >= from && line_cuts && is_line_cut(text, pos)) return pos;
-    const std::size_t length = group_longest_prefix(segmentation, text + pos, size - pos).length;
-    if (pos >= from && length != 0 && reach <= pos) return pos;
-    reach = std::max(reach, pos + length);
+    if (walking) {
+      const std::size_t length = counted_group_prefix(segmentation, text + pos, size - pos, budget);
+      if (length == std::string::npos) {
+        walking = false;
+        continue;
+      }
+      if (pos >= from && length != 0 && reach <= pos) return pos;
+      reach = std::max(reach, pos + length);
+    }
     pos += char_units(text + pos);
   }
   return std::string::npos;
 }
 
-template std::size_t find_cut(const Converter&, const char*, std::size_t, std::size_t, std::size_t);
-template std::size_t find_cut(const Converter&, const std::uint16_t*, std::size_t, std::size_t,
-                              std::size_t);
-template std::size_t find_cut(const Converter&, const std::uint32_t*, std::size_t, std::size_t,
-                              std::size_t);
+template <typename Unit>
+std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* text, std::size_t size,
+                                     std::size_t pieces, std::size_t* work) {
+  std::vector<std::size_t> bounds{0};
+  std::size_t spent = 0;
+  if (pieces > 1 && can_cut(converter)) {
+    const std::size_t length = size / pieces;
+    for (std::size_t i = 1; i < pieces; ++i) {
+      const std::size_t target = length * i;
+      if (target <= bounds.back()) continue;
+      std::size_t budget = length / kCutWorkShare;
+      const std::size_t cut =
+          find_cut(converter, text, size, target, target + kCutSearchUnits, &budget);
+      spent += length / kCutWorkShare - budget;
+      if (cut != std::string::npos && cut > bounds.back() && cut < size) bounds.push_back(cut);
+    }
+  }
+  bounds.push_back(size);
+  if (work != nullptr) *work = spent;
+  return bounds;
+}
+
+#define LUMO_INSTANTIATE(Unit)                                                              \
+  template std::size_t find_cut(const Converter&, const Unit*, std::size_t, std::size_t,    \
+                                std::size_t, std::size_t*);                                 \
+  template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t, \
+                                                std::size_t, std::size_t*);
+LUMO_INSTANTIATE(char)
+LUMO_INSTANTIATE(std::uint16_t)
+LUMO_INSTANTIATE(std::uint32_t)
+#undef LUMO_INSTANTIATE
 
 }  // namespace lumo

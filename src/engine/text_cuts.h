@@ -19,8 +19,10 @@
 #define LUMO_ENGINE_TEXT_CUTS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/converter.h"
 
@@ -36,17 +38,38 @@ std::size_t cut_context_bytes(const Converter& converter);
 
 // The first safe cut at a character boundary in text[from, to), or npos;
 // text[0, size) is UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
-// (std::uint32_t), positions are in its units. `text` must hold
-// cut_context_bytes(converter) units before `from` and as many after `to`,
-// except where it starts or ends with the text being converted.
-// Thread-safe.
+// (std::uint32_t) without lone surrogates, positions are in its units.
+// `text` must hold cut_context_bytes(converter) units before `from` and as
+// many after `to`, except where it starts or ends with the text being
+// converted.
+//
+// The search spends work, one unit per character its trie walks visit and
+// per position it looks at, from `*budget`, and gives up (npos) when that
+// runs out: near long keys every position needs a long walk, and a search
+// unbounded by the keys' length could cost more than the conversion it
+// prepares. Thread-safe.
 template <typename Unit>
 std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
-                     std::size_t from, std::size_t to);
+                     std::size_t from, std::size_t to, std::size_t* budget);
 inline std::size_t find_cut(const Converter& converter, std::string_view text, std::size_t from,
                             std::size_t to) {
-  return find_cut(converter, text.data(), text.size(), from, to);
+  std::size_t budget = SIZE_MAX;
+  return find_cut(converter, text.data(), text.size(), from, to, &budget);
 }
+
+// Where text[0, size) (as for find_cut) is cut into at most `pieces` pieces
+// of about equal length, to convert them at the same time: the piece
+// bounds, from 0 to `size`. A cut is looked for a little past each planned
+// place, with a budget of work proportional to the planned piece length,
+// so that a plan costs at most size / kCutWorkShare units of work (stored
+// in `*work` if given) whatever the keys; where no cut is found within its
+// budget the text keeps fewer pieces.
+template <typename Unit>
+std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* text, std::size_t size,
+                                     std::size_t pieces, std::size_t* work = nullptr);
+
+// How much smaller than a planned piece the budget of its cut search is.
+inline constexpr std::size_t kCutWorkShare = 32;
 
 }  // namespace lumo
 

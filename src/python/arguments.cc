@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "python/text_conversion.h"
-
 namespace lumo::python {
 namespace {
 
@@ -131,24 +129,6 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text) 
   PyErr_SetObject(PyExc_TypeError, error);
   Py_DECREF(error);
   return false;
-}
-
-bool read_text(const char* parameter, PyObject* object, bool last, TextArgument* text) {
-  text->wide = nullptr;
-  if (!PyUnicode_Check(object) || !is_wide_text(object)) {
-    return read_utf8(parameter, object, &text->utf8);
-  }
-  text->wide = object;
-  text->unchecked = last;
-  if (last) return true;
-  const void* data = PyUnicode_DATA(object);
-  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(object));
-  const bool surrogate = PyUnicode_KIND(object) == PyUnicode_2BYTE_KIND
-                             ? has_surrogate(static_cast<const Py_UCS2*>(data), length)
-                             : has_surrogate(static_cast<const Py_UCS4*>(data), length);
-  // The interpreter raises its own error for a str it cannot encode.
-  if (surrogate) return read_utf8(parameter, object, &text->utf8);
-  return true;
 }
 
 }  // namespace lumo::python

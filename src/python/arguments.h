@@ -46,23 +46,6 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text);
 // strings read out of containers.
 bool read_utf8_plain(PyObject* object, std::string_view* text);
 
-// A text to convert: its UTF-8 form, or, for a str of some length stored
-// with two or four bytes per character, the str itself, which conversion
-// reads directly (its UTF-8 form would cost a slower pass and a copy that
-// stays attached to the str).
-struct TextArgument {
-  std::string_view utf8;
-  PyObject* wide = nullptr;  // borrowed; the UTF-8 form is not read then
-  // Whether `wide` may still hold lone surrogates, which the conversion
-  // then looks for, on its threads, and reports as reading would.
-  bool unchecked = false;
-};
-
-// read_utf8 for a text to convert, with the same checks and errors. When
-// the text is the `last` argument read, no later argument can fail first,
-// so a long text's check for lone surrogates is left to the conversion.
-bool read_text(const char* parameter, PyObject* object, bool last, TextArgument* text);
-
 }  // namespace lumo::python
 
 #endif  // LUMO_PYTHON_ARGUMENTS_H_

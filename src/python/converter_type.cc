@@ -68,7 +68,7 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   PyObject* bound[1];
   TextArgument text;
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
-      !read_text("text", bound[0], true, &text)) {
+      !read_text("text", bound[0], &text)) {
     return nullptr;
   }
   return guarded([&] { return converted_str(state_of(self).converter, text); });
@@ -107,7 +107,7 @@ PyObject* converter_convert_with_custom(PyObject* self, PyObject* const* args, P
   PyObject* bound[2];
   TextArgument text;
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
-      !read_text("text", bound[0], false, &text)) {
+      !read_text("text", bound[0], &text)) {
     return nullptr;
   }
   CustomPairs pairs;

@@ -1,11 +1,14 @@
 #include "python/detection_type.h"
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "detect/detect.h"
 #include "python/arguments.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/text_conversion.h"
 
 namespace lumo::python {
 namespace {
@@ -63,6 +66,23 @@ PyType_Slot detection_slots[] = {
     {0, nullptr},
 };
 
+// The detection of `text`, read from its storage: its UTF-8 form would
+// stay attached to it. May throw std::bad_alloc.
+std::optional<Detection> detect_str(const TextArgument& text) {
+  const void* const data = PyUnicode_DATA(text.str);
+  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.str));
+  switch (PyUnicode_KIND(text.str)) {
+    case PyUnicode_1BYTE_KIND:
+      // ASCII is UTF-8 as it stands; Latin-1 holds nothing detection counts.
+      if (!PyUnicode_IS_ASCII(text.str)) return std::nullopt;
+      return lumo::detect(static_cast<const char*>(data), length);
+    case PyUnicode_2BYTE_KIND:
+      return lumo::detect(static_cast<const Py_UCS2*>(data), length);
+    default:
+      return lumo::detect(static_cast<const Py_UCS4*>(data), length);
+  }
+}
+
 }  // namespace
 
 PyObject* create_detection_type() {
@@ -74,10 +94,13 @@ PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* k
   static const char* const kParameters[] = {"text"};
   static const Signature kSignature{"detect", kParameters, 1};
   PyObject* bound[1];
-  std::string_view text;
-  if (!bind_strings(kSignature, args, nargs, kwnames, bound, &text, 1)) return nullptr;
+  TextArgument text;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_text(kParameters[0], bound[0], &text)) {
+    return nullptr;
+  }
   return guarded([&]() -> PyObject* {
-    const std::optional<Detection> result = lumo::detect(text);
+    const std::optional<Detection> result = detect_str(text);
     if (!result) Py_RETURN_NONE;
     PyObject* self = g_detection_type->tp_alloc(g_detection_type, 0);
     if (self == nullptr) return nullptr;

@@ -22,7 +22,7 @@ PyObject* new_str(std::string_view text) {
 
 PyObject* new_converted_str(const Converter& converter, std::string_view text) {
   TextBuffer output;
-  convert_text_to(converter, text, output);
+  if (!convert_text_to(converter, text, output)) return PyErr_NoMemory();
   return new_str(output.view());
 }
 

@@ -47,7 +47,7 @@ bool bind_text_and_strings(const Signature& signature, PyObject* const* args, Py
                            PyObject* kwnames, PyObject** bound, TextArgument* text,
                            std::string_view* strings, std::size_t count) {
   if (!bind_fastcall(signature, args, nargs, kwnames, bound) ||
-      !read_text(signature.parameters[0], bound[0], false, text)) {
+      !read_text(signature.parameters[0], bound[0], text)) {
     return false;
   }
   for (std::size_t i = 0; i < count; ++i) {

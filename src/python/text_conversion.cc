@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dict/utf8.h"
@@ -18,49 +20,10 @@ namespace {
 // A piece is at least this many characters: starting a thread costs about
 // as much as converting a few thousand.
 constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
-// From this length on, a str stored with two or four bytes per character
-// is converted as code points even on one thread: faster than through its
-// UTF-8 form, which would also stay attached to it.
-constexpr std::size_t kDirectCharacters = std::size_t{1} << 12;
-// How far past its planned place a cut is looked for; in running text one
-// is usually found within a few characters, at most within a paragraph.
-constexpr std::size_t kCutSearchCharacters = std::size_t{1} << 14;
-
-}  // namespace
-
-std::size_t thread_count() {
-  const char* value = std::getenv("LUMO_THREADS");
-  if (value != nullptr && *value != '\0') {
-    char* end = nullptr;
-    const unsigned long count = std::strtoul(value, &end, 10);
-    if (*end == '\0' && count > 0 && count <= 1024) return static_cast<std::size_t>(count);
-  }
-  return available_threads();
-}
-
-namespace {
 
 std::size_t piece_count(std::size_t length) {
   if (length < 2 * kPieceCharacters) return 1;
   return std::min(thread_count(), length / kPieceCharacters);
-}
-
-// Where `units` is cut into at most `pieces` pieces of about equal length:
-// the piece bounds, from 0 to `length`. Fewer pieces when no safe cut is
-// found near a planned place.
-template <typename Unit>
-std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* units,
-                                     std::size_t length, std::size_t pieces) {
-  std::vector<std::size_t> bounds{0};
-  if (!can_cut(converter)) pieces = 1;
-  for (std::size_t i = 1; i < pieces; ++i) {
-    const std::size_t target = length / pieces * i;
-    const std::size_t cut =
-        find_cut(converter, units, length, target, target + kCutSearchCharacters);
-    if (cut != std::string::npos) bounds.push_back(cut);
-  }
-  bounds.push_back(length);
-  return bounds;
 }
 
 // Copies `count` code points into a result of another (or the same) width.
@@ -83,9 +46,16 @@ struct alignas(64) Piece {
   std::size_t pairs = 0;    // surrogate pairs in the output
   std::uint32_t bound = 0;  // exact about the width the result needs
   std::size_t offset = 0;   // of its first character in the result
-  bool surrogate = false;   // the input holds one: nothing was converted
+  bool converted = false;   // false when memory ran short
 
   std::size_t characters() const { return output.size() - pairs; }
+
+  // Converts units[0, count) into `output` and measures it; allocates
+  // nothing that can throw.
+  void convert(const Converter& converter, const Unit* units, std::size_t count) {
+    converted = convert_units_to(converter, units, count, output);
+    if (converted) measure();
+  }
 
   // Measures the output: its surrogate pairs and the bound of its largest
   // code point (0x7F, 0xFF, 0xFFFF or 0x10FFFF).
@@ -140,59 +110,63 @@ struct alignas(64) Piece {
       i += length;
     }
   }
-};
 
-template <typename Unit>
-PyObject* convert_wide(const Converter& converter, PyObject* text, bool unchecked) {
-  const auto* units = static_cast<const Unit*>(PyUnicode_DATA(text));
-  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
-  const std::vector<std::size_t> bounds =
-      plan_pieces(converter, units, length, piece_count(length));
-  std::vector<Piece<Unit>> pieces(bounds.size() - 1);
-  PyObject* result = nullptr;
-  const auto work = [&](std::size_t i) {
-    const Unit* const begin = units + bounds[i];
-    const std::size_t count = bounds[i + 1] - bounds[i];
-    if (unchecked && has_surrogate(begin, count)) {
-      pieces[i].surrogate = true;
-      return;
-    }
-    convert_units_to(converter, begin, count, pieces[i].output);
-    pieces[i].measure();
-  };
-  const auto allocate = [&]() -> bool {  // on the calling thread, which holds the interpreter
-    for (const Piece<Unit>& piece : pieces) {
-      if (!piece.surrogate) continue;
-      // The interpreter raises its own error for a str it cannot encode.
-      Py_ssize_t size = 0;
-      if (PyUnicode_AsUTF8AndSize(text, &size) != nullptr) {
-        raise_internal_error("lumo: a surrogate went unreported");
-      }
-      return false;
-    }
-    std::size_t total = 0;
-    std::uint32_t bound = 0x7F;
-    for (Piece<Unit>& piece : pieces) {
-      piece.offset = total;
-      total += piece.characters();
-      bound = std::max(bound, piece.bound);
-    }
-    result = PyUnicode_New(static_cast<Py_ssize_t>(total), static_cast<Py_UCS4>(bound));
-    return result != nullptr;
-  };
-  const auto finish = [&](std::size_t i) {
+  // Copies the output into its place in `result`, a str of the width the
+  // pieces' bounds ask for.
+  void copy_into_str(PyObject* result) const {
     void* const data = PyUnicode_DATA(result);
     switch (PyUnicode_KIND(result)) {
       case PyUnicode_1BYTE_KIND:
-        return pieces[i].copy_into(static_cast<Py_UCS1*>(data));
+        return copy_into(static_cast<Py_UCS1*>(data));
       case PyUnicode_2BYTE_KIND:
-        return pieces[i].copy_into(static_cast<Py_UCS2*>(data));
+        return copy_into(static_cast<Py_UCS2*>(data));
       default:
-        return pieces[i].copy_into(static_cast<Py_UCS4*>(data));
+        return copy_into(static_cast<Py_UCS4*>(data));
     }
-  };
+  }
+};
+
+// A new str of the pieces' outputs joined, or nullptr with an exception
+// set; on the calling thread, which holds the interpreter.
+template <typename Unit>
+PyObject* new_joined_str(Piece<Unit>* pieces, std::size_t count) {
+  std::size_t total = 0;
+  std::uint32_t bound = 0x7F;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!pieces[i].converted) return PyErr_NoMemory();
+    pieces[i].offset = total;
+    total += pieces[i].characters();
+    bound = std::max(bound, pieces[i].bound);
+  }
+  return PyUnicode_New(static_cast<Py_ssize_t>(total), static_cast<Py_UCS4>(bound));
+}
+
+// The conversion of units[0, length), UTF-16 or UTF-32 without lone
+// surrogates, as a new str. Worker threads run only code that throws
+// nothing: a thread's first exception needs memory for the C++ runtime's
+// thread-local data, and where that fails the C library ends the process.
+template <typename Unit>
+PyObject* convert_wide(const Converter& converter, const Unit* units, std::size_t length) {
+  const std::size_t wanted = piece_count(length);
+  if (wanted <= 1) {
+    Piece<Unit> piece;
+    piece.convert(converter, units, length);
+    PyObject* const result = new_joined_str(&piece, 1);
+    if (result != nullptr) piece.copy_into_str(result);
+    return result;
+  }
+  const std::vector<std::size_t> bounds = plan_pieces(converter, units, length, wanted);
+  const std::size_t count = bounds.size() - 1;
+  const std::unique_ptr<Piece<Unit>[]> pieces(new Piece<Unit>[count]);
+  PyObject* result = nullptr;
   try {
-    run_in_two_phases(pieces.size(), work, allocate, finish);
+    run_in_two_phases(
+        count,
+        [&](std::size_t i) {
+          pieces[i].convert(converter, units + bounds[i], bounds[i + 1] - bounds[i]);
+        },
+        [&] { return (result = new_joined_str(pieces.get(), count)) != nullptr; },
+        [&](std::size_t i) { pieces[i].copy_into_str(result); });
   } catch (...) {
     Py_XDECREF(result);
     throw;
@@ -202,22 +176,59 @@ PyObject* convert_wide(const Converter& converter, PyObject* text, bool unchecke
 
 }  // namespace
 
-bool is_wide_text(PyObject* text) {
-#if PY_VERSION_HEX < 0x030C0000
-  if (PyUnicode_READY(text) != 0) {
-    PyErr_Clear();  // read as UTF-8 instead, which reports the failure
-    return false;
+std::size_t thread_count() {
+  const char* const value = std::getenv("LUMO_THREADS");
+  if (value != nullptr) {
+    if (const std::optional<std::size_t> count = parse_thread_count(value)) return *count;
   }
+  return available_threads();
+}
+
+bool read_text(const char* parameter, PyObject* object, TextArgument* text) {
+  text->str = nullptr;
+  std::string_view utf8;
+  if (!PyUnicode_Check(object)) return read_utf8(parameter, object, &utf8);
+#if PY_VERSION_HEX < 0x030C0000
+  if (PyUnicode_READY(object) != 0) return false;
 #endif
-  return PyUnicode_KIND(text) != PyUnicode_1BYTE_KIND &&
-         static_cast<std::size_t>(PyUnicode_GET_LENGTH(text)) >= kDirectCharacters;
+  const void* const data = PyUnicode_DATA(object);
+  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(object));
+  const int kind = PyUnicode_KIND(object);
+  const bool surrogate =
+      kind == PyUnicode_2BYTE_KIND   ? has_surrogate(static_cast<const Py_UCS2*>(data), length)
+      : kind == PyUnicode_4BYTE_KIND ? has_surrogate(static_cast<const Py_UCS4*>(data), length)
+                                     : false;
+  // The interpreter raises its own error for a str it cannot encode, and
+  // attaches nothing to it then.
+  if (surrogate) return read_utf8(parameter, object, &utf8);
+  text->str = object;
+  return true;
 }
 
 PyObject* converted_str(const Converter& converter, const TextArgument& text) {
-  if (text.wide == nullptr) return new_converted_str(converter, text.utf8);
-  return PyUnicode_KIND(text.wide) == PyUnicode_2BYTE_KIND
-             ? convert_wide<Py_UCS2>(converter, text.wide, text.unchecked)
-             : convert_wide<Py_UCS4>(converter, text.wide, text.unchecked);
+  PyObject* const str = text.str;
+  const void* const data = PyUnicode_DATA(str);
+  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));
+  switch (PyUnicode_KIND(str)) {
+    case PyUnicode_2BYTE_KIND:
+      return convert_wide(converter, static_cast<const std::uint16_t*>(data), length);
+    case PyUnicode_4BYTE_KIND:
+      return convert_wide(converter, static_cast<const std::uint32_t*>(data), length);
+    default:
+      break;
+  }
+  if (PyUnicode_IS_ASCII(str)) {
+    // ASCII is its own UTF-8 form.
+    return new_converted_str(converter, {static_cast<const char*>(data), length});
+  }
+  // Latin-1: through a UTF-8 copy of our own, released when the call ends
+  // (the interpreter's own would stay attached to the str).
+  PyObject* const utf8 = PyUnicode_AsUTF8String(str);
+  if (utf8 == nullptr) return nullptr;
+  PyObject* const result = new_converted_str(
+      converter, {PyBytes_AS_STRING(utf8), static_cast<std::size_t>(PyBytes_GET_SIZE(utf8))});
+  Py_DECREF(utf8);
+  return result;
 }
 
 }  // namespace lumo::python

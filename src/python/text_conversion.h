@@ -1,9 +1,9 @@
-// Converting a text argument into a new str. A str of some length stored
-// with two or four bytes per character is read directly, without its
-// UTF-8 form; a long one is cut into pieces that convert independently,
-// converted on several threads (as many as the environment variable
-// LUMO_THREADS says, when it holds a positive number, else one per
-// processor available), and written straight into the result.
+// Converting a text argument into a new str. A str is read directly,
+// without its UTF-8 form; a long one stored with two or four bytes per
+// character is cut into pieces that convert independently, converted on
+// several threads (as many as the environment variable LUMO_THREADS says,
+// else one per processor available), and written straight into the
+// result.
 #ifndef LUMO_PYTHON_TEXT_CONVERSION_H_
 #define LUMO_PYTHON_TEXT_CONVERSION_H_
 
@@ -29,15 +29,29 @@ bool has_surrogate(const Unit* units, std::size_t count) {
   return nearest == 0;
 }
 
-// The threads a call may use: LUMO_THREADS when it holds a positive
-// number, else the processors available. Read at each call.
+// The threads a call may use: LUMO_THREADS when it holds a thread count
+// (see parse_thread_count), else the processors available. Read at each
+// call.
 std::size_t thread_count();
 
-// Whether the str `text` is read directly rather than as UTF-8.
-bool is_wide_text(PyObject* text);
+// A text argument: a str that holds no lone surrogate, which conversion
+// and detection read directly, without its UTF-8 form (which would cost a
+// pass, and a copy that stays attached to the str).
+struct TextArgument {
+  PyObject* str = nullptr;  // borrowed
+};
+
+// Reads `object`, bound to `parameter`, as a text argument, with the
+// errors of read_utf8: TypeError for a non-str, the interpreter's own
+// UnicodeEncodeError for a str with lone surrogates. Looks at every
+// character of a str stored with two or four bytes per character, before
+// anything else reads it.
+bool read_text(const char* parameter, PyObject* object, TextArgument* text);
 
 // A new str holding the conversion of `text`, or nullptr with an exception
-// set. May throw std::bad_alloc: call it inside guarded().
+// set (MemoryError when memory runs short). A str of some length is cut
+// into pieces converted on threads of their own. May throw std::bad_alloc:
+// call it inside guarded().
 PyObject* converted_str(const Converter& converter, const TextArgument& text);
 
 }  // namespace lumo::python

@@ -1,5 +1,6 @@
 // Script-variant detection: the character sets and phrase lists, the decision
-// rows, the one-pass phrase search and concurrent first use.
+// rows, the one-pass phrase search, the three text widths and concurrent
+// first use.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,30 @@ namespace {
 std::string describe(const std::optional<Detection>& result) {
   if (!result) return "nothing";
   return std::string(region_code(result->region)) + " " + std::to_string(result->confidence);
+}
+
+// `text` in UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t).
+template <typename Unit>
+std::vector<Unit> encoded(const std::u32string& text) {
+  std::vector<Unit> units;
+  for (const char32_t c : text) {
+    Unit buffer[4];
+    units.insert(units.end(), buffer, encode_char(c, buffer));
+  }
+  return units;
+}
+
+std::string utf8_of(const std::u32string& text) {
+  const std::vector<char> units = encoded<char>(text);
+  return std::string(units.begin(), units.end());
+}
+
+std::u32string decoded(std::string_view text) {
+  std::u32string code_points;
+  for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+    code_points.push_back(utf8_decode(text.data() + pos, &length));
+  }
+  return code_points;
 }
 
 const std::vector<std::string> kThreadTexts = {
@@ -95,6 +120,10 @@ TEST(Detection, CountsOnlyTheTwoRanges) {
       count_characters("\u4DFF\u4E00\u9FFF\uA000\u303F\u3040\u30FF\u3100\u3400\uF900\U00020000");
   EXPECT_EQ(counts.cjk, 2u);
   EXPECT_EQ(counts.kana, 2u);
+  // The module relies on Latin-1 text detecting as nothing without reading it.
+  std::u32string latin1;
+  for (char32_t c = 1; c <= 0xFF; ++c) latin1 += c;
+  EXPECT_EQ(describe(detect(utf8_of(latin1))), "nothing");
   const DetectionCounts wei = count_characters("爲a爲");
   EXPECT_EQ(std::vector<std::uint64_t>(
                 {wei.cjk, wei.simplified, wei.traditional, wei.tw_variant, wei.hk_variant}),
@@ -147,13 +176,7 @@ std::uint64_t reference_score(const std::vector<std::string>& list,
 TEST(PhraseSearch, MatchesOneSearchPerEntry) {
   std::vector<std::u32string> pieces;
   for (const auto* list : {&tw_phrases(), &hk_phrases()}) {
-    for (const std::string& phrase : *list) {
-      std::u32string decoded;
-      for (std::size_t pos = 0, length = 0; pos < phrase.size(); pos += length) {
-        decoded.push_back(utf8_decode(phrase.data() + pos, &length));
-      }
-      pieces.push_back(decoded);
-    }
+    for (const std::string& phrase : *list) pieces.push_back(decoded(phrase));
   }
   std::mt19937 random(20240611);
   const auto pick = [&](std::size_t n) {
@@ -169,17 +192,124 @@ TEST(PhraseSearch, MatchesOneSearchPerEntry) {
       if (kind == 0) text += phrase;
       if (kind == 1) text += phrase.substr(from, 1 + pick(phrase.size() - from));  // a fragment
       if (kind == 2) text += phrase[from];
-      if (kind == 3)
-        text += static_cast<char32_t>(pick(2) ? 0x4E00 + pick(0x5200) : 0x20 + pick(0x5F));
+      if (kind == 3) {
+        const char32_t firsts[] = {0x4E00, 0x20, 0x20000};
+        const std::size_t spans[] = {0x5200, 0x5F, 0x100};
+        const std::size_t range = pick(3);
+        text += static_cast<char32_t>(firsts[range] + pick(spans[range]));
+      }
     }
-    std::string utf8;
-    for (const char32_t c : text) utf8_append(c, utf8);
+    const std::string utf8 = utf8_of(text);
     const PhraseScores scores = regional_phrase_search().score(utf8);
     ASSERT_EQ(scores.tw, reference_score(tw_phrases(), hk_phrases(), utf8)) << utf8;
     ASSERT_EQ(scores.hk, reference_score(hk_phrases(), tw_phrases(), utf8)) << utf8;
+    const std::vector<std::uint16_t> utf16 = encoded<std::uint16_t>(text);
+    const std::vector<std::uint32_t> utf32 = encoded<std::uint32_t>(text);
+    const PhraseScores wide[] = {regional_phrase_search().score(utf16.data(), utf16.size()),
+                                 regional_phrase_search().score(utf32.data(), utf32.size())};
+    for (const PhraseScores& same : wide) {
+      ASSERT_EQ(std::make_pair(same.tw, same.hk), std::make_pair(scores.tw, scores.hk)) << utf8;
+    }
     scored += scores.tw + scores.hk > 0;
   }
   EXPECT_GT(scored, 1000);  // the texts do reach phrases
+}
+
+std::vector<std::uint64_t> fields(const DetectionCounts& c) {
+  return {c.cjk,        c.kana,       c.simplified, c.traditional,
+          c.tw_variant, c.hk_variant, c.shinjitai,  c.kyujitai};
+}
+
+// The counts by their definition, over code points.
+DetectionCounts reference_counts(const std::u32string& text) {
+  const DetectionTables& tables = detection_tables();
+  DetectionCounts counts;
+  std::uint64_t* const by_set[] = {&counts.simplified, &counts.traditional, &counts.tw_variant,
+                                   &counts.hk_variant, &counts.shinjitai,   &counts.kyujitai};
+  for (const char32_t c : text) {
+    counts.kana += c >= 0x3040 && c <= 0x30FF;
+    if (c < 0x4E00 || c > 0x9FFF) continue;
+    ++counts.cjk;
+    for (std::size_t set = 0; set < 6; ++set) *by_set[set] += contains(tables.sets[set], c);
+  }
+  return counts;
+}
+
+TEST(DetectionWidths, EveryWidthCountsAndDetectsAlike) {
+  std::vector<std::u32string> pieces;
+  for (const auto* list : {&tw_phrases(), &hk_phrases()}) {
+    for (const std::string& phrase : *list) pieces.push_back(decoded(phrase));
+  }
+  // Neighbours of the counted ranges and of the surrogates, astral
+  // characters whose units would read as counted ones if a pair were
+  // decoded wrongly, ASCII and Latin-1.
+  for (const char32_t c : std::u32string(U"\u4DFF\uA000\u303F\u3100\uD7FF\uE000\uFFFF\U00010000"
+                                         U"\U0002F9D4\U00024E00\U00013040\U0010FFFF a\u00E9")) {
+    pieces.push_back(std::u32string(1, c));
+  }
+  std::mt19937 random(20240612);
+  const auto pick = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string text;
+    for (std::size_t n = pick(12); n > 0; --n) {
+      switch (pick(4)) {
+        case 0:
+          text += pieces[pick(pieces.size())];
+          break;
+        case 1:
+          text += static_cast<char32_t>(0x4E00 + pick(0x5200));
+          break;
+        case 2:
+          text += static_cast<char32_t>(round % 2 ? 0x20000 + pick(0x100) : 0x3040 + pick(0xC0));
+          break;
+        default:
+          text += pieces[pick(pieces.size())].front();
+          break;
+      }
+    }
+    const std::string utf8 = utf8_of(text);
+    const std::vector<std::uint16_t> utf16 = encoded<std::uint16_t>(text);
+    const std::vector<std::uint32_t> utf32 = encoded<std::uint32_t>(text);
+    const std::vector<std::uint64_t> expected = fields(reference_counts(text));
+    ASSERT_EQ(fields(count_characters(utf8)), expected) << utf8;
+    ASSERT_EQ(fields(count_characters(utf16.data(), utf16.size())), expected) << utf8;
+    ASSERT_EQ(fields(count_characters(utf32.data(), utf32.size())), expected) << utf8;
+    const std::string detected = describe(detect(utf8));
+    ASSERT_EQ(describe(detect(utf16.data(), utf16.size())), detected) << utf8;
+    ASSERT_EQ(describe(detect(utf32.data(), utf32.size())), detected) << utf8;
+  }
+}
+
+// Phrases beyond U+FFFF, which the built-in lists lack, take the surrogate
+// pairs of UTF-16 and four-byte UTF-8 through the search.
+TEST(DetectionWidths, AstralPhrasesScoreInEveryWidth) {
+  const RegionalPhraseSearch search({"\U00020000中", "中\U00020000文", "\U0002A6A5"},
+                                    {"\U0001F600國", "\U0002A6A5"});
+  const struct {
+    std::u32string text;
+    std::uint64_t tw;
+    std::uint64_t hk;
+  } cases[] = {
+      {U"\U00020000中", 2, 0},
+      {U"x\U00020000中\U0001F600國", 2, 2},
+      {U"\U00020000\U00020000中", 2, 0},
+      {U"中\U00020001文\U00020001中", 0, 0},  // same high surrogate, other low one
+      {U"\U0002A6A5", 0, 0},                  // in both lists
+      {U"\U0001F600國中\U00020000文\U00020000中", 5, 2},
+      {U"\U0001F600", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string utf8 = utf8_of(c.text);
+    const std::vector<std::uint16_t> utf16 = encoded<std::uint16_t>(c.text);
+    const std::vector<std::uint32_t> utf32 = encoded<std::uint32_t>(c.text);
+    const PhraseScores scores[] = {search.score(utf8), search.score(utf16.data(), utf16.size()),
+                                   search.score(utf32.data(), utf32.size())};
+    for (const PhraseScores& score : scores) {
+      EXPECT_EQ(std::make_pair(score.tw, score.hk), std::make_pair(c.tw, c.hk)) << utf8;
+    }
+  }
 }
 
 }  // namespace

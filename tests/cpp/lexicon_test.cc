@@ -156,5 +156,20 @@ TEST(Lexicon, AgreesWithMapReference) {
   }
 }
 
+// Text that is not valid Unicode may hold values past U+10FFFF (a UTF-32
+// unit, or a lone high surrogate read as a pair); no lookup reads past the
+// tables for them.
+TEST(Lexicon, ValuesPastUnicodeMatchNothing) {
+  const Lexicon lexicon = lexicon_from_text("\U0010FFFF\tX\n\U0010FFFFa\tY\n\u4E00\tZ\n");
+  for (const char32_t beyond :
+       {char32_t{0x110000}, char32_t{0x111FFF}, char32_t{0x7FFFFFFF}, char32_t{0xFFFFFFFF}}) {
+    EXPECT_EQ(lexicon.trie().root_entry(beyond), LexiconTrie::Node{}) << std::uint32_t{beyond};
+    const std::uint32_t text[] = {beyond, 'a'};
+    EXPECT_FALSE(lexicon.longest_prefix(text, 2)) << std::uint32_t{beyond};
+  }
+  const std::uint32_t top[] = {0x10FFFF, 'a'};
+  EXPECT_EQ(lexicon.longest_prefix(top, 2).value, "Y");
+}
+
 }  // namespace
 }  // namespace lumo

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dict/catalogue.h"
 #include "dict/trie_assembler.h"
 #include "engine/config_loader.h"
 #include "engine/lexicon_threads.h"
@@ -116,6 +117,33 @@ TEST(TrieJoin, RefusesHalvesThatShareAFirstCharacter) {
     TrieJoin join;
     EXPECT_EQ(join.plan(first, second), joins) << first_key << " " << second_key;
   }
+}
+
+// With its room fixed, an assembler refuses the key that would need more
+// memory instead of allocating it.
+TEST(TrieAssembler, WithFixedRoomRefusesWhatDoesNotFit) {
+  TrieAssembler assembler(8, 16);
+  assembler.fix_room(12);
+  EXPECT_TRUE(assembler.add("\u4E00\u4E8C", "12", TrieAssembler::kValued));          // 2 nodes
+  EXPECT_FALSE(assembler.add("\u4E09\u56DB\u4E94", "345", TrieAssembler::kValued));  // 3 more
+  TrieAssembler values(64, 4);
+  values.fix_room(12);
+  EXPECT_FALSE(values.add("a", std::string(200, 'v'), TrieAssembler::kValued));
+  EXPECT_TRUE(values.add("b", "", TrieAssembler::kMarked));
+}
+
+// The second thread's room, fixed before it starts, holds its half of the
+// largest built-in lexicon: otherwise that lexicon would quietly be built
+// again on one thread.
+TEST(TrieAssembler, FixedRoomHoldsHalfOfTheLargestLexicon) {
+  const std::vector<TextSource> texts = {
+      {*embedded_dictionary_text("STPhrases"), TrieAssembler::kValued | TrieAssembler::kMarked},
+      {*embedded_dictionary_text("STCharacters"), TrieAssembler::kValued}};
+  const std::optional<SplitTexts> split = split_sorted_texts(texts);
+  ASSERT_TRUE(split.has_value());
+  TrieAssembler assembler = TrieAssembler::for_text_bytes(text_bytes(split->after));
+  assembler.fix_room(kFixedRoomKeyBytes);
+  EXPECT_TRUE(add_sorted_texts(split->after, assembler));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 import contextlib
 import gc
+import json
 import os
 import subprocess
 import sys
@@ -242,3 +243,60 @@ def test_out_of_memory_raises_memory_error():
         "wide-method MemoryError",
         "漢字 学",
     ]
+
+
+# Under any address-space limit and any thread count a conversion returns
+# its result or raises MemoryError, and the interpreter goes on. Each limit
+# is tried in a child forked from a process that has built the converter
+# and the expected result; a child ended any other way fails the sweep.
+SWEEP_SCRIPT = """
+import json, os, resource, sys
+import lumo
+
+def address_space():
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith("VmSize:"):
+                return int(line.split()[1]) * 1024
+
+MB = 1 << 20
+line = "中國人民銀行發佈了新的貨幣政策，我们的U盘坏了。鑰匙和😀\\n"
+text = line * (66 * (1 << 16) // len(line))  # 66 pieces of the smallest size
+converter = lumo.Converter("s2twp")
+os.environ["LUMO_THREADS"] = "1"
+expected = converter.convert(text)
+outcomes = []
+for threads in sys.argv[1:]:
+    os.environ["LUMO_THREADS"] = threads
+    for step in range(32):
+        child = os.fork()
+        if child == 0:
+            headroom = 4 * MB + step * step * MB  # denser where the failures are
+            limit = address_space() + headroom
+            resource.setrlimit(resource.RLIMIT_AS, (limit, resource.RLIM_INFINITY))
+            try:
+                status = 0 if converter.convert(text) == expected else 1
+            except MemoryError:
+                status = 2
+            resource.setrlimit(resource.RLIMIT_AS, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+            if lumo.convert("汉字", "s2t") != "漢字":
+                status = 1
+            os._exit(status)
+        _, status = os.waitpid(child, 0)
+        outcomes.append(os.waitstatus_to_exitcode(status))
+print(json.dumps(outcomes))
+"""
+
+
+@pytest.mark.skipif(not Path("/proc/self/status").exists(), reason="needs /proc/self/status")
+def test_memory_limits_raise_memory_error_on_any_thread_count():
+    child = subprocess.run(
+        [sys.executable, "-c", SWEEP_SCRIPT, "2", "17", "48", "64"],
+        capture_output=True,
+        text=True,
+        timeout=600,
+    )
+    assert child.returncode == 0, child.stderr
+    outcomes = json.loads(child.stdout)  # 0 converted, 2 MemoryError
+    assert set(outcomes) <= {0, 2}, outcomes
+    assert 0 in outcomes and 2 in outcomes, outcomes

@@ -96,10 +96,48 @@ def test_argument_errors(args, kwargs, message):
     assert str(info.value) == message
 
 
-@pytest.mark.parametrize("text", ["\ud800", "國\udfff"])
+@pytest.mark.parametrize(
+    "text",
+    ["\ud800", "國\udfff", "\U00020000說\udc00x", "\ud83d\ude00", "國語" * 50000 + "\udbff"],
+    ids=["alone", "last", "four-byte", "pair", "long"],
+)
 def test_lone_surrogates(text):
-    with pytest.raises(UnicodeEncodeError):
+    with pytest.raises(UnicodeEncodeError) as expected:
+        text.encode("utf-8")
+    size = sys.getsizeof(text)
+    with pytest.raises(UnicodeEncodeError) as info:
         lumo.detect(text)
+    assert info.value.args == expected.value.args
+    assert sys.getsizeof(text) == size
+
+
+def fresh(text):
+    """An equal str that has never been encoded to UTF-8."""
+    return text.encode("utf-8").decode("utf-8")
+
+
+@pytest.mark.parametrize("length", [3, 200000])
+@pytest.mark.parametrize(
+    "sample",
+    ["ascii", "é Latin-1", "國語の辭書 汉字", "\U00020000漢字"],
+    ids=["ascii", "latin-1", "two-byte", "four-byte"],
+)
+def test_detect_attaches_nothing(sample, length):
+    text = fresh((sample * length)[:length])
+    size = sys.getsizeof(text)
+    lumo.detect(text)
+    assert sys.getsizeof(text) == size
+
+
+@pytest.mark.parametrize(
+    "text",
+    ["这是简体中文", "我的隨身碟壞了", "說", "國語の辭書", "爲僞啓喫國", "硬碟和滑鼠。" * 30000],
+)
+def test_detect_agrees_across_str_kinds(text):
+    expected = lumo.detect(text)
+    for astral in ("\U00020000" + text, text + "\U0001f600"):  # four bytes per character
+        result = lumo.detect(astral)
+        assert (result.region, result.confidence) == (expected.region, expected.confidence)
 
 
 def counted(character):

@@ -1,6 +1,7 @@
 """Long texts: read without their UTF-8 form, cut into pieces and converted
 on several threads."""
 
+import functools
 import random
 import sys
 from pathlib import Path
@@ -95,32 +96,78 @@ def test_results_take_the_narrowest_width(monkeypatch, value, narrowest):
     assert result.isascii() == (value == "a")
 
 
+UTF8_COPY_CALLS = {
+    "convert": lambda text: lumo.convert(text, "s2t"),
+    "convert_region": lambda text: lumo.convert_region(text, "cn-s", "cn-tw"),
+    "convert_with_custom": lambda text: lumo.convert_with_custom(text, "t2s", {"é": "中"}),
+    "Converter.convert": lambda text: lumo.Converter("s2twp").convert(text),
+    "Converter.convert_with_custom": (
+        lambda text: lumo.Converter("jp2t").convert_with_custom(text, "a b")
+    ),
+}
+
+
 @pytest.mark.parametrize("threads", [1, 2])
-@pytest.mark.parametrize("text", [TEXT[: 1 << 12], TEXT], ids=["middling", "long"])
-def test_the_text_keeps_no_utf8_copy(monkeypatch, threads, text):
+@pytest.mark.parametrize(
+    "text",
+    [TEXT[:100], TEXT[: 1 << 12], TEXT, "😀" + TEXT[:100], "café" * 10, "café" * PIECE],
+    ids=["short", "middling", "long", "short-four-byte", "latin-1", "long-latin-1"],
+)
+@pytest.mark.parametrize("call", UTF8_COPY_CALLS.values(), ids=UTF8_COPY_CALLS)
+def test_the_text_keeps_no_utf8_copy(monkeypatch, threads, text, call):
     text = "".join(text)  # a copy never encoded
     size = sys.getsizeof(text)
-    convert_with(monkeypatch, threads, lambda: lumo.Converter("s2t").convert(text))
+    convert_with(monkeypatch, threads, lambda: call(text))
     assert sys.getsizeof(text) == size
 
 
-@pytest.mark.parametrize("threads", [1, 3])
-@pytest.mark.parametrize("where", [0, PIECE + 7, 3 * PIECE])
-def test_lone_surrogates_raise_before_entries_are_read(monkeypatch, threads, where):
-    text = "中" * where + "\ud800" + "中" * (3 * PIECE - where)
-    monkeypatch.setenv("LUMO_THREADS", str(threads))
-    with pytest.raises(UnicodeEncodeError):
-        lumo.Converter("s2t").convert(text)
-    with pytest.raises(UnicodeEncodeError):
-        lumo.convert_with_custom(text, "s2t", 42)
-    with pytest.raises(UnicodeEncodeError):
-        lumo.convert_region(text + "😀", "cn-s", "cn-t")
-    with pytest.raises(UnicodeEncodeError):
-        lumo.Converter("t2s").convert(text + "😀")
+@functools.cache
+def converter_for(config):
+    return lumo.Converter(config)
 
 
-@pytest.mark.parametrize("setting", ["", "0", "-2", "many", "2x"])
-def test_unreadable_thread_settings_are_ignored(monkeypatch, setting):
+# A lone surrogate anywhere, however the text would be cut, raises what
+# encoding the text raises, with the same position, and before the custom
+# entries are looked at.
+SURROGATES = {
+    "lone-high": "\udbfb\ufabc",  # then a character decoding past U+10FFFF as a pair
+    "lone-low": "\udc00中",
+    "reversed-pair": "\udc00\ud800",
+}
+
+
+@pytest.mark.parametrize("config", lumo.configs())
+@pytest.mark.parametrize("shape", SURROGATES.values(), ids=SURROGATES)
+@pytest.mark.parametrize("where", ["start", "before-cut", "at-cut", "end", "short"])
+@pytest.mark.parametrize("kind", ["two-byte", "four-byte"])
+def test_lone_surrogates_raise_as_encoding_does(monkeypatch, config, shape, where, kind):
+    size = 100 if where == "short" else 4 * PIECE
+    body = ("汉" if kind == "two-byte" else "𠀀") * size
+    calls = [
+        converter_for(config).convert,
+        lambda text: converter_for(config).convert_with_custom(text, 42),
+        lambda text: lumo.convert(text, config),
+        lambda text: lumo.convert_region(text, "cn-s", "cn-t"),
+    ]
+    for threads in (1, 2, 3):
+        at = {"start": 0, "before-cut": size // threads - 1, "at-cut": size // threads}
+        at = at.get(where, size)
+        text = body[:at] + shape + body[at:]
+        with pytest.raises(UnicodeEncodeError) as expected:
+            text.encode("utf-8")
+        monkeypatch.setenv("LUMO_THREADS", str(threads))
+        for call in calls:
+            with pytest.raises(UnicodeEncodeError) as raised:
+                call(text)
+            assert str(raised.value) == str(expected.value)
+            assert raised.value.start == expected.value.start
+
+
+@pytest.mark.parametrize(
+    "setting",
+    ["", "0", "-2", "+2", "many", "2x", "0x2", " 2", "2 ", "\t2\n", "99999999999999999999"],
+)
+def test_thread_settings_never_change_the_result(monkeypatch, setting):
     expected = convert_with(monkeypatch, 1, lambda: lumo.convert(TEXT, "s2twp"))
     assert convert_with(monkeypatch, setting, lambda: lumo.convert(TEXT, "s2twp")) == expected
 
