@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every check: the engine tests (plain, then
 # under AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded
-# ones under ThreadSanitizer), the Python tests, and the formatting and lint
-# checks.
+# ones under ThreadSanitizer), the Python tests, the packaging and type
+# checks, and the formatting and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +25,10 @@ for variant in engine asan tsan; do
 done
 
 python -m pytest -q
+
+# lumo as users install it: the sdist, the manylinux wheel built from the
+# sdist alone, and its types, checked in a fresh environment.
+scripts/check_packaging.sh
 
 # The oldest and newest supported interpreters too, where the machine has them.
 if command -v pyenv >/dev/null 2>&1; then

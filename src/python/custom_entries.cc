@@ -78,6 +78,30 @@ bool parse_iterable(PyObject* iterable, const char* empty_message, CustomPairs* 
   return ok;
 }
 
+// 1 when `entries` is a collections.abc.Mapping, 0 when not, -1 with an
+// exception set when the check itself fails.
+int is_mapping(PyObject* entries) {
+  PyObject* abc = PyImport_ImportModule("collections.abc");
+  if (abc == nullptr) return -1;
+  PyObject* mapping = PyObject_GetAttrString(abc, "Mapping");
+  Py_DECREF(abc);
+  if (mapping == nullptr) return -1;
+  const int found = PyObject_IsInstance(entries, mapping);
+  Py_DECREF(mapping);
+  return found;
+}
+
+// A mapping that is not a dict is read as dict(entries) reads it (its keys(),
+// then each value by key), so that it means what it says instead of being
+// iterated for pairs; the copy is then read as a dict.
+bool parse_mapping(PyObject* entries, CustomPairs* pairs) {
+  PyObject* copy = PyDict_New();
+  if (copy == nullptr) return false;
+  const bool ok = PyDict_Merge(copy, entries, 1) == 0 && parse_dict(copy, pairs);
+  Py_DECREF(copy);
+  return ok;
+}
+
 bool parse_shapes(PyObject* entries, CustomPairs* pairs) {
   if (PyDict_Check(entries)) return parse_dict(entries, pairs);
   if (PyUnicode_Check(entries)) {
@@ -91,6 +115,9 @@ bool parse_shapes(PyObject* entries, CustomPairs* pairs) {
   if (PyList_Check(entries) || PyTuple_Check(entries)) {
     return parse_iterable(entries, "custom entries list is empty", pairs);
   }
+  const int mapping = is_mapping(entries);
+  if (mapping < 0) return false;
+  if (mapping > 0) return parse_mapping(entries, pairs);
   PyObject* iter = PyObject_GetAttrString(entries, "__iter__");
   if (iter == nullptr) {
     if (PyErr_ExceptionMatches(PyExc_AttributeError)) {

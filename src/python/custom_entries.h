@@ -2,12 +2,14 @@
 //
 // Shapes, tried in this order: a dict (or subclass), walked over its stored
 // items; a str (or subclass), in the "key value|..." grammar; a list or
-// tuple (or subclass) of [key, value] pairs; any other object with an
-// __iter__ attribute, iterated for pairs. Keys and values are copied out as
-// UTF-8, so nothing refers to a Python object afterwards. Iteration uses the
-// ordinary protocol (an overridden __iter__ is honoured); a dict's items and
-// a pair's halves are read from their storage, so overridden items() or
-// __getitem__ are not called.
+// tuple (or subclass) of [key, value] pairs; any other mapping (an instance
+// of collections.abc.Mapping), read through keys() and item lookup as dict()
+// reads it; any other object with an __iter__ attribute, iterated for
+// pairs. Keys and values are copied out as UTF-8, so nothing refers to a
+// Python object afterwards. Iteration uses the ordinary protocol (an
+// overridden __iter__ is honoured); a dict's items and a pair's halves are
+// read from their storage, so overridden items() or __getitem__ are not
+// called.
 #ifndef LUMO_PYTHON_CUSTOM_ENTRIES_H_
 #define LUMO_PYTHON_CUSTOM_ENTRIES_H_
 

@@ -4,6 +4,8 @@ import gc
 import itertools
 import sys
 import unicodedata
+from collections import UserDict
+from types import MappingProxyType
 
 import lumo
 import pytest
@@ -88,6 +90,13 @@ class Pairs:
         return iter(self.pairs)
 
 
+class Unreadable(UserDict):
+    """A mapping whose values cannot be read."""
+
+    def __getitem__(self, key):
+        return 1 // 0
+
+
 def iter_property(exception):
     def fail(self):
         raise exception
@@ -130,6 +139,9 @@ Pair = type("Pair", (tuple,), {"__getitem__": lambda self, i: "X", "__len__": la
         (List([("甲", "乙")]), "甲", "X"),
         (List(), "甲", "X"),
         (Tuple([("甲", "乙")]), "甲", "X"),
+        # Other mappings mean their items, as for a dict.
+        (MappingProxyType({"甲": "乙", "丙": "丁"}), "甲丙", "乙丁"),
+        (UserDict({"甲": "乙"}), "甲", "乙"),
     ],
 )
 def test_entries_shapes_and_effects(entries, text, expected):
@@ -148,6 +160,8 @@ def test_custom_value_is_converted_by_later_stages():
         (iter_property(type("Sub", (AttributeError,), {})()), ValueError, UNUSABLE),
         ({}, ValueError, "custom dict is empty"),
         (Dict(), ValueError, "custom dict is empty"),
+        (MappingProxyType({}), ValueError, "custom dict is empty"),
+        (UserDict({"甲": 1}), ValueError, "dict values must be strings"),
         ("", ValueError, "custom dict string parsed to zero entries"),
         ([], ValueError, "custom entries list is empty"),
         ((), ValueError, "custom entries list is empty"),
@@ -260,6 +274,8 @@ def failing_pairs():
         (lambda: "甲 \ud800", UnicodeEncodeError),
         (lambda: [("\udc80", "乙")], UnicodeEncodeError),
         (lambda: [("甲", "乙\ud800")], UnicodeEncodeError),
+        (lambda: UserDict({"甲": "乙\ud800"}), UnicodeEncodeError),
+        (lambda: Unreadable({"甲": "乙"}), ZeroDivisionError),
     ],
 )
 def test_interpreter_errors_pass_through(make, error):
