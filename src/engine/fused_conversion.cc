@@ -39,6 +39,7 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 // unbounded one; it is written at once but stays tentative until the scan
 // has passed its end without finding a segment start (which would cut the
 // run, and the match, short): then it is rewritten with the run's bounds.
+// docs/design.md traces one text through it.
 template <typename Unit>
 class FusedConversion {
  public:
@@ -48,15 +49,15 @@ class FusedConversion {
         stage_(converter.stages.front()),
         stage_plan_(plan.stages.front()),
         shared_trie_(plan.shared_trie),
-        sparse_(plan.shared_skips),
-        singles_(plan.shared_singles),
+        skip_untouched_(plan.shared_skips),
+        use_singles_(plan.shared_singles),
         data_(text),
         size_(size),
         later_(later),
         output_(later.first_stage_output()) {}
 
   void run() {
-    if (singles_) {
+    if (use_singles_) {
       run_with<true>();
     } else {
       run_with<false>();
@@ -87,7 +88,7 @@ class FusedConversion {
         if (stepped) step_in_run(pos, length, match.stage);
         if constexpr (kSingles) {
           if (stepped && cursor_ == next) next = convert_singles(next);
-        } else if (copied && sparse_) {
+        } else if (copied && skip_untouched_) {
           next = copy_untouchable(next);
         }
       }
@@ -133,63 +134,75 @@ class FusedConversion {
   // starts with and no mark carries, as their walks would one by one;
   // returns where they end. Worth it only where few characters start keys.
   std::size_t convert_singles(std::size_t pos) {
-    const LexiconTrie& trie = *shared_trie_;
     if constexpr (sizeof(Unit) == 1) {
-      // UTF-8: stretches no key starts in are copied whole, between them
-      // the characters whose single values stand.
-      while (pos < size_) {
-        pos = append_untouched(pos);
-        if (pos == size_ || !convert_single_at(pos)) break;
-      }
+      pos = convert_utf8_singles(pos);
     } else {
-      // Code units. Where keys start rarely, stretches no key starts in are
-      // copied whole; elsewhere each character is looked up, without a
-      // branch on which kind it is but a pair or a walk. The way is chosen
-      // anew every few hundred characters, by how many were converted alone.
-      using tuning::kBlock;
-      using tuning::kJudged;
-      using tuning::kLongStretch;
-      static_assert(2 * kBlock <= BasicTextBuffer<Unit>::kMaxRoom);
-      bool walk = false;
-      while (!walk && pos < size_) {
-        const std::size_t begin = pos;
-        std::size_t starts = 0;  // characters converted alone
-        if (scan_untouched_) {
-          pos = append_untouched(pos);
-          if (pos < size_) {
-            walk = !convert_single_at(pos);
-            starts = walk ? 0 : 1;
-          }
-        } else {
-          const std::size_t end = pos + std::min(kBlock, size_ - pos);
-          Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
-          for (; pos < end; ++pos) {
-            const char32_t code_point = data_[pos];
-            if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
-              walk = true;
-              break;
-            }
-            const std::uint16_t single = trie.single_value(code_point);
-            if (single == LexiconTrie::kWalk) {
-              walk = true;
-              break;
-            }
-            starts += single != LexiconTrie::kUntouched;
-            out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
-          }
-          output_.keep_until(out);
-        }
-        judged_ += pos - begin + (walk ? 1 : 0);
-        judged_starts_ += starts;
-        if (judged_ >= kJudged) {
-          scan_untouched_ = judged_starts_ * kLongStretch < judged_;
-          judged_ = 0;
-          judged_starts_ = 0;
-        }
-      }
+      pos = convert_unit_singles(pos);
     }
     cursor_ = pos;
     return pos;
+  }
+
+  // convert_singles() on UTF-8: stretches no key starts in are copied
+  // whole, between them the characters whose single values stand.
+  std::size_t convert_utf8_singles(std::size_t pos) {
+    while (pos < size_) {
+      pos = append_untouched(pos);
+      if (pos == size_ || !convert_single_at(pos)) break;
+    }
+    return pos;
+  }
+
+  // convert_singles() on code units. Where keys start rarely, stretches no
+  // key starts in are copied whole; elsewhere each character is looked up,
+  // without a branch on which kind it is but a pair or a walk. The way is
+  // chosen anew every tuning::kJudged characters, by how many were
+  // converted alone.
+  std::size_t convert_unit_singles(std::size_t pos) {
+    bool walk = false;  // stopped at a character that needs a walk
+    while (!walk && pos < size_) {
+      const std::size_t begin = pos;
+      std::size_t converted = 0;  // characters converted alone
+      if (singles_way_.scan) {
+        pos = append_untouched(pos);
+        if (pos < size_) {
+          walk = !convert_single_at(pos);
+          converted = walk ? 0 : 1;
+        }
+      } else {
+        converted = look_up_block(pos, &walk);
+      }
+      singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
+    }
+    return pos;
+  }
+
+  // Converts up to tuning::kBlock characters from `pos` by their single
+  // values, moving `pos` past them; stops at one that needs a walk (a
+  // surrogate pair included), setting `*walk`. Returns how many of them
+  // had a value of their own.
+  std::size_t look_up_block(std::size_t& pos, bool* walk) {
+    static_assert(2 * tuning::kBlock <= BasicTextBuffer<Unit>::kMaxRoom);
+    const LexiconTrie& trie = *shared_trie_;
+    const std::size_t end = pos + std::min(tuning::kBlock, size_ - pos);
+    Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
+    std::size_t converted = 0;
+    for (; pos < end; ++pos) {
+      const char32_t code_point = data_[pos];
+      if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
+        *walk = true;
+        break;
+      }
+      const std::uint16_t single = trie.single_value(code_point);
+      if (single == LexiconTrie::kWalk) {
+        *walk = true;
+        break;
+      }
+      converted += single != LexiconTrie::kUntouched;
+      out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
+    }
+    output_.keep_until(out);
+    return converted;
   }
 
   // Where a scan for stretches no key starts in stopped: converts the
@@ -259,21 +272,36 @@ class FusedConversion {
   const StagePlan& stage_plan_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
-  const bool sparse_;   // copy untouched stretches after a miss
-  const bool singles_;  // convert characters by their single values
+  const bool skip_untouched_;  // copy untouched stretches after a miss
+  const bool use_singles_;     // convert characters by their single values
   const Unit* const data_;
   const std::size_t size_;
   LaterStages<Unit>& later_;
   BasicTextBuffer<Unit>& output_;  // the first stage's
 
+  // How convert_singles() goes on code units: looking for stretches no key
+  // starts in (scan), or character by character.
+  struct SinglesWay {
+    bool scan = true;
+    std::size_t judged = 0;     // characters gone over since the way was chosen
+    std::size_t converted = 0;  // how many of them were converted alone
+
+    // Counts `characters` more, `converted` of them alone, and chooses the
+    // way anew once enough were seen: scanning pays where at least
+    // tuning::kLongStretch characters pass per one converted.
+    void judge(std::size_t characters, std::size_t count) {
+      judged += characters;
+      converted += count;
+      if (judged < tuning::kJudged) return;
+      scan = converted * tuning::kLongStretch < judged;
+      judged = 0;
+      converted = 0;
+    }
+  };
+  SinglesWay singles_way_;
+
   bool in_run_ = false;
   bool run_ascii_led_ = false;
-  // How convert_singles() goes on code units: looking for stretches no key
-  // starts in, or character by character; and the characters it went over
-  // since it last chose, with how many of them it converted alone.
-  bool scan_untouched_ = true;
-  std::size_t judged_ = 0;
-  std::size_t judged_starts_ = 0;
   std::size_t cursor_ = 0;  // first run position the stage has not consumed
   // The last match written in the run: input [start, end), output from
   // tentative_output_.
