@@ -5,11 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
-#include <iterator>
-#include <mutex>
 #include <new>
-#include <utility>
 
 #include "dict/tuning.h"
 #include "dict/utf8.h"
@@ -21,83 +17,7 @@ namespace {
 // Tables from this size on are mapped on their own.
 constexpr std::size_t kMappedTable = 100 * 1024;
 
-// Freed blocks from this size on are kept, up to kKeptBytes in all, the
-// oldest given back first. Not under AddressSanitizer, which should see
-// every block freed.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kKeptBlock = SIZE_MAX;
-#else
-constexpr std::size_t kKeptBlock = 64 * 1024;
-#endif
-constexpr std::size_t kKeptBytes = 8 * 1024 * 1024;
-
-struct KeptBlocks {
-  std::mutex mutex;
-  std::deque<std::pair<void*, std::size_t>> blocks;  // oldest first
-  std::size_t bytes = 0;
-};
-
-KeptBlocks& kept_blocks() {
-  // Never destroyed: tries freed while the process exits still return
-  // their blocks here.
-  static auto* const kept = new KeptBlocks;
-  return *kept;
-}
-
-// Gives every kept block back; true if there was one.
-bool give_back_kept_blocks() {
-  KeptBlocks& kept = kept_blocks();
-  const std::lock_guard<std::mutex> lock(kept.mutex);
-  const bool any = !kept.blocks.empty();
-  for (const auto& [p, bytes] : kept.blocks) std::free(p);
-  kept.blocks.clear();
-  kept.bytes = 0;
-  return any;
-}
-
 }  // namespace
-
-void* allocate_block(std::size_t bytes) {
-  if (bytes >= kKeptBlock) {
-    KeptBlocks& kept = kept_blocks();
-    const std::lock_guard<std::mutex> lock(kept.mutex);
-    for (auto it = kept.blocks.rbegin(); it != kept.blocks.rend(); ++it) {
-      if (it->second == bytes) {
-        void* const p = it->first;
-        kept.blocks.erase(std::next(it).base());
-        kept.bytes -= bytes;
-        return p;
-      }
-    }
-  }
-  const std::size_t size = std::max<std::size_t>(bytes, 1);
-  void* p = std::malloc(size);
-  // Short of memory, the kept blocks go first.
-  if (p == nullptr && give_back_kept_blocks()) p = std::malloc(size);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
-}
-
-void free_block(void* p, std::size_t bytes) noexcept {
-  if (bytes < kKeptBlock || bytes > kKeptBytes) {
-    std::free(p);
-    return;
-  }
-  KeptBlocks& kept = kept_blocks();
-  const std::lock_guard<std::mutex> lock(kept.mutex);
-  try {
-    kept.blocks.emplace_back(p, bytes);
-  } catch (...) {  // no room to keep it
-    std::free(p);
-    return;
-  }
-  kept.bytes += bytes;
-  while (kept.bytes > kKeptBytes) {
-    std::free(kept.blocks.front().first);
-    kept.bytes -= kept.blocks.front().second;
-    kept.blocks.pop_front();
-  }
-}
 
 void* allocate_zeroed(std::size_t bytes) {
   if (bytes < kMappedTable) {

@@ -33,6 +33,7 @@
 #include <utility>
 #include <vector>
 
+#include "dict/block_pool.h"
 #include "dict/tuning.h"
 #include "dict/utf8.h"
 
@@ -42,37 +43,6 @@ namespace lumo {
 // marked key can have one: not where its mark, which makes it a segment of
 // its own, matters to the stages after the first.
 enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
-
-// Memory for the large arrays of lexicons and their builders. A few freed
-// blocks of build size are kept, up to a few megabytes, and handed to the
-// next request of the same size: building converters one after another
-// (as lumo.convert does) then reuses memory already mapped in, where the
-// system allocator would give it back and fault it in again.
-void* allocate_block(std::size_t bytes);
-void free_block(void* p, std::size_t bytes) noexcept;
-
-// The allocator of arrays that are sized first and then filled: a resize()
-// leaves the new elements unwritten (they are trivial types and every one
-// is written before it is read), so that the building threads each touch
-// their own part of an array first. Its memory comes from allocate_block().
-template <typename T>
-struct UnwrittenAllocator : std::allocator<T> {
-  UnwrittenAllocator() = default;
-  template <typename U>
-  UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
-
-  T* allocate(std::size_t n) { return static_cast<T*>(allocate_block(n * sizeof(T))); }
-  void deallocate(T* p, std::size_t n) noexcept { free_block(p, n * sizeof(T)); }
-
-  template <typename U>
-  void construct(U*) noexcept {
-    static_assert(std::is_trivially_copyable_v<U> && std::is_trivially_destructible_v<U>);
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
 
 // Zeroed memory for a sparse table: large ones are mapped from the system
 // apart from the heap, so that only the pages written are faulted in and
