@@ -191,10 +191,8 @@ def test_module_function_matches_converter(config, text):
     assert CONVERTERS[config].convert(text) == expected
 
 
-MEMORY_SCRIPT = """
-import resource
-import lumo
-
+# What the memory scripts share: the process's address space, in bytes.
+ADDRESS_SPACE = """
 def address_space():
     with open("/proc/self/status") as status:
         for line in status:
@@ -202,7 +200,14 @@ def address_space():
                 return int(line.split()[1]) * 1024
 
 MB = 1 << 20
-converter = lumo.Converter("t2jp")
+"""
+
+MEMORY_SCRIPT = """
+import resource
+import lumo
+"""
+MEMORY_SCRIPT += ADDRESS_SPACE
+MEMORY_SCRIPT += """converter = lumo.Converter("t2jp")
 huge = "a" * (300 * MB)  # its output reservation alone exceeds the headroom
 large = "b" * (150 * MB)  # its output fits, but not the result str besides it
 wide = "學\\n" * (30 * MB)  # converted in pieces on several threads
@@ -252,15 +257,9 @@ def test_out_of_memory_raises_memory_error():
 SWEEP_SCRIPT = """
 import json, os, resource, sys
 import lumo
-
-def address_space():
-    with open("/proc/self/status") as status:
-        for line in status:
-            if line.startswith("VmSize:"):
-                return int(line.split()[1]) * 1024
-
-MB = 1 << 20
-line = "中國人民銀行發佈了新的貨幣政策，我们的U盘坏了。鑰匙和😀\\n"
+"""
+SWEEP_SCRIPT += ADDRESS_SPACE
+SWEEP_SCRIPT += """line = "中國人民銀行發佈了新的貨幣政策，我们的U盘坏了。鑰匙和😀\\n"
 text = line * (66 * (1 << 16) // len(line))  # 66 pieces of the smallest size
 converter = lumo.Converter("s2twp")
 os.environ["LUMO_THREADS"] = "1"
