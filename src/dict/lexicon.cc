@@ -12,15 +12,8 @@
 
 namespace lumo {
 
-namespace {
-
-// Tables from this size on are mapped on their own.
-constexpr std::size_t kMappedTable = 100 * 1024;
-
-}  // namespace
-
 void* allocate_zeroed(std::size_t bytes) {
-  if (bytes < kMappedTable) {
+  if (bytes < tuning::kMappedTableBytes) {
     void* p = std::calloc(bytes, 1);
     if (p == nullptr) throw std::bad_alloc();
     return p;
@@ -31,7 +24,7 @@ void* allocate_zeroed(std::size_t bytes) {
 }
 
 void free_zeroed(void* p, std::size_t bytes) noexcept {
-  if (bytes < kMappedTable) {
+  if (bytes < tuning::kMappedTableBytes) {
     std::free(p);
   } else {
     munmap(p, bytes);
