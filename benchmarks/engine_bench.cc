@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 #include "engine/config_loader.h"
 #include "engine/whole_conversion.h"
 
@@ -35,9 +35,7 @@ template <typename Unit>
 std::vector<Unit> units_of(const std::string& text) {
   std::vector<Unit> units;
   for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
-    Unit encoded[4];
-    const char32_t code_point = lumo::utf8_decode(text.data() + pos, &length);
-    units.insert(units.end(), encoded, lumo::encode_char(code_point, encoded));
+    lumo::append_encoded(lumo::utf8_decode(text.data() + pos, &length), units);
   }
   return units;
 }

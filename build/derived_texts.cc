@@ -8,6 +8,7 @@
 
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
+#include "dict/white_space.h"
 
 namespace lumo {
 namespace {

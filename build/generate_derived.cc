@@ -4,11 +4,14 @@
 //
 // It serves the catalogue from the source files (and from the texts it has
 // generated so far), so the Traditional-to-Simplified conversion it needs is
-// the very engine code the module runs.
+// the very engine code the module runs. It reads the source dictionaries
+// CMakeLists.txt lists, and fails unless it writes exactly the generated
+// ones it lists.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -16,6 +19,7 @@
 #include "dict/catalogue.h"
 #include "engine/builtin_configs.h"
 #include "engine/config_loader.h"
+#include "generated/builtin_names.h"
 
 namespace lumo {
 namespace {
@@ -63,18 +67,19 @@ int main(int argc, char** argv) {
   const std::string configs = argv[2];
   const std::string output = argv[3];
   try {
-    for (const char* name :
-         {"STCharacters", "STPhrases", "TSCharacters", "TSPhrases", "TWVariants",
-          "TWVariantsPhrases", "TWVariantsRevPhrases", "TWPhrases", "TWPhrasesRev", "HKVariants",
-          "HKVariantsPhrases", "HKVariantsRevPhrases", "HKPhrases", "HKPhrasesRev",
-          "JPShinjitaiCharacters", "JPShinjitaiPhrases", "CJK_Compatibility_Ideographs"}) {
-      g_dictionaries[name] = read_file(sources + "/" + name + ".txt");
+    for (const std::string_view name : kSourceDictionaryNames) {
+      g_dictionaries[std::string(name)] = read_file(sources + "/" + std::string(name) + ".txt");
     }
     for (const std::string_view name : kConfigNames) {
       g_configs[std::string(name)] = read_file(configs + "/" + std::string(name) + ".json");
     }
 
+    std::set<std::string_view> to_generate(kGeneratedDictionaryNames.begin(),
+                                           kGeneratedDictionaryNames.end());
     const auto generate = [&](const std::string& name, std::string text) {
+      if (to_generate.erase(name) == 0) {
+        throw std::runtime_error(name + " is generated but not in LUMO_GENERATED_DICTIONARIES");
+      }
       write_file(output + "/" + name + ".txt", text);
       g_dictionaries[name] = std::move(text);
     };
@@ -87,6 +92,10 @@ int main(int argc, char** argv) {
     const Converter t2s = build_converter(ConfigId::kT2S, {});
     generate("STPhrases_GeneratedFromRegionalPhrases",
              regional_st_phrases(g_dictionaries["TWPhrases"], g_dictionaries["HKPhrases"], t2s));
+    if (!to_generate.empty()) {
+      throw std::runtime_error(std::string(*to_generate.begin()) +
+                               " is in LUMO_GENERATED_DICTIONARIES but nothing generates it");
+    }
   } catch (const std::exception& error) {
     std::cerr << argv[0] << ": " << error.what() << "\n";
     return 1;

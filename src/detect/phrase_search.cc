@@ -4,7 +4,7 @@
 #include <map>
 
 #include "detect/detection_tables.h"
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 
 namespace lumo {
 
@@ -23,8 +23,7 @@ RegionalPhraseSearch::RegionalPhraseSearch(const std::vector<std::string>& tw_ph
     phrase.utf8 = std::string(text);
     for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
       const char32_t code_point = utf8_decode(text.data() + pos, &length);
-      std::uint16_t pair[2];
-      phrase.utf16.insert(phrase.utf16.end(), pair, encode_char(code_point, pair));
+      append_encoded(code_point, phrase.utf16);
       phrase.utf32.push_back(code_point);
     }
     const char32_t first = phrase.utf32.front();

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "dict/catalogue.h"
-#include "dict/utf8.h"
+#include "dict/white_space.h"
 
 namespace lumo {
 namespace {
@@ -48,14 +48,8 @@ std::optional<std::string> add_text(const std::string& file, std::vector<std::st
 
 // The first white-space separated token of `text`, or "".
 std::string first_token(std::string_view text) {
-  text.remove_prefix(leading_white_space(text));
-  std::size_t end = 0;
-  while (end < text.size()) {
-    std::size_t length = 0;
-    if (is_white_space(utf8_decode(text.data() + end, &length))) break;
-    end += length;
-  }
-  return std::string(text.substr(0, end));
+  std::size_t pos = 0;
+  return std::string(next_token(text, pos));
 }
 
 std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {

@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "dict/block_pool.h"
+#include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "dict/utf8.h"
 
 namespace lumo {
 
@@ -113,7 +113,7 @@ struct LexiconTrie {
       for (; pos < size; ++pos) {
         const char32_t code_point = text[pos];
         // Beyond the bitmap (or a surrogate leading one): may start a key.
-        if (code_point >= 0x10000 || (code_point & 0xF800) == 0xD800) return pos;
+        if (code_point >= 0x10000 || is_surrogate(code_point)) return pos;
         if (!kAsciiToo && code_point < 0x80) continue;
         if ((starts[code_point >> 6] >> (code_point & 63)) & 1) return pos;
       }
@@ -133,11 +133,10 @@ struct LexiconTrie {
         length = 1;
       } else if (lead >= 0xE0) {
         if (lead >= 0xF0) return pos;  // beyond the bitmap: may start a key
-        code_point = (char32_t{lead & 0x0Fu} << 12) | (char32_t{s[pos + 1] & 0x3Fu} << 6) |
-                     (s[pos + 2] & 0x3Fu);
+        code_point = utf8_decode_three(s + pos);
         length = 3;
       } else {
-        code_point = (char32_t{lead & 0x1Fu} << 6) | (s[pos + 1] & 0x3Fu);
+        code_point = utf8_decode_two(s + pos);
         length = 2;
       }
       if ((starts[code_point >> 6] >> (code_point & 63)) & 1) return pos;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dict/utf8.h"
+#include "dict/white_space.h"
 
 namespace lumo {
 
@@ -20,42 +21,6 @@ bool next_dictionary_line(std::string_view& rest, std::string_view& line) {
 }
 
 namespace {
-
-// Whether the character at text[pos] is white space; stores its length.
-bool white_space_at(std::string_view text, std::size_t pos, std::size_t* length) {
-  const auto byte = static_cast<unsigned char>(text[pos]);
-  if (byte < 0x80) {
-    *length = 1;
-    return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
-  }
-  // Non-ASCII white space starts with C2, E1, E2 or E3; CJK text never does.
-  if (byte != 0xC2 && (byte < 0xE1 || byte > 0xE3)) {
-    *length = utf8_sequence_length(byte);
-    return false;
-  }
-  return is_white_space(utf8_decode(text.data() + pos, length));
-}
-
-// The next token of `text` at or after `pos`, moving `pos` past it; an
-// empty view when only white space is left.
-std::string_view next_token(std::string_view text, std::size_t& pos) {
-  std::size_t length = 0;
-  while (pos < text.size() && white_space_at(text, pos, &length)) pos += length;
-  const std::size_t start = pos;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  while (pos < text.size()) {
-    // Lead bytes E4-EF (U+4000 to U+FFFF, CJK among them) and F0-F4 start
-    // no white space: skipped whole, they spare most of the checks.
-    const unsigned char byte = bytes[pos];
-    if (byte >= 0xE4) {
-      pos += byte >= 0xF0 ? 4 : 3;
-      continue;
-    }
-    if (white_space_at(text, pos, &length)) break;
-    pos += length;
-  }
-  return text.substr(start, pos - start);
-}
 
 // Cuts an entry line at its first TAB; false for a blank line, a comment or
 // a line without a TAB.
@@ -96,11 +61,11 @@ namespace {
 // to F4) that starts at `p`: none of them is white space, a TAB, a line
 // break or a '#'. Stops before anything else, or a malformed sequence.
 const unsigned char* skip_wide_characters(const unsigned char* p, const unsigned char* end) {
-  while (end - p >= 3 && p[0] >= 0xE4 && p[0] <= 0xF4 && (p[1] & 0xC0) == 0x80 &&
-         (p[2] & 0xC0) == 0x80) {
+  while (end - p >= 3 && p[0] >= 0xE4 && p[0] <= 0xF4 && is_continuation_byte(p[1]) &&
+         is_continuation_byte(p[2])) {
     if (p[0] < 0xF0) {
       p += 3;
-    } else if (end - p >= 4 && (p[3] & 0xC0) == 0x80) {
+    } else if (end - p >= 4 && is_continuation_byte(p[3])) {
       p += 4;
     } else {
       break;

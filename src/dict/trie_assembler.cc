@@ -35,7 +35,7 @@ bool TrieAssembler::add(std::string_view key, std::string_view value, std::uint8
     return false;
   }
   while (common > 0 && common < key.size() &&
-         (static_cast<unsigned char>(key[common]) & 0xC0) == 0x80) {
+         is_continuation_byte(static_cast<unsigned char>(key[common]))) {
     --common;  // back to the start of the character that differs
   }
   while (!path_.empty() && path_.back().second > common) path_.pop_back();

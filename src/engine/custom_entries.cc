@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "dict/utf8.h"
+#include "dict/white_space.h"
 
 namespace lumo {
 namespace {

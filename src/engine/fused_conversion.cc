@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dict/text_units.h"
 #include "dict/tuning.h"
 
 namespace lumo {
@@ -189,7 +190,7 @@ class FusedConversion {
     std::size_t converted = 0;
     for (; pos < end; ++pos) {
       const char32_t code_point = data_[pos];
-      if (sizeof(Unit) == 2 && (code_point & 0xF800) == 0xD800) {  // left to the walks
+      if (sizeof(Unit) == 2 && is_surrogate(data_[pos])) {  // left to the walks
         *walk = true;
         break;
       }

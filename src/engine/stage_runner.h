@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dict/dictionary_group.h"
+#include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "dict/utf8.h"
 #include "engine/converter.h"
 #include "engine/text_buffer.h"
 

@@ -23,7 +23,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 
 namespace lumo {
 
@@ -122,8 +122,7 @@ class BasicTextBuffer {
       Unit* out = data_ + size_;
       const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
       if (value.size() == 3 && bytes[0] >= 0xE0) {  // one three-byte character: the usual value
-        *out = static_cast<Unit>(((bytes[0] & 0x0Fu) << 12) | ((bytes[1] & 0x3Fu) << 6) |
-                                 (bytes[2] & 0x3Fu));
+        *out = static_cast<Unit>(utf8_decode_three(bytes));
         ++size_;
         return;
       }

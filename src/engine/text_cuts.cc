@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "dict/utf8.h"
 
 namespace lumo {
 namespace {
@@ -78,11 +78,7 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
   std::size_t pos = from >= context ? from - context + 1 : 0;
   // On to a character boundary: past UTF-8 continuation bytes, or the
   // second half of a UTF-16 surrogate pair.
-  if constexpr (sizeof(Unit) == 1) {
-    while (pos < from && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
-  } else if constexpr (sizeof(Unit) == 2) {
-    if (pos < from && (text[pos] & 0xFC00u) == 0xDC00u) ++pos;
-  }
+  while (pos < from && !starts_character(text[pos])) ++pos;
   // Segment cuts are looked for while the budget lasts (not at all when
   // the walks before `from` alone would exceed it), line cuts to the end.
   bool walking = from - pos <= *budget;

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 #include "engine/text_cuts.h"
 #include "engine/worker_threads.h"
 
@@ -62,11 +62,7 @@ struct alignas(64) Piece {
       for (std::size_t i = start; i < end; ++i) {
         const auto unit = static_cast<Counter>(units[i]);
         block_largest = unit > block_largest ? unit : block_largest;
-        if constexpr (sizeof(Unit) == 1) {
-          block_extra += static_cast<Counter>((unit & 0xC0u) == 0x80u);
-        } else if constexpr (sizeof(Unit) == 2) {
-          block_extra += static_cast<Counter>((unit & 0xFC00u) == 0xDC00u);
-        }
+        block_extra += static_cast<Counter>(!starts_character(unit));
       }
       largest = std::max(largest, block_largest);
       extra += block_extra;
@@ -96,8 +92,7 @@ struct alignas(64) Piece {
       if (size - i >= kBlock) {
         bool multiple = false;
         for (std::size_t k = 0; k < kBlock; ++k) {
-          multiple |=
-              sizeof(Unit) == 1 ? (units[i + k] & 0x80) != 0 : (units[i + k] & 0xF800u) == 0xD800u;
+          multiple |= !is_single_unit_character(units[i + k]);
         }
         if (!multiple) {
           copy_code_points(units + i, kBlock, to);

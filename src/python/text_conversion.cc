@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/text_units.h"
 #include "engine/whole_conversion.h"
 #include "engine/worker_threads.h"
 #include "python/errors.h"

@@ -15,20 +15,6 @@
 
 namespace lumo::python {
 
-// Whether any of `count` code points is a surrogate (U+D800 to U+DFFF),
-// which a str may hold but UTF-8 cannot. Folded to the smallest masked
-// distance from the surrogate block: a reduction compilers vectorize,
-// unlike an early exit.
-template <typename Unit>
-bool has_surrogate(const Unit* units, std::size_t count) {
-  Unit nearest = static_cast<Unit>(~Unit{0});
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto distance = static_cast<Unit>((units[i] ^ 0xD800u) & ~Unit{0x7FF});
-    nearest = distance < nearest ? distance : nearest;
-  }
-  return nearest == 0;
-}
-
 // The threads a call may use: LUMO_THREADS when it holds a thread count
 // (see parse_thread_count), else the processors available. Read at each
 // call.

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "dict/lexicon_builder.h"
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LUMO_TEST_POISONING 1
@@ -204,8 +204,8 @@ TEST(BlockPoolThreads, ManyThreadsAllocateAndFreeAtOnce) {
 TEST(BlockPool, LexiconsBuiltOneAfterAnotherReuseTheSharedPool) {
   std::string text;
   for (char32_t i = 0; i < 20000; ++i) {
-    utf8_append(0x4E00 + i / 128, text);
-    utf8_append(0x4E00 + i % 128, text);
+    append_encoded(0x4E00 + i / 128, text);
+    append_encoded(0x4E00 + i % 128, text);
     text += "\tx\n";
   }
   BlockPool& shared = BlockPool::shared();

@@ -15,7 +15,7 @@
 #include "detect/detect.h"
 #include "detect/detection_tables.h"
 #include "detect/phrase_search.h"
-#include "dict/utf8.h"
+#include "dict/text_units.h"
 
 namespace lumo {
 namespace {
@@ -29,10 +29,7 @@ std::string describe(const std::optional<Detection>& result) {
 template <typename Unit>
 std::vector<Unit> encoded(const std::u32string& text) {
   std::vector<Unit> units;
-  for (const char32_t c : text) {
-    Unit buffer[4];
-    units.insert(units.end(), buffer, encode_char(c, buffer));
-  }
+  for (const char32_t c : text) append_encoded(c, units);
   return units;
 }
 

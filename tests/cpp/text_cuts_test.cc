@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "dict/utf8.h"
 #include "engine/config_loader.h"
 
 namespace lumo {
@@ -25,10 +25,7 @@ std::u32string repeated(std::u32string_view part, std::size_t count) {
 template <typename Unit>
 std::vector<Unit> units_of(std::u32string_view text) {
   std::vector<Unit> units;
-  for (const char32_t code_point : text) {
-    Unit encoded[4];
-    units.insert(units.end(), encoded, encode_char(code_point, encoded));
-  }
+  for (const char32_t code_point : text) append_encoded(code_point, units);
   return units;
 }
 
@@ -83,7 +80,7 @@ TEST(TextCuts, PlansCostBoundedWorkWhateverTheKeys) {
   }
   for (const auto& [key, text] : cases) {
     std::string key_utf8;
-    for (const char32_t code_point : key) utf8_append(code_point, key_utf8);
+    for (const char32_t code_point : key) append_encoded(code_point, key_utf8);
     const Converter converter = build_converter(ConfigId::kS2T, {{key_utf8, "X"}});
     const std::string label = "key of " + std::to_string(key.size());
     check_plans<char>(converter, text, label.c_str());
