@@ -22,8 +22,8 @@ A third table times `lumo.detect` on the Simplified corpus and its `s2t` form, e
 with its kana removed (any kana makes a text Japanese, which skips the phrase search): the result
 for the whole text, MB/s over --runs calls on the whole text, and the time per call on
 100-character texts in µs (median, min-max over 200 slices taken at even steps through the text,
-each the mean of 20 calls). Every call gets a str not yet encoded to UTF-8, so the encoding the
-module does on first reading a str is included.
+each the mean of 20 calls). Every call gets a str never encoded to UTF-8, as a freshly read text
+is; the module reads a str's own storage either way.
 
 Inputs: the Simplified corpus for `s2*` configs; its `s2t` conversion for `t2*`, `tw2*` and
 `hk2*`; the `t2jp` conversion of that for `jp2t`. The script installs nothing.
@@ -211,8 +211,8 @@ def slices(text, length, count):
 
 
 def fresh(text, count):
-    """`count` equal copies of `text` that have never been encoded to UTF-8 (the module reads a
-    str through its UTF-8 form, which the interpreter caches on the object after the first call)."""
+    """`count` equal copies of `text` that have never been encoded to UTF-8, as a text freshly read
+    from a file is (the interpreter would keep a UTF-8 form on a str after encoding it)."""
     return [text.encode("utf-8").decode("utf-8") for _ in range(count)]
 
 
