@@ -1,9 +1,8 @@
-// Converting a text argument into a new str. A str is read directly,
-// without its UTF-8 form; a long one stored with two or four bytes per
-// character is cut into pieces that convert independently, converted on
-// several threads (as many as the environment variable LUMO_THREADS says,
-// else one per processor available), and written straight into the
-// result.
+// Converting a text argument into a new str. The binding reads the str's
+// own storage, without its UTF-8 form, and hands it to the engine's
+// whole-text entry (engine/whole_conversion.h) with the thread count
+// LUMO_THREADS asks for; the engine plans the pieces and threads, and the
+// binding makes the result str in the shape the engine asks for.
 #ifndef LUMO_PYTHON_TEXT_CONVERSION_H_
 #define LUMO_PYTHON_TEXT_CONVERSION_H_
 
