@@ -64,24 +64,18 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
   to = std::min(to, size);
   const ConversionPlan& plan = converter.plan;
   const bool line_cuts = plan.line_cuts;
-  if (!plan.segment_cuts) {
-    if (!line_cuts) return std::string::npos;
-    for (std::size_t pos = std::max<std::size_t>(from, 1); pos < to; ++pos) {
-      if (is_line_cut(text, pos)) return pos;
-    }
-    return std::string::npos;
-  }
-  const DictionaryGroup& segmentation = *converter.segmentation;
   const std::size_t context = plan.cut_context_units;
   // A key starting `context` or more units before a position cannot reach
-  // past it; the scan starts at the first character after that.
-  std::size_t pos = from >= context ? from - context + 1 : 0;
+  // past it; the scan starts at the first character after that (at `from`
+  // without segmentation).
+  std::size_t pos = context == 0 ? from : from >= context ? from - context + 1 : 0;
   // On to a character boundary: past UTF-8 continuation bytes, or the
   // second half of a UTF-16 surrogate pair.
   while (pos < from && !starts_character(text[pos])) ++pos;
-  // Segment cuts are looked for while the budget lasts (not at all when
-  // the walks before `from` alone would exceed it), line cuts to the end.
-  bool walking = from - pos <= *budget;
+  // Segment cuts are looked for while the budget lasts (not at all without
+  // segmentation, or when the walks before `from` alone would exceed it),
+  // line cuts to the end.
+  bool walking = plan.segment_cuts && from - pos <= *budget;
   std::size_t reach = 0;  // the furthest end of a key starting since
   while (pos < to) {
     if (!walking) {
@@ -91,7 +85,8 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
     }
     if (pos >= from && line_cuts && is_line_cut(text, pos)) return pos;
     if (walking) {
-      const std::size_t length = counted_group_prefix(segmentation, text + pos, size - pos, budget);
+      const std::size_t length =
+          counted_group_prefix(*converter.segmentation, text + pos, size - pos, budget);
       if (length == std::string::npos) {
         walking = false;
         continue;

@@ -144,6 +144,8 @@ ConversionOutcome convert_whole(const Converter& converter, const Unit* text, st
                                  ? 1
                                  : std::min(options.threads, size / piece_units);
   if (wanted <= 1) {
+    // Most calls convert a short text: the same steps as below, on this
+    // thread alone, without the planning and the thread job's allocations.
     Piece<Unit> piece;
     piece.convert(converter, plan, text, size);
     ResultShape shape;

@@ -1,13 +1,10 @@
 #include "python/text_conversion.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "dict/text_units.h"
 #include "engine/whole_conversion.h"
