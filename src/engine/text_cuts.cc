@@ -161,13 +161,13 @@ std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* tex
   return bounds;
 }
 
-#define LUMO_INSTANTIATE(Unit)                                                              \
-  template std::size_t find_cut(const Converter&, const Unit*, std::size_t, std::size_t,    \
-                                std::size_t, std::size_t*);                                 \
-  template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t, \
-                                                std::size_t, std::size_t*);             \
-  template std::size_t last_cut_so_far(const Converter&, const Unit*, std::size_t,          \
-                                       std::size_t*, std::size_t*);
+#define LUMO_INSTANTIATE(Unit)                                                                   \
+  template std::size_t find_cut(const Converter&, const Unit*, std::size_t, std::size_t,         \
+                                std::size_t, std::size_t*);                                      \
+  template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t,      \
+                                                std::size_t, std::size_t*);                      \
+  template std::size_t last_cut_so_far(const Converter&, const Unit*, std::size_t, std::size_t*, \
+                                       std::size_t*);
 LUMO_INSTANTIATE(char)
 LUMO_INSTANTIATE(std::uint16_t)
 LUMO_INSTANTIATE(std::uint32_t)
