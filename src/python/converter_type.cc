@@ -11,6 +11,7 @@
 #include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/pickling.h"
 #include "python/stream_type.h"
 #include "python/text_conversion.h"
 
@@ -20,6 +21,7 @@ namespace {
 struct ConverterState {
   Converter converter;
   std::string config;
+  CustomPairs pairs;  // the custom words built in, which a pickle keeps
 };
 
 struct ConverterObject {
@@ -84,6 +86,32 @@ PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssi
   return guarded([&] { return new_conversion_stream(self, state_of(self).converter, bound[0]); });
 }
 
+// Pickles as _lumo_pickle.converter(config, pairs): the name and the
+// custom words, which build the same converter again.
+PyObject* converter_reduce(PyObject* self, PyObject*) {
+  const ConverterState& state = state_of(self);
+  PyObject* const restore = restore_function("converter");
+  if (restore == nullptr) return nullptr;
+  PyObject* const pairs = PyTuple_New(static_cast<Py_ssize_t>(state.pairs.size()));
+  PyObject* const config = new_str(state.config);
+  bool filled = pairs != nullptr && config != nullptr;
+  for (std::size_t i = 0; filled && i < state.pairs.size(); ++i) {
+    PyObject* const key = new_str(state.pairs[i].first);
+    PyObject* const value = new_str(state.pairs[i].second);
+    PyObject* const pair =
+        key != nullptr && value != nullptr ? PyTuple_Pack(2, key, value) : nullptr;
+    Py_XDECREF(key);
+    Py_XDECREF(value);
+    filled = pair != nullptr;
+    if (filled) PyTuple_SET_ITEM(pairs, static_cast<Py_ssize_t>(i), pair);
+  }
+  PyObject* const result = filled ? Py_BuildValue("(O(OO))", restore, config, pairs) : nullptr;
+  Py_DECREF(restore);
+  Py_XDECREF(pairs);
+  Py_XDECREF(config);
+  return result;
+}
+
 // The instance's configuration, resolved again by name. Its name was
 // checked when the instance was made, so failing here is an internal error.
 std::optional<ConfigId> own_config(PyObject* self) {
@@ -138,7 +166,8 @@ PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_
   const std::optional<ConfigId> id = own_config(self);
   if (!id) return nullptr;
   return guarded([&] {
-    return new_converter_object(build_converter(*id, pairs, thread_count()), state_of(self).config);
+    return new_converter_object(build_converter(*id, pairs, thread_count()), state_of(self).config,
+                                std::move(pairs));
   });
 }
 
@@ -164,6 +193,9 @@ PyMethodDef converter_methods[] = {
     {"with_custom", as_cfunction(converter_with_custom), METH_FASTCALL | METH_KEYWORDS,
      "with_custom($self, entries)\n--\n\nReturn a new Converter with these custom words baked "
      "in."},
+    {"__reduce__", converter_reduce, METH_NOARGS, nullptr},
+    {"__copy__", same_object, METH_NOARGS, nullptr},
+    {"__deepcopy__", same_object, METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -190,10 +222,11 @@ PyObject* create_converter_type() {
   return create_final_class(&spec, &g_converter_type);
 }
 
-PyObject* new_converter_object(Converter&& converter, std::string_view config) {
+PyObject* new_converter_object(Converter&& converter, std::string_view config,
+                               CustomPairs&& pairs) {
   return guarded([&]() -> PyObject* {
-    auto state =
-        std::make_unique<ConverterState>(ConverterState{std::move(converter), std::string(config)});
+    auto state = std::make_unique<ConverterState>(
+        ConverterState{std::move(converter), std::string(config), std::move(pairs)});
     PyObject* self = g_converter_type->tp_alloc(g_converter_type, 0);
     if (self == nullptr) return nullptr;
     reinterpret_cast<ConverterObject*>(self)->state = state.release();

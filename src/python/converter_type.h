@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "engine/config_loader.h"
 #include "engine/converter.h"
 #include "python/python.h"
 
@@ -14,9 +15,11 @@ namespace lumo::python {
 // Creates the class (once per process); a new reference, or nullptr.
 PyObject* create_converter_type();
 
-// A new instance owning `converter`, named `config`; nullptr on failure.
-// Needs create_converter_type() to have succeeded.
-PyObject* new_converter_object(Converter&& converter, std::string_view config);
+// A new instance owning `converter`, named `config`, built with the custom
+// `pairs`; nullptr on failure. Needs create_converter_type() to have
+// succeeded.
+PyObject* new_converter_object(Converter&& converter, std::string_view config,
+                               CustomPairs&& pairs = {});
 
 }  // namespace lumo::python
 

@@ -8,6 +8,7 @@
 #include "python/arguments.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/pickling.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -58,7 +59,61 @@ PyGetSetDef detection_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+// Pickles as _lumo_pickle.detection(region, confidence).
+PyObject* detection_reduce(PyObject* self, PyObject*) {
+  const DetectionObject& detection = detection_of(self);
+  PyObject* const restore = restore_function("detection");
+  if (restore == nullptr) return nullptr;
+  PyObject* const region = new_str(region_code(detection.region));
+  PyObject* const result =
+      region == nullptr
+          ? nullptr
+          : Py_BuildValue("(O(Oi))", restore, region, static_cast<int>(detection.confidence));
+  Py_DECREF(restore);
+  Py_XDECREF(region);
+  return result;
+}
+
+PyObject* new_detection(const Detection& result) {
+  PyObject* self = g_detection_type->tp_alloc(g_detection_type, 0);
+  if (self == nullptr) return nullptr;
+  auto* detection = reinterpret_cast<DetectionObject*>(self);
+  detection->region = result.region;
+  detection->confidence = result.confidence;
+  return self;
+}
+
+// Detection._restore(region, confidence): the detection a pickle holds.
+PyObject* detection_restore(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kParameters[] = {"region", "confidence"};
+  static const Signature kSignature{"Detection._restore", kParameters, 2};
+  PyObject* bound[2];
+  std::string_view code;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_utf8("region", bound[0], &code)) {
+    return nullptr;
+  }
+  const Result<Region> region = parse_region_code(code);
+  if (!region) return raise_value_error(region.error());
+  const long confidence = PyLong_Check(bound[1]) ? PyLong_AsLong(bound[1]) : -1;
+  if (confidence < 0 || confidence > 255) {
+    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "confidence must be 0 to 255");
+    return nullptr;
+  }
+  return new_detection({region.value(), static_cast<unsigned char>(confidence)});
+}
+
+PyMethodDef detection_methods[] = {
+    {"__reduce__", detection_reduce, METH_NOARGS, nullptr},
+    {"__copy__", same_object, METH_NOARGS, nullptr},
+    {"__deepcopy__", same_object, METH_O, nullptr},
+    {"_restore", as_cfunction(detection_restore), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot detection_slots[] = {
+    {Py_tp_methods, detection_methods},
     {Py_tp_new, reinterpret_cast<void*>(detection_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(detection_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(detection_repr)},
@@ -102,12 +157,7 @@ PyObject* detect(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* k
   return guarded([&]() -> PyObject* {
     const std::optional<Detection> result = detect_str(text);
     if (!result) Py_RETURN_NONE;
-    PyObject* self = g_detection_type->tp_alloc(g_detection_type, 0);
-    if (self == nullptr) return nullptr;
-    auto* detection = reinterpret_cast<DetectionObject*>(self);
-    detection->region = result->region;
-    detection->confidence = result->confidence;
-    return self;
+    return new_detection(*result);
   });
 }
 
