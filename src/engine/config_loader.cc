@@ -90,6 +90,11 @@ Converter build_planned_converter(const std::optional<GroupPlan>& segmentation,
     converter.stages.push_back(build_group_plan(stages[next_stage], custom));
   }
   converter.plan = fast_plan(converter);
+  converter.custom_head = custom.has_value();
+  for (const GroupPlan& stage : stages) {
+    auto& texts = converter.stage_texts.emplace_back();
+    for (const LexiconSource& source : stage) texts.push_back(source.texts);
+  }
   return converter;
 }
 

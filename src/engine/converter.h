@@ -29,6 +29,12 @@ struct Converter {
   std::vector<DictionaryGroup> stages;
   // Its fast paths, decided when it is built (fast_plan()).
   ConversionPlan plan;
+  // Where each stage's valued keys come from, lexicon by lexicon after the
+  // custom head: the dictionary texts each merges, in order (none for
+  // inline entries). Explanations read the further values of their entries
+  // there; conversion never looks.
+  std::vector<std::vector<std::vector<std::string_view>>> stage_texts;
+  bool custom_head = false;  // whether every group starts with custom words
 };
 
 // Appends the conversion of `text`, which must be valid UTF-8, to

@@ -10,6 +10,7 @@
 #include "python/arguments.h"
 #include "python/custom_entries.h"
 #include "python/errors.h"
+#include "python/explanation.h"
 #include "python/final_class.h"
 #include "python/pickling.h"
 #include "python/stream_type.h"
@@ -84,6 +85,19 @@ PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssi
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   return guarded([&] { return new_conversion_stream(self, state_of(self).converter, bound[0]); });
+}
+
+PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
+  static const char* const kParameters[] = {"text"};
+  static const Signature kSignature{"Converter.explain", kParameters, 1};
+  PyObject* bound[1];
+  TextArgument text;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_text("text", bound[0], &text)) {
+    return nullptr;
+  }
+  return guarded([&] { return explained_spans(state_of(self).converter, text); });
 }
 
 // Pickles as _lumo_pickle.converter(config, pairs): the name and the
@@ -184,6 +198,14 @@ PyMethodDef converter_methods[] = {
      "it, so memory stays bounded by the chunk size and the longest key.\n"
      "Raises TypeError for a chunk that is not a str, UnicodeEncodeError for\n"
      "one holding a lone surrogate, and passes on what the iteration raises."},
+    {"explain", as_cfunction(converter_explain), METH_FASTCALL | METH_KEYWORDS,
+     "explain($self, text)\n--\n\n"
+     "Explain the conversion of `text`: a list of (source, target, alternatives)\n"
+     "tuples whose sources join into `text` and whose targets join into\n"
+     "convert(text). `alternatives` holds the other outputs the dictionaries\n"
+     "allow for that span, empty where there was no choice; spans without\n"
+     "alternatives next to each other come as one. Offsets follow by adding\n"
+     "up the lengths of sources (in `text`) and of targets (in the result)."},
     {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "for_region(from, to)\n--\n\n"},
     {"convert_with_custom", as_cfunction(converter_convert_with_custom),

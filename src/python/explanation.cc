@@ -1,0 +1,81 @@
+#include "python/explanation.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/explanation.h"
+
+namespace lumo::python {
+namespace {
+
+PyObject* new_str(const std::u32string& text) {
+  return PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, text.data(),
+                                   static_cast<Py_ssize_t>(text.size()));
+}
+
+// (source, target, alternatives) of one span; a new reference or nullptr.
+PyObject* span_tuple(PyObject* str, Py_ssize_t begin, const ExplainedSpan& span) {
+  PyObject* const alternatives = PyTuple_New(static_cast<Py_ssize_t>(span.alternatives.size()));
+  if (alternatives == nullptr) return nullptr;
+  for (std::size_t i = 0; i < span.alternatives.size(); ++i) {
+    PyObject* const alternative = new_str(span.alternatives[i]);
+    if (alternative == nullptr) {
+      Py_DECREF(alternatives);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(alternatives, static_cast<Py_ssize_t>(i), alternative);
+  }
+  PyObject* const source =
+      PyUnicode_Substring(str, begin, static_cast<Py_ssize_t>(span.source_end));
+  PyObject* const target = new_str(span.target);
+  PyObject* const tuple = source != nullptr && target != nullptr
+                              ? PyTuple_Pack(3, source, target, alternatives)
+                              : nullptr;
+  Py_XDECREF(source);
+  Py_XDECREF(target);
+  Py_DECREF(alternatives);
+  return tuple;
+}
+
+}  // namespace
+
+PyObject* explained_spans(const Converter& converter, const TextArgument& text) {
+  PyObject* const str = text.str;
+  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));
+  const void* const data = PyUnicode_DATA(str);
+  std::vector<std::uint32_t> widened;
+  const std::uint32_t* code_points = nullptr;
+  switch (PyUnicode_KIND(str)) {
+    case PyUnicode_1BYTE_KIND: {
+      const auto* chars = static_cast<const Py_UCS1*>(data);
+      widened.assign(chars, chars + length);
+      code_points = widened.data();
+      break;
+    }
+    case PyUnicode_2BYTE_KIND: {
+      const auto* chars = static_cast<const Py_UCS2*>(data);
+      widened.assign(chars, chars + length);
+      code_points = widened.data();
+      break;
+    }
+    default:
+      code_points = static_cast<const std::uint32_t*>(data);
+      break;
+  }
+  const std::vector<ExplainedSpan> spans = explain(converter, code_points, length);
+  PyObject* const list = PyList_New(static_cast<Py_ssize_t>(spans.size()));
+  if (list == nullptr) return nullptr;
+  Py_ssize_t begin = 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    PyObject* const tuple = span_tuple(str, begin, spans[i]);
+    if (tuple == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), tuple);
+    begin = static_cast<Py_ssize_t>(spans[i].source_end);
+  }
+  return list;
+}
+
+}  // namespace lumo::python
