@@ -14,9 +14,10 @@ from test_long_texts import TEXT, convert_with
 
 ROOT = Path(__file__).resolve().parents[2]
 CUSTOM = [None, {"干": "X", "头发": "頭髮!", "了": ""}]
+ALPHABET = "干了头发后里面乾幹髮發着著台臺U盘OK \n\r😀の。"
 
 
-@functools.lru_cache(maxsize=None)
+@functools.cache
 def dictionary(name):
     """key -> values of one dictionary text, from the data or from a build's derived texts."""
     for folder in [ROOT / "data" / "dictionary", *ROOT.glob("out/wheel/*/generated/dictionary")]:
