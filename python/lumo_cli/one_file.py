@@ -1,0 +1,95 @@
+"""The conversion of one input to one output, with every failure turned
+into a FileError naming the file it is about."""
+
+from __future__ import annotations
+
+import os
+import sys
+from dataclasses import dataclass
+from typing import BinaryIO, Callable
+
+import lumo
+
+from .errors import FileError, StdoutClosed
+from .output_files import replacing
+from .streaming import CHUNK_BYTES, convert_bytes
+from .tasks import Task
+from .text_codecs import Decoder, Encoder
+
+
+@dataclass(frozen=True)
+class StreamSettings:
+    """How bytes become text and back, the same for every input."""
+
+    input_codec: str = "utf-8"
+    output_codec: str = "utf-8"
+    replace_errors: bool = False
+    chunk_bytes: int = CHUNK_BYTES
+
+
+def _describe(error: OSError) -> str:
+    return error.strerror or str(error)
+
+
+def _reader(file: BinaryIO, label: str) -> Callable[[int], bytes]:
+    read1 = getattr(file, "read1", file.read)
+
+    def read(size: int) -> bytes:
+        try:
+            return bytes(read1(size))
+        except OSError as error:
+            raise FileError(f"{label}: {_describe(error)}") from None
+
+    return read
+
+
+def _writer(file: BinaryIO, label: str, flush: bool) -> Callable[[bytes], None]:
+    def write(data: bytes) -> None:
+        try:
+            file.write(data)
+            if flush:
+                file.flush()
+        except BrokenPipeError:
+            raise StdoutClosed() from None
+        except OSError as error:
+            raise FileError(f"{label}: {_describe(error)}") from None
+
+    return write
+
+
+def convert_task(
+    converter: lumo.Converter,
+    task: Task,
+    settings: StreamSettings,
+    on_read: Callable[[int], None] = lambda size: None,
+) -> None:
+    """Converts `task.source` into `task.target`. A target file is replaced
+    only when the whole input converted; standard output gets the text as it
+    comes. Raises FileError, or StdoutClosed when standard output's reader
+    went away."""
+    label = task.label
+    decoder = Decoder(settings.input_codec, label)
+    encoder = Encoder(settings.output_codec, label, settings.replace_errors)
+    try:
+        source = sys.stdin.buffer if task.source is None else open(task.source, "rb")  # noqa: SIM115
+    except OSError as error:
+        raise FileError(f"{label}: {_describe(error)}") from None
+    try:
+        read = _reader(source, label)
+        if task.target is None:
+            write = _writer(sys.stdout.buffer, task.target_label, flush=True)
+            convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes, on_read)
+            return
+        # Write where a symbolic link points rather than over the link.
+        target = os.path.realpath(task.target)
+        try:
+            with replacing(target) as output:
+                write = _writer(output, task.target_label, flush=False)
+                convert_bytes(
+                    converter, read, write, decoder, encoder, settings.chunk_bytes, on_read
+                )
+        except OSError as error:
+            raise FileError(f"{task.target_label}: {_describe(error)}") from None
+    finally:
+        if task.source is not None:
+            source.close()
