@@ -43,12 +43,14 @@ def _reader(file: BinaryIO, label: str) -> Callable[[int], bytes]:
     return read
 
 
-def _writer(file: BinaryIO, label: str, flush: bool) -> Callable[[bytes], None]:
+def _writer(descriptor: int, label: str) -> Callable[[bytes], None]:
+    # Straight to the descriptor: a buffered writer may report a write cut
+    # short by a closed pipe as done, and lose the rest without an error.
     def write(data: bytes) -> None:
+        view = memoryview(data)
         try:
-            file.write(data)
-            if flush:
-                file.flush()
+            while view:
+                view = view[os.write(descriptor, view) :]
         except BrokenPipeError:
             raise StdoutClosed() from None
         except OSError as error:
@@ -77,14 +79,15 @@ def convert_task(
     try:
         read = _reader(source, label)
         if task.target is None:
-            write = _writer(sys.stdout.buffer, task.target_label, flush=True)
+            sys.stdout.flush()
+            write = _writer(sys.stdout.fileno(), task.target_label)
             convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes, on_read)
             return
         # Write where a symbolic link points rather than over the link.
         target = os.path.realpath(task.target)
         try:
-            with replacing(target) as output:
-                write = _writer(output, task.target_label, flush=False)
+            with replacing(target) as descriptor:
+                write = _writer(descriptor, task.target_label)
                 convert_bytes(
                     converter, read, write, decoder, encoder, settings.chunk_bytes, on_read
                 )

@@ -13,7 +13,6 @@ import os
 import stat
 import tempfile
 from collections.abc import Generator
-from typing import BinaryIO
 
 TEMP_SUFFIX = ".lumo-tmp"
 
@@ -25,10 +24,11 @@ def _new_file_mode() -> int:
 
 
 @contextlib.contextmanager
-def replacing(target: str) -> Generator[BinaryIO, None, None]:
-    """A binary file to write; on leaving the block without an exception it
-    replaces `target` (a path without symbolic links), keeping the mode of
-    the file it replaces. Raises OSError when the folder is not writable."""
+def replacing(target: str) -> Generator[int, None, None]:
+    """The descriptor of a file to write; on leaving the block without an
+    exception the file replaces `target` (a path without symbolic links),
+    keeping the mode of the file it replaces. Raises OSError when the folder
+    is not writable."""
     try:
         mode = stat.S_IMODE(os.stat(target).st_mode)
     except FileNotFoundError:
@@ -36,11 +36,12 @@ def replacing(target: str) -> Generator[BinaryIO, None, None]:
     folder, name = os.path.split(target)
     descriptor, temp = tempfile.mkstemp(prefix=f".{name}.", suffix=TEMP_SUFFIX, dir=folder or ".")
     try:
-        with os.fdopen(descriptor, "wb") as file:
+        try:
             os.fchmod(descriptor, mode)
-            yield file
-            file.flush()
+            yield descriptor
             os.fsync(descriptor)
+        finally:
+            os.close(descriptor)
         os.replace(temp, target)
     except BaseException:
         with contextlib.suppress(OSError):
