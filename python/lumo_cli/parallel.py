@@ -3,8 +3,9 @@
 A converter cannot be pickled, so each worker builds its own from the
 recipe, once. Workers take Ctrl-C only while they convert: an interrupted
 worker removes its temporary file and stops; an idle one ignores it. The
-parent passes Ctrl-C on to its workers and waits for them, so that no
-temporary file outlives the command.
+parent, on Ctrl-C, tells the workers to start no other file, passes Ctrl-C
+on to them and waits for them, so that no temporary file outlives the
+command and nothing is converted after it ends.
 """
 
 from __future__ import annotations
@@ -14,6 +15,7 @@ import os
 import signal
 from concurrent.futures import Future, ProcessPoolExecutor, as_completed
 from concurrent.futures.process import BrokenProcessPool
+from multiprocessing.synchronize import Event
 from types import FrameType
 from typing import Callable
 
@@ -25,6 +27,7 @@ from .recipe import Recipe
 from .tasks import Task
 
 _converter: lumo.Converter | None = None
+_stopping: Event | None = None  # set by the parent on Ctrl-C
 _converting = False
 
 
@@ -35,16 +38,19 @@ def _on_interrupt(signum: int, frame: FrameType | None) -> None:
         raise KeyboardInterrupt
 
 
-def _start_worker(recipe: Recipe) -> None:
-    global _converter
+def _start_worker(recipe: Recipe, stopping: Event) -> None:
+    global _converter, _stopping
     signal.signal(signal.SIGINT, _on_interrupt)
+    _stopping = stopping
     _converter = recipe.build()
 
 
 def _convert_in_worker(task: Task, settings: StreamSettings) -> str | None:
     """The error message for `task`, or None when it converted."""
     global _converting
-    assert _converter is not None
+    assert _converter is not None and _stopping is not None
+    if _stopping.is_set():
+        raise KeyboardInterrupt
     try:
         _converting = True
         convert_task(_converter, task, settings)
@@ -68,6 +74,7 @@ def convert_in_processes(
     True when all converted. Raises KeyboardInterrupt once every worker has
     stopped, when interrupted."""
     context = multiprocessing.get_context("spawn")
+    stopping = context.Event()
     # The workers start with Ctrl-C ignored, until they install their handler.
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
     try:
@@ -75,7 +82,7 @@ def convert_in_processes(
             max_workers=min(jobs, len(tasks)),
             mp_context=context,
             initializer=_start_worker,
-            initargs=(recipe,),
+            initargs=(recipe, stopping),
         )
         futures: dict[Future[str | None], Task] = {
             executor.submit(_convert_in_worker, task, settings): task for task in tasks
@@ -96,6 +103,7 @@ def convert_in_processes(
                 all_converted = False
             on_done(task)
     except KeyboardInterrupt:
+        stopping.set()
         for child in multiprocessing.active_children():
             if child.pid is not None:
                 os.kill(child.pid, signal.SIGINT)
