@@ -10,7 +10,7 @@ import os
 import sys
 from collections.abc import Sequence
 
-from .errors import INTERRUPTED, PIPE_CLOSED, CliError, StdoutClosed
+from .errors import FAILED, INTERRUPTED, PIPE_CLOSED, CliError, StdoutClosed
 
 __all__ = ["main"]
 
@@ -63,3 +63,6 @@ def main(argv: Sequence[str] | None = None) -> int:
     except KeyboardInterrupt:
         _report("interrupted")
         return INTERRUPTED
+    except MemoryError:
+        _report("out of memory")
+        return FAILED

@@ -2,9 +2,8 @@
 
 from __future__ import annotations
 
-import sys
-
 from .errors import SUCCESS, StdoutClosed
+from .tasks import standard_output
 
 # Kept in the order and with the names of lumo.configs(); a test checks both.
 CONFIGS = {
@@ -39,8 +38,9 @@ def run_configs() -> int:
         for name, (source, target) in CONFIGS.items()
     ]
     try:
-        sys.stdout.buffer.write("".join(lines).encode())
-        sys.stdout.buffer.flush()
+        stdout = standard_output()
+        stdout.write("".join(lines).encode())
+        stdout.flush()
     except BrokenPipeError:
         raise StdoutClosed() from None
     return SUCCESS

@@ -6,7 +6,6 @@ from __future__ import annotations
 
 import os
 import stat
-import sys
 
 from .custom_words import read_custom_words
 from .errors import FAILED, SUCCESS, FileError
@@ -15,15 +14,15 @@ from .options import ConvertOptions
 from .parallel import convert_in_processes
 from .progress import Progress, wanted
 from .recipe import Recipe
-from .tasks import Task, plan_tasks
+from .tasks import Task, plan_tasks, standard_input
 from .text_codecs import resolve_encoding
 
 
 def _size(task: Task) -> int | None:
     """The input's size in bytes, or None when it is not known in advance."""
     try:
-        found = os.stat(task.source) if task.source else os.fstat(sys.stdin.fileno())
-    except (OSError, ValueError):
+        found = os.stat(task.source) if task.source else os.fstat(standard_input().fileno())
+    except (OSError, ValueError, FileError):
         return 0 if task.source else None
     return found.st_size if stat.S_ISREG(found.st_mode) else None
 

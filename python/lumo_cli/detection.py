@@ -15,7 +15,7 @@ from typing import BinaryIO
 import lumo
 
 from .errors import FAILED, SUCCESS, FileError, StdoutClosed
-from .tasks import STDIN_LABEL
+from .tasks import STDIN_LABEL, standard_input, standard_output
 from .text_codecs import Decoder
 
 SAMPLE_BYTES = 4 << 20
@@ -41,7 +41,7 @@ def _detect(path: str | None, codec: str) -> lumo.Detection | None:
     label = STDIN_LABEL if path is None else path
     try:
         if path is None:
-            sample, whole = _read_sample(sys.stdin.buffer)
+            sample, whole = _read_sample(standard_input())
         else:
             with open(path, "rb") as file:
                 sample, whole = _read_sample(file)
@@ -78,8 +78,9 @@ def run_detect(paths: list[str], codec: str, as_json: bool) -> int:
             continue
         line = _line(STDIN_LABEL if source is None else path, found, as_json)
         try:
-            sys.stdout.buffer.write(line + b"\n")
-            sys.stdout.buffer.flush()
+            stdout = standard_output()
+            stdout.write(line + b"\n")
+            stdout.flush()
         except BrokenPipeError:
             raise StdoutClosed() from None
     return status

@@ -4,7 +4,6 @@ into a FileError naming the file it is about."""
 from __future__ import annotations
 
 import os
-import sys
 from dataclasses import dataclass
 from typing import BinaryIO, Callable
 
@@ -13,7 +12,7 @@ import lumo
 from .errors import FileError, StdoutClosed
 from .output_files import replacing
 from .streaming import CHUNK_BYTES, convert_bytes
-from .tasks import Task
+from .tasks import Task, standard_input, standard_output
 from .text_codecs import Decoder, Encoder
 
 
@@ -73,14 +72,15 @@ def convert_task(
     decoder = Decoder(settings.input_codec, label)
     encoder = Encoder(settings.output_codec, label, settings.replace_errors)
     try:
-        source = sys.stdin.buffer if task.source is None else open(task.source, "rb")  # noqa: SIM115
+        source = standard_input() if task.source is None else open(task.source, "rb")
     except OSError as error:
         raise FileError(f"{label}: {_describe(error)}") from None
     try:
         read = _reader(source, label)
         if task.target is None:
-            sys.stdout.flush()
-            write = _writer(sys.stdout.fileno(), task.target_label)
+            stdout = standard_output()
+            stdout.flush()
+            write = _writer(stdout.fileno(), task.target_label)
             convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes, on_read)
             return
         # Write where a symbolic link points rather than over the link.

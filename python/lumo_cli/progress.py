@@ -21,9 +21,9 @@ SHOW_FILES = 4
 def wanted(quiet: bool, text_to_stdout: bool) -> bool:
     """Whether a bar may be drawn: standard error is a terminal, --quiet is
     not given, and the converted text does not go to that terminal too."""
-    if quiet or not sys.stderr.isatty():
+    if quiet or sys.stderr is None or not sys.stderr.isatty():
         return False
-    return not (text_to_stdout and sys.stdout.isatty())
+    return not (text_to_stdout and sys.stdout is not None and sys.stdout.isatty())
 
 
 class Progress:

@@ -4,12 +4,28 @@ command line turned into a list of tasks, checked before anything runs."""
 from __future__ import annotations
 
 import os
+import sys
 from dataclasses import dataclass
+from typing import BinaryIO
 
 from .errors import FileError, UsageError
 
 STDIN_LABEL = "<stdin>"
 STDOUT_LABEL = "<stdout>"
+
+
+def standard_input() -> BinaryIO:
+    """Standard input as bytes; FileError when the process was started without it."""
+    if sys.stdin is None:
+        raise FileError(f"{STDIN_LABEL}: Bad file descriptor")
+    return sys.stdin.buffer
+
+
+def standard_output() -> BinaryIO:
+    """Standard output as bytes; FileError when the process was started without it."""
+    if sys.stdout is None:
+        raise FileError(f"{STDOUT_LABEL}: Bad file descriptor")
+    return sys.stdout.buffer
 
 
 @dataclass(frozen=True)
