@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import textwrap
 from dataclasses import dataclass
 from typing import NoReturn
 
@@ -18,7 +19,12 @@ lumo (-c NAME | --from CODE --to CODE) [options] [FILE ...]
        lumo detect [--encoding ENC] [--json] [FILE ...]
        lumo configs"""
 
-_ENCODING_LIST = ", ".join(ENCODINGS.values())
+_ENCODINGS_NOTE = textwrap.fill(
+    f"encodings: {', '.join(ENCODINGS.values())}, or any other name Python knows for them."
+    " UTF-16 input must start with a byte order mark; UTF-16 output is little-endian with one."
+    " Line endings and a leading byte order mark pass through unchanged.",
+    width=76,
+)
 
 EPILOG = f"""\
 commands:
@@ -32,9 +38,7 @@ Without FILE, or with "-", lumo reads standard input. Without -o it writes
 standard output. Output files are written under a temporary name and
 renamed into place only when the whole input converted.
 
-encodings: {_ENCODING_LIST}. UTF-16 input must start with a
-byte order mark; UTF-16 output is little-endian with one. Line endings and
-a leading byte order mark pass through unchanged.
+{_ENCODINGS_NOTE}
 
 errors are one line each, "lumo: FILE: ...". Offsets in "cannot decode"
 errors count bytes of the input; offsets in "cannot encode" errors count
@@ -110,7 +114,8 @@ def _convert_parser() -> _Parser:
     )
     add("--in-place", action="store_true", help="replace each input file with its conversion")
     add("--encoding", default="utf-8", metavar="ENC", help="input encoding (default: UTF-8)")
-    add("--output-encoding", default="utf-8", metavar="ENC", help="default: UTF-8")
+    add("--output-encoding", default="utf-8", metavar="ENC",
+        help="output encoding (default: UTF-8)")  # fmt: skip
     add(
         "--errors",
         choices=["strict", "replace"],
