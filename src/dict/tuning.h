@@ -55,6 +55,13 @@ inline constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
 // paragraph.
 inline constexpr std::size_t kCutSearchUnits = std::size_t{1} << 14;
 
+// A text converted as it arrives looks for its last cut in the last this
+// many units first, then in windows twice as wide each time; and its search
+// may spend this many units of work per unit that arrived, plus
+// kCutSearchUnits. In running text a cut is a few characters back.
+inline constexpr std::size_t kStreamCutWindow = 256;
+inline constexpr std::size_t kStreamCutWork = 16;
+
 // The work a cut search may spend is the planned piece's length over this:
 // a plan then costs at most a thirty-second of the text's length in walk
 // steps, however long the keys (benchmarks/long_keys.py: threaded calls at

@@ -56,11 +56,11 @@ std::size_t counted_group_prefix(const DictionaryGroup& group, const Unit* text,
   return 0;
 }
 
-}  // namespace
-
+// The first safe cut in text[from, to) (as find_cut), or with `last` the
+// last one the search reached before its budget ran out.
 template <typename Unit>
-std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
-                     std::size_t from, std::size_t to, std::size_t* budget) {
+std::size_t scan_cuts(const Converter& converter, const Unit* text, std::size_t size,
+                      std::size_t from, std::size_t to, std::size_t* budget, bool last) {
   to = std::min(to, size);
   const ConversionPlan& plan = converter.plan;
   const bool line_cuts = plan.line_cuts;
@@ -77,13 +77,14 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
   // line cuts to the end.
   bool walking = plan.segment_cuts && from - pos <= *budget;
   std::size_t reach = 0;  // the furthest end of a key starting since
+  std::size_t found = std::string::npos;
   while (pos < to) {
     if (!walking) {
-      if (!line_cuts) return std::string::npos;
+      if (!line_cuts) break;
       pos = std::max(pos, std::max<std::size_t>(from, 1));
       if (pos >= to) break;
     }
-    if (pos >= from && line_cuts && is_line_cut(text, pos)) return pos;
+    bool cut = pos >= from && line_cuts && is_line_cut(text, pos);
     if (walking) {
       const std::size_t length =
           counted_group_prefix(*converter.segmentation, text + pos, size - pos, budget);
@@ -91,11 +92,50 @@ std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t s
         walking = false;
         continue;
       }
-      if (pos >= from && length != 0 && reach <= pos) return pos;
+      cut = cut || (pos >= from && length != 0 && reach <= pos);
       reach = std::max(reach, pos + length);
+    }
+    if (cut) {
+      if (!last) return pos;
+      found = pos;
     }
     pos += char_units(text + pos);
   }
+  return found;
+}
+
+}  // namespace
+
+template <typename Unit>
+std::size_t find_cut(const Converter& converter, const Unit* text, std::size_t size,
+                     std::size_t from, std::size_t to, std::size_t* budget) {
+  return scan_cuts(converter, text, size, from, to, budget, false);
+}
+
+template <typename Unit>
+std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::size_t size,
+                            std::size_t* clear, std::size_t* budget) {
+  const ConversionPlan& plan = converter.plan;
+  const std::size_t from = std::max<std::size_t>(*clear, 1);
+  // A line cut needs nothing after it.
+  if (plan.line_cuts && size >= from && text[size - 1] == '\n') return size;
+  // A segment cut needs a key's length of text after it.
+  const std::size_t context = plan.cut_context_units;
+  if (size < context + from) return std::string::npos;
+  const std::size_t to = size - context;
+  // Back from the end, over ever wider windows: in running text the first
+  // one holds a cut.
+  std::size_t end = to;
+  std::size_t width = tuning::kStreamCutWindow;
+  while (end > from) {
+    const std::size_t start = end - std::min(width, end - from);
+    const std::size_t cut = scan_cuts(converter, text, size, start, end, budget, true);
+    if (cut != std::string::npos) return cut;
+    if (*budget == 0) return std::string::npos;
+    end = start;
+    width *= 2;
+  }
+  *clear = std::max(*clear, to);
   return std::string::npos;
 }
 
@@ -121,11 +161,13 @@ std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* tex
   return bounds;
 }
 
-#define LUMO_INSTANTIATE(Unit)                                                              \
-  template std::size_t find_cut(const Converter&, const Unit*, std::size_t, std::size_t,    \
-                                std::size_t, std::size_t*);                                 \
-  template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t, \
-                                                std::size_t, std::size_t*);
+#define LUMO_INSTANTIATE(Unit)                                                                   \
+  template std::size_t find_cut(const Converter&, const Unit*, std::size_t, std::size_t,         \
+                                std::size_t, std::size_t*);                                      \
+  template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t,      \
+                                                std::size_t, std::size_t*);                      \
+  template std::size_t last_cut_so_far(const Converter&, const Unit*, std::size_t, std::size_t*, \
+                                       std::size_t*);
 LUMO_INSTANTIATE(char)
 LUMO_INSTANTIATE(std::uint16_t)
 LUMO_INSTANTIATE(std::uint32_t)

@@ -49,6 +49,16 @@ inline std::size_t find_cut(const Converter& converter, std::string_view text, s
   return find_cut(converter, text.data(), text.size(), from, to, &budget);
 }
 
+// The last safe cut at or after max(*clear, 1) of a text of which
+// text[0, size) (as for find_cut) has arrived and more may follow: a cut
+// that holds whatever comes next. Positions before *clear are known to be
+// no cut; when the search covers all it may look at without finding one,
+// it moves *clear on to the first position the next search must look at.
+// Spends work from `*budget` as find_cut does (npos when it runs out).
+template <typename Unit>
+std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::size_t size,
+                            std::size_t* clear, std::size_t* budget);
+
 // Where text[0, size) (as for find_cut) is cut into at most `pieces` pieces
 // of about equal length, to convert them at the same time: the piece
 // bounds, from 0 to `size`. A cut is looked for a little past each planned

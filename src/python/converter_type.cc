@@ -11,6 +11,7 @@
 #include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/stream_type.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -72,6 +73,15 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
     return nullptr;
   }
   return guarded([&] { return converted_str(state_of(self).converter, text); });
+}
+
+PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+  static const char* const kParameters[] = {"chunks"};
+  static const Signature kSignature{"Converter.convert_stream", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  return guarded([&] { return new_conversion_stream(self, state_of(self).converter, bound[0]); });
 }
 
 // The instance's configuration, resolved again by name. Its name was
@@ -136,6 +146,15 @@ PyMethodDef converter_methods[] = {
     {"convert", as_cfunction(converter_convert), METH_FASTCALL | METH_KEYWORDS,
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
      "result)."},
+    {"convert_stream", as_cfunction(converter_convert_stream), METH_FASTCALL | METH_KEYWORDS,
+     "convert_stream($self, chunks)\n--\n\n"
+     "Convert a text that arrives in pieces: `chunks` is any iterable of str\n"
+     "(a text file, a generator). Returns an iterator of converted str pieces\n"
+     "whose concatenation is exactly convert(\"\".join(chunks)), whatever the\n"
+     "chunk boundaries. A piece is yielded as soon as no later text can change\n"
+     "it, so memory stays bounded by the chunk size and the longest key.\n"
+     "Raises TypeError for a chunk that is not a str, UnicodeEncodeError for\n"
+     "one holding a lone surrogate, and passes on what the iteration raises."},
     {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "for_region(from, to)\n--\n\n"},
     {"convert_with_custom", as_cfunction(converter_convert_with_custom),

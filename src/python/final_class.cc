@@ -5,7 +5,7 @@
 namespace lumo::python {
 
 PyObject* create_final_class(PyType_Spec* spec, PyTypeObject** kept) {
-  spec->flags = Py_TPFLAGS_DEFAULT;
+  spec->flags |= Py_TPFLAGS_DEFAULT;
 #ifdef Py_TPFLAGS_IMMUTABLETYPE
   spec->flags |= Py_TPFLAGS_IMMUTABLETYPE;
 #endif

@@ -9,8 +9,8 @@
 
 namespace lumo::python {
 
-// Creates a class from `spec` (named "builtins.<Class>"), setting the flags
-// above, and stores it in `*kept` with a reference of its own that lives as
+// Creates a class from `spec` (named "builtins.<Class>"), adding the flags
+// above to those `spec` sets, and stores it in `*kept` with a reference of its own that lives as
 // long as the process. Returns a new reference, or nullptr with an
 // exception set.
 PyObject* create_final_class(PyType_Spec* spec, PyTypeObject** kept);

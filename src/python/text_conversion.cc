@@ -98,4 +98,8 @@ PyObject* converted_str(const Converter& converter, const TextArgument& text) {
                            static_cast<std::size_t>(PyBytes_GET_SIZE(utf8.get())));
 }
 
+PyObject* converted_str(const Converter& converter, const std::uint16_t* text, std::size_t size) {
+  return new_converted_str(converter, text, size);
+}
+
 }  // namespace lumo::python

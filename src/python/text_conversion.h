@@ -7,6 +7,7 @@
 #define LUMO_PYTHON_TEXT_CONVERSION_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "engine/converter.h"
 #include "python/arguments.h"
@@ -38,6 +39,9 @@ bool read_text(const char* parameter, PyObject* object, TextArgument* text);
 // into pieces converted on threads of their own. May throw std::bad_alloc:
 // call it inside guarded().
 PyObject* converted_str(const Converter& converter, const TextArgument& text);
+
+// The same for UTF-16 text[0, size) without lone surrogates.
+PyObject* converted_str(const Converter& converter, const std::uint16_t* text, std::size_t size);
 
 }  // namespace lumo::python
 

@@ -6,7 +6,7 @@
 # pass it by name except through `**{"from": ...}`; here it is
 # positional-only, under the name `from_`.
 
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable, Iterator, Mapping
 from typing import final
 
 from typing_extensions import TypeAlias
@@ -35,6 +35,7 @@ class Converter:
     @property
     def config(self) -> str: ...
     def convert(self, text: str) -> str: ...
+    def convert_stream(self, chunks: Iterable[str]) -> Iterator[str]: ...
     @staticmethod
     def for_region(from_: str, /, to: str) -> Converter: ...
     def convert_with_custom(self, text: str, entries: _CustomEntries) -> str: ...

@@ -12,6 +12,7 @@
 #include "dict/text_units.h"
 #include "dict/tuning.h"
 #include "engine/config_loader.h"
+#include "engine/text_stream.h"
 
 namespace lumo {
 namespace {
@@ -103,6 +104,97 @@ TEST(TextCuts, PlansOfOrdinaryTextKeepEveryPiece) {
     const std::vector<std::uint16_t> units = units_of<std::uint16_t>(repeated(line, 30000));
     const Converter converter = build_converter(id, {});
     EXPECT_EQ(plan_pieces(converter, units.data(), units.size(), 8).size(), 9u);
+  }
+}
+
+// Feeds `text` to a stream in chunks of 1 to `longest` code points and
+// converts each piece it has ready; returns the pieces joined, and the
+// most units the stream held after a piece was taken.
+std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_view text,
+                                    std::size_t longest, std::mt19937& random,
+                                    std::size_t* most_held) {
+  TextStream stream(converter);
+  std::vector<std::uint16_t> joined;
+  *most_held = 0;
+  std::size_t pos = 0;
+  while (true) {
+    const bool ended = pos == text.size();
+    const std::size_t count = std::min<std::size_t>(1 + random() % longest, text.size() - pos);
+    stream.append(reinterpret_cast<const std::uint32_t*>(text.data() + pos), count);
+    pos += count;
+    const std::size_t ready = stream.ready(ended);
+    const std::vector<std::uint16_t> piece = converted(converter, stream.units(), ready);
+    joined.insert(joined.end(), piece.begin(), piece.end());
+    stream.take(ready);
+    *most_held = std::max(*most_held, stream.size());
+    if (ended) return joined;
+  }
+}
+
+TEST(TextCuts, StreamsConvertLikeTheWhole) {
+  std::mt19937 random(11);
+  const std::u32string_view words[] = {U"我们的",
+                                       U"U盘",
+                                       U"坏了",
+                                       U"，",
+                                       U"汉字",
+                                       U"\n",
+                                       U"OK ",
+                                       U"後來",
+                                       U"乾燥",
+                                       U"\r\n",
+                                       U"😀",
+                                       U"𠀀",
+                                       U"の",
+                                       U"A",
+                                       U"發",
+                                       U"干",
+                                       U"头发后来头发后来头发后来干"};
+  std::u32string text;
+  for (int i = 0; i < 20000; ++i) text += words[random() % std::size(words)];
+  const struct {
+    ConfigId id;
+    CustomPairs pairs;
+  } cases[] = {
+      {ConfigId::kS2T, {}},
+      {ConfigId::kS2TWP, {}},
+      {ConfigId::kTW2SP, {}},
+      {ConfigId::kT2JP, {}},                                      // line cuts only
+      {ConfigId::kS2T, {{"OK", "好"}, {"坏了\n汉", "X"}}},        // no line cuts
+      {ConfigId::kT2JP, {{"A", "B"}}},                            // no cuts at all
+      {ConfigId::kS2TWP, {{"头发后来头发后来头发后来干", "X"}}},  // a cut must see past its end
+  };
+  for (const auto& [id, pairs] : cases) {
+    const Converter converter = build_converter(id, pairs);
+    const std::vector<std::uint16_t> units = units_of<std::uint16_t>(text);
+    const std::vector<std::uint16_t> whole = converted(converter, units.data(), units.size());
+    for (const std::size_t longest : {1u, 7u, 300u, 5000u}) {
+      std::size_t held = 0;
+      EXPECT_TRUE(streamed(converter, text, longest, random, &held) == whole)
+          << config_name(id) << ", " << pairs.size() << " custom, chunks up to " << longest;
+    }
+  }
+}
+
+// In running text of the script a configuration converts from, a stream
+// holds back no more than a key's length and the first window its search
+// looks in: it cuts where segments start, or after line feeds.
+TEST(TextCuts, StreamsHoldBackLittleInRunningText) {
+  std::mt19937 random(5);
+  const std::u32string simplified = repeated(U"我们的U盘坏了，汉字和语言。", 5000);
+  const std::u32string traditional = repeated(U"我們的隨身碟壞了，漢字和語言。\n", 5000);
+  const struct {
+    ConfigId id;
+    const std::u32string& text;
+  } cases[] = {{ConfigId::kS2T, simplified},
+               {ConfigId::kS2TWP, simplified},
+               {ConfigId::kT2S, traditional},
+               {ConfigId::kHK2S, traditional}};
+  for (const auto& [id, text] : cases) {
+    const Converter converter = build_converter(id, {});
+    std::size_t held = 0;
+    streamed(converter, text, 2000, random, &held);
+    EXPECT_LE(held, converter.plan.cut_context_units + tuning::kStreamCutWindow) << config_name(id);
   }
 }
 

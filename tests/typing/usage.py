@@ -45,6 +45,8 @@ converter = assert_type(lumo.Converter("s2t"), lumo.Converter)
 assert assert_type(converter.config, str) == "s2t"
 assert assert_type(converter.convert("汉字"), str) == "漢字"
 assert converter.convert(text="汉字") == "漢字"
+assert "".join(assert_type(converter.convert_stream(["汉", "字"]), Iterator[str])) == "漢字"
+assert "".join(converter.convert_stream(chunks=iter(["后", "来"]))) == "後來"
 assert assert_type(lumo.Converter(config="s2tw").config, str) == "s2tw"
 assert assert_type(lumo.Converter.for_region("cn-s", "cn-tw"), lumo.Converter).config == "s2twp"
 assert converter.for_region("cn-s", to="cn-hk").config == "s2hkp"

@@ -1,0 +1,57 @@
+// TextStream: a text that arrives in chunks and is converted piece by
+// piece as it comes, the pieces joining into exactly the conversion of the
+// whole.
+//
+// The stream holds the text that has arrived but is not yet converted, as
+// UTF-16. After each chunk, everything before the last safe cut that later
+// text cannot move (text_cuts.h) is ready: it converts by itself, and the
+// stream keeps only what follows. In running text that is at most the
+// longest key plus a few characters, so the memory held is bounded by the
+// chunk size and the keys; only a stretch with no cut at all (no line
+// feed, and nothing the segmentation matches, or keys overlapping all
+// along) is held whole until a cut or the end comes.
+#ifndef LUMO_ENGINE_TEXT_STREAM_H_
+#define LUMO_ENGINE_TEXT_STREAM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/converter.h"
+
+namespace lumo {
+
+class TextStream {
+ public:
+  // The converter must outlive the stream.
+  explicit TextStream(const Converter& converter) : converter_(converter) {}
+
+  // Appends a chunk of `count` code points (of one byte, two or four, as a
+  // Python str stores them), none of them a surrogate. May throw
+  // std::bad_alloc, leaving the stream as it was.
+  template <typename CodePoint>
+  void append(const CodePoint* chars, std::size_t count);
+
+  // How many units at the front convert by themselves now, whatever
+  // follows; 0 when none yet. With `ended`, no more text comes, and all
+  // units are ready.
+  std::size_t ready(bool ended);
+
+  // The text held, from its first unit not yet taken.
+  const std::uint16_t* units() const { return pending_.data(); }
+  std::size_t size() const { return pending_.size(); }
+
+  // Drops the first `count` units, which the caller has converted; `count`
+  // is what ready() returned.
+  void take(std::size_t count);
+
+ private:
+  const Converter& converter_;
+  std::vector<std::uint16_t> pending_;
+  std::size_t arrived_ = 0;  // units appended since the last search
+  std::size_t clear_ = 0;    // positions before this are known to be no cut
+};
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_TEXT_STREAM_H_

@@ -1,0 +1,20 @@
+// The iterator Converter.convert_stream returns: it reads str chunks from
+// an iterator, hands them to an engine TextStream, and yields the
+// conversion of each piece the stream has ready, as a new str. It keeps
+// the Converter object alive while it runs.
+#ifndef LUMO_PYTHON_STREAM_TYPE_H_
+#define LUMO_PYTHON_STREAM_TYPE_H_
+
+#include "engine/converter.h"
+#include "python/python.h"
+
+namespace lumo::python {
+
+// A new stream converting the chunks of `chunks` (any iterable) with
+// `converter`, which `owner` (a Converter object) holds; nullptr with an
+// exception set when `chunks` is not iterable or memory runs short.
+PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks);
+
+}  // namespace lumo::python
+
+#endif  // LUMO_PYTHON_STREAM_TYPE_H_

@@ -1,0 +1,114 @@
+"""Converter.convert_stream: a text that arrives in chunks converts exactly
+as the whole does, piece by piece as it comes."""
+
+import itertools
+import re
+
+import lumo
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+from test_long_texts import TEXT, convert_with
+
+# Words that convert, keys that start with ASCII or span a line feed, line
+# endings of each kind, characters beyond the BMP, a byte-order mark.
+VOCABULARY = [
+    "我们的", "U盘", "坏了", "用U盘", "B超", "汉字", "後來", "乾燥", "头发", "干",
+    "發", "里", "の", "カ", "OK", "A", " ", "\n", "\r\n", "\r", "😀", "𠀀", "\ufeff",
+    "。", "著", "台", "隨身碟", "滑鼠", "鼠标", "头发后来" * 6 + "干",
+]  # fmt: skip
+CUSTOM = [
+    None,
+    {"OK": "好", "坏了\n汉": "X", "盘": "", "核": "核心"},
+    {"A": "B", "头发后来" * 6 + "干": "长"},  # the longest key: a cut must see past its end
+]
+
+
+def chunked(text, cuts):
+    bounds = sorted({0, len(text), *(cut % (len(text) + 1) for cut in cuts)})
+    return [text[a:b] for a, b in zip(bounds, bounds[1:])]
+
+
+@settings(max_examples=300, deadline=None)
+@given(
+    st.sampled_from(lumo.configs()),
+    st.sampled_from(CUSTOM),
+    st.lists(st.sampled_from(VOCABULARY), max_size=150).map("".join),
+    st.lists(st.integers(min_value=0, max_value=1000), max_size=30),
+)
+def test_joined_pieces_are_the_whole_conversion(config, custom, text, cuts):
+    converter = lumo.Converter(config)
+    if custom is not None:
+        converter = converter.with_custom(custom)
+    chunks = chunked(text, cuts)
+    assert "".join(converter.convert_stream(chunks)) == converter.convert(text)
+    assert "".join(converter.convert_stream(iter(chunks))) == converter.convert(text)
+
+
+@pytest.mark.parametrize("config", lumo.configs())
+def test_long_chunks_convert_on_threads_like_the_whole(monkeypatch, config):
+    converter = lumo.Converter(config)
+    whole = convert_with(monkeypatch, 1, lambda: converter.convert(TEXT))
+    chunks = chunked(TEXT, range(0, len(TEXT), 150_001))
+    assert convert_with(monkeypatch, 2, lambda: "".join(converter.convert_stream(chunks))) == whole
+
+
+@pytest.mark.parametrize("config", ["s2t", "s2twp", "t2s", "t2jp"])
+def test_pieces_come_while_chunks_are_read(config):
+    line = "我们的U盘坏了，汉字和语言。後來乾燥。\n"
+    read = []
+
+    def lines():
+        for number in itertools.count():
+            read.append(number)
+            yield line
+
+    stream = lumo.Converter(config).convert_stream(lines())
+    behind = []
+    for _ in range(200):
+        before = len(read)
+        next(stream)
+        behind.append(len(read) - before)
+    # Each piece waits for at most a key's length of text after it.
+    assert max(behind[1:]) <= 4
+
+
+def failing():
+    yield "汉字\n"
+    raise OSError("disk gone")
+
+
+@pytest.mark.parametrize(
+    ("chunks", "error", "message"),
+    [
+        (["汉字\n", "后来\n", 5, "x"], TypeError, "argument 'chunks[2]'"),
+        (["汉字\n", b"x"], TypeError, "argument 'chunks[1]'"),
+        (["汉字\n", "a\ud800b", "x"], UnicodeEncodeError, "surrogates not allowed"),
+        (["\udc00"], UnicodeEncodeError, "surrogates not allowed"),
+        (failing(), OSError, "disk gone"),
+    ],
+)
+def test_bad_chunks_raise_when_reached_and_end_the_stream(chunks, error, message):
+    requested = []
+
+    def recorded():
+        for chunk in chunks:
+            requested.append(chunk)
+            yield chunk
+
+    converter = lumo.Converter("t2s")
+    stream = converter.convert_stream(recorded())
+    pieces = []
+    with pytest.raises(error, match=re.escape(message)):
+        for piece in stream:
+            pieces.append(piece)
+    # The lines before the bad chunk came out; nothing after it was read.
+    good = [chunk for chunk in requested if isinstance(chunk, str) and chunk.endswith("\n")]
+    assert "".join(pieces) == converter.convert("".join(good))
+    assert "x" not in requested
+    assert list(stream) == []
+
+
+def test_chunks_must_be_iterable():
+    with pytest.raises(TypeError, match="not iterable"):
+        lumo.Converter("s2t").convert_stream(5)
