@@ -9,21 +9,14 @@ text at once would give.
 
 from __future__ import annotations
 
-from collections.abc import Iterable, Iterator
-from typing import Callable, cast
+from collections.abc import Iterator
+from typing import Callable
 
 import lumo
 
 from .text_codecs import Decoder, Encoder
 
 CHUNK_BYTES = 1 << 20  # bytes read at a time
-
-
-def _convert_stream(converter: lumo.Converter, chunks: Iterable[str]) -> Iterator[str]:
-    method = getattr(converter, "convert_stream", None)
-    if method is not None:
-        return cast("Iterator[str]", method(chunks))
-    return iter([converter.convert("".join(chunks))])
 
 
 def convert_bytes(
@@ -52,7 +45,7 @@ def convert_bytes(
         if text:
             yield text
 
-    for piece in _convert_stream(converter, texts()):
+    for piece in converter.convert_stream(texts()):
         data = encoder.encode(piece)
         if data:
             write(data)
