@@ -2,8 +2,9 @@
 # Checks lumo as users get it. Builds the sdist, then the wheel from the
 # sdist alone with the JSON headers from the package index (a system copy
 # is hidden from CMake), repairs it to a manylinux tag, installs it with
-# --no-index into a fresh environment, and there runs the install's smoke
-# test, the Python tests, the packaging tests and the type checks.
+# --no-index (its dependencies downloaded beside it first) into a fresh
+# environment, and there runs the install's smoke tests, of the module and
+# of the command, the Python tests, the packaging tests and the type checks.
 # Expects scripts/setup.sh to have run; leaves everything in out/dist.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,8 +29,11 @@ wheel=$(ls "$dist"/lumo-*manylinux*.whl)
 auditwheel show "$wheel" | tr '\n' ' ' | grep -q 'consistent with the following platform tag: "manylinux_' ||
   { auditwheel show "$wheel"; exit 1; }
 
+python -m pip download -q -d "$dist/deps" "$wheel" >/dev/null  # the wheel and what it needs
 python -m venv "$venv"
-"$venv/bin/python" -m pip install -q --no-index "$wheel"
+"$venv/bin/python" -m pip install -q --no-index --find-links "$dist/deps" "$wheel"
+converted=$(echo '我的U盘坏了' | "$venv/bin/lumo" -c s2twp)
+[ "$converted" = '我的隨身碟壞了' ] || { echo "the installed lumo command gave: $converted"; exit 1; }
 "$venv/bin/python" -m pip install -q "$wheel[test,packaging]"  # the tools, from the index
 (cd "$dist" && "../../$venv/bin/python" ../../tests/typing/usage.py)
 "$venv/bin/python" -m pytest -q -p no:cacheprovider tests/python tests/packaging

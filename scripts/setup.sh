@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Sets up everything lumo needs on a Debian machine: the system packages the
-# build uses, a virtual environment in .venv, and lumo built and installed
+# build and the tests use, a virtual environment in .venv, and lumo built and installed
 # into it with the test and development tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev)
+# tmux runs the command in a terminal for the progress bar test.
+packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev tmux)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -78,6 +78,25 @@ def test_checkers_reject_a_wrong_call(checked, checker):
     assert "wrong.py:3:" in result.stdout
 
 
+@pytest.mark.parametrize(
+    "checker",
+    [
+        ["mypy", "--strict", "--no-incremental", "-p", "lumo_cli"],
+        ["pyright", "--pythonpath", sys.executable, "lumo_cli"],
+    ],
+    ids=["mypy", "pyright"],
+)
+def test_checkers_pass_the_installed_command(tmp_path, checker):
+    """The command's package as installed, checked as strictly as a project's own code."""
+    import lumo_cli
+
+    shutil.copytree(Path(lumo_cli.__file__).parent, tmp_path / "lumo_cli")
+    assert (tmp_path / "lumo_cli" / "py.typed").exists()
+    (tmp_path / "pyrightconfig.json").write_text(json.dumps({"typeCheckingMode": "strict"}))
+    result = run(sys.executable, "-m", *checker, cwd=tmp_path)
+    assert result.returncode == 0, result.stdout + result.stderr
+
+
 def test_stubs_match_the_module():
     result = run(sys.executable, "-m", "mypy.stubtest", "lumo", cwd=TYPING)
     assert result.returncode == 0, result.stdout + result.stderr

@@ -1,0 +1,184 @@
+"""The command line: its three forms, their options and their help."""
+
+from __future__ import annotations
+
+import argparse
+import textwrap
+from dataclasses import dataclass
+from typing import NoReturn
+
+import lumo
+
+from .detection import SAMPLE_BYTES
+from .errors import UsageError
+from .streaming import CHUNK_BYTES
+from .text_codecs import ENCODINGS
+
+USAGE = """\
+lumo (-c NAME | --from CODE --to CODE) [options] [FILE ...]
+       lumo detect [--encoding ENC] [--json] [FILE ...]
+       lumo configs"""
+
+_ENCODINGS_NOTE = textwrap.fill(
+    f"encodings: {', '.join(ENCODINGS.values())}, or any other name Python knows for them."
+    " UTF-16 input must start with a byte order mark; UTF-16 output is little-endian with one."
+    " Line endings and a leading byte order mark pass through unchanged.",
+    width=76,
+)
+
+EPILOG = f"""\
+commands:
+  lumo detect [FILE ...]  print "path<TAB>region<TAB>confidence" per input,
+                          or "path<TAB>none"; --json writes JSON lines. Only
+                          the first {SAMPLE_BYTES >> 20} MiB of each input are read.
+  lumo configs            list the configurations, with what each converts
+                          from and to
+
+Without FILE, or with "-", lumo reads standard input. Without -o it writes
+standard output. Output files are written under a temporary name and
+renamed into place only when the whole input converted.
+
+{_ENCODINGS_NOTE}
+
+errors are one line each, "lumo: FILE: ...". Offsets in "cannot decode"
+errors count bytes of the input; offsets in "cannot encode" errors count
+characters of the converted text. Both count from 0.
+
+exit status: 0 done, 1 an input, output or conversion error (the other
+inputs are still converted), 2 a wrong command line, 130 interrupted,
+141 standard output closed early (as in "lumo ... | head").
+"""
+
+
+class _Parser(argparse.ArgumentParser):
+    """Reports a wrong command line as one line and exit status 2."""
+
+    def error(self, message: str) -> NoReturn:
+        raise UsageError(f"{message} (see '{self.prog} -h')")
+
+
+def _positive(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = 0
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"expected a positive whole number, got {text!r}")
+    return value
+
+
+@dataclass(frozen=True)
+class ConvertOptions:
+    config: str | None
+    regions: tuple[str, str] | None
+    inputs: list[str]
+    output: str | None
+    in_place: bool
+    encoding: str
+    output_encoding: str
+    replace_errors: bool
+    custom_files: list[str]
+    custom_texts: list[str]
+    jobs: int
+    quiet: bool
+    chunk_bytes: int
+
+
+@dataclass(frozen=True)
+class DetectOptions:
+    inputs: list[str]
+    encoding: str
+    as_json: bool
+
+
+def _convert_parser() -> _Parser:
+    parser = _Parser(
+        prog="lumo",
+        usage=USAGE,
+        description="Convert Chinese text between Simplified, Traditional, Taiwan, "
+        "Hong Kong and Japanese kanji forms.",
+        epilog=EPILOG,
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
+    add = parser.add_argument
+    add("files", nargs="*", metavar="FILE", help="input files (default: standard input)")
+    add("-c", "--config", metavar="NAME", help="configuration, such as s2twp ('lumo configs')")
+    add("--from", dest="source", metavar="CODE", help="region code of the input, such as cn-s")
+    add("--to", dest="target", metavar="CODE", help="region code of the output, such as cn-tw")
+    add("-i", "--input", action="append", default=[], metavar="FILE", help="an input file")
+    add(
+        "-o",
+        "--output",
+        metavar="PATH",
+        help="output file, or folder for several inputs (default: standard output)",
+    )
+    add("--in-place", action="store_true", help="replace each input file with its conversion")
+    add("--encoding", default="utf-8", metavar="ENC", help="input encoding (default: UTF-8)")
+    add("--output-encoding", default="utf-8", metavar="ENC",
+        help="output encoding (default: UTF-8)")  # fmt: skip
+    add(
+        "--errors",
+        choices=["strict", "replace"],
+        default="strict",
+        help="a character the output encoding cannot hold: an error (strict, the default) "
+        "or '?' (replace)",
+    )
+    add("--custom", action="append", default=[], metavar="FILE",
+        help="custom words: 'key value' lines, or a JSON object")  # fmt: skip
+    add("--custom-text", action="append", default=[], metavar="TEXT",
+        help="custom words as 'key value|key value'")  # fmt: skip
+    add("-j", "--jobs", type=_positive, default=1, metavar="N",
+        help="convert N files at a time in N processes (with -o FOLDER or --in-place)")  # fmt: skip
+    add("-q", "--quiet", action="store_true", help="no progress bar")
+    add("--version", action="version", version=f"lumo {lumo.__version__}")
+    # Small chunks put chunk boundaries everywhere, for tests.
+    add("--chunk-size", type=_positive, default=CHUNK_BYTES, help=argparse.SUPPRESS)
+    return parser
+
+
+def parse_convert(argv: list[str]) -> ConvertOptions:
+    parser = _convert_parser()
+    args = parser.parse_intermixed_args(argv)
+    regions = None
+    if args.source is not None or args.target is not None:
+        if args.config is not None:
+            parser.error("give either -c NAME or --from CODE --to CODE, not both")
+        if args.source is None or args.target is None:
+            parser.error("--from and --to go together")
+        regions = (args.source, args.target)
+    elif args.config is None:
+        parser.error("choose a conversion with -c NAME or --from CODE --to CODE")
+    return ConvertOptions(
+        config=args.config,
+        regions=regions,
+        inputs=[*args.input, *args.files],
+        output=args.output,
+        in_place=args.in_place,
+        encoding=args.encoding,
+        output_encoding=args.output_encoding,
+        replace_errors=args.errors == "replace",
+        custom_files=args.custom,
+        custom_texts=args.custom_text,
+        jobs=args.jobs,
+        quiet=args.quiet,
+        chunk_bytes=args.chunk_size,
+    )
+
+
+def parse_detect(argv: list[str]) -> DetectOptions:
+    parser = _Parser(
+        prog="lumo detect",
+        description="Print which script variant each input is written in: "
+        '"path<TAB>region<TAB>confidence", or "path<TAB>none". Reads the first '
+        f"{SAMPLE_BYTES >> 20} MiB of each input.",
+    )
+    parser.add_argument("files", nargs="*", metavar="FILE", help="default: standard input")
+    parser.add_argument("--encoding", default="utf-8", metavar="ENC", help="default: UTF-8")
+    parser.add_argument("--json", action="store_true", help="write JSON lines")
+    args = parser.parse_intermixed_args(argv)
+    return DetectOptions(inputs=args.files, encoding=args.encoding, as_json=args.json)
+
+
+def parse_configs(argv: list[str]) -> None:
+    parser = _Parser(prog="lumo configs", description="List the configurations.")
+    parser.parse_args(argv)

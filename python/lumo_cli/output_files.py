@@ -1,0 +1,49 @@
+"""Output files that appear whole or not at all.
+
+The text goes to a temporary file in the target's own folder, which is
+renamed over the target only once everything is written and synced. On any
+error, or Ctrl-C, the temporary file is removed and the target, if there is
+one, stays as it was.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import os
+import stat
+import tempfile
+from collections.abc import Generator
+
+TEMP_SUFFIX = ".lumo-tmp"
+
+
+def _new_file_mode() -> int:
+    umask = os.umask(0)
+    os.umask(umask)
+    return 0o666 & ~umask
+
+
+@contextlib.contextmanager
+def replacing(target: str) -> Generator[int, None, None]:
+    """The descriptor of a file to write; on leaving the block without an
+    exception the file replaces `target` (a path without symbolic links),
+    keeping the mode of the file it replaces. Raises OSError when the folder
+    is not writable."""
+    try:
+        mode = stat.S_IMODE(os.stat(target).st_mode)
+    except FileNotFoundError:
+        mode = _new_file_mode()
+    folder, name = os.path.split(target)
+    descriptor, temp = tempfile.mkstemp(prefix=f".{name}.", suffix=TEMP_SUFFIX, dir=folder or ".")
+    try:
+        try:
+            os.fchmod(descriptor, mode)
+            yield descriptor
+            os.fsync(descriptor)
+        finally:
+            os.close(descriptor)
+        os.replace(temp, target)
+    except BaseException:
+        with contextlib.suppress(OSError):
+            os.unlink(temp)
+        raise

@@ -1,0 +1,288 @@
+"""The lumo command, run as users run it: a subprocess reading and writing
+bytes, compared with the module's own conversion."""
+
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import lumo
+import pytest
+
+LUMO = [sys.executable, "-m", "lumo_cli"]
+README = Path(__file__).resolve().parents[2] / "README.md"
+# Phrases, line endings of every kind and characters outside the BMP, so
+# that chunk boundaries fall inside phrases, CRLF pairs and UTF-8 sequences.
+TEXT = "我的U盘坏了，鼠标\r\n头发𠀀发展\r干燥。\n" * 40
+
+
+def lumo_run(*args, stdin=b"", cwd=None):
+    return subprocess.run([*LUMO, *map(str, args)], input=stdin, capture_output=True, cwd=cwd)
+
+
+def expect_error(result, status, message):
+    assert result.returncode == status
+    assert result.stderr.decode() == f"lumo: {message}\n"
+
+
+@pytest.mark.parametrize("chunk", [1, 7, 4096, 1 << 20])
+@pytest.mark.parametrize("text", [TEXT, "\ufeff" + TEXT, "\r\n" * 3 + "头发\r", ""])
+def test_output_is_the_whole_text_converted(text, chunk):
+    result = lumo_run("-c", "s2twp", "--chunk-size", chunk, stdin=text.encode())
+    assert result.returncode == 0, result.stderr
+    assert result.stdout == lumo.Converter("s2twp").convert(text).encode()
+
+
+def test_a_long_text_from_a_file(tmp_path):
+    text = TEXT * 300  # converted on threads, in many chunks
+    (tmp_path / "in.txt").write_bytes(text.encode())
+    result = lumo_run("--from", "cn-s", "--to", "cn-tw", "in.txt", "-o", "out.txt",
+                      "--chunk-size", 65537, cwd=tmp_path)  # fmt: skip
+    assert result.returncode == 0, result.stderr
+    assert (tmp_path / "out.txt").read_bytes() == lumo.convert(text, "s2twp").encode()
+
+
+@pytest.mark.parametrize(
+    "codec, config, text",
+    [
+        ("gb18030", "s2t", "汉字头发𠀀\r\n"),
+        ("gbk", "s2t", "汉字头发\n"),
+        ("big5", "t2tw", "漢字頭髮\r"),
+        ("big5hkscs", "t2hk", "漢字頭髮\n"),
+        ("shift_jis", "t2jp", "舊字體の漢字\n"),
+        ("euc_jp", "jp2t", "旧字体の漢字\n"),
+        ("utf-16", "s2t", "\ufeff汉字头发𠀀\n"),
+    ],
+)
+def test_encodings_in_and_out(codec, config, text):
+    source = text.encode(codec)
+    for chunk in (1, 4096):
+        result = lumo_run("-c", config, "--encoding", codec, "--output-encoding", codec,
+                          "--chunk-size", chunk, stdin=source)  # fmt: skip
+        assert result.returncode == 0, result.stderr
+        assert result.stdout == lumo.convert(text, config).encode(codec)
+
+
+@pytest.mark.parametrize(
+    "source, args, expected",
+    [
+        ("\ufeff汉字".encode("utf-16-be"), ["--encoding", "utf-16"], "\ufeff漢字".encode()),
+        ("\ufeff汉字".encode(), ["--output-encoding", "utf-16"], "\ufeff漢字".encode("utf-16-le")),
+        ("汉字".encode(), ["--output-encoding", "utf-16"], "\ufeff漢字".encode("utf-16-le")),
+        ("汉字".encode("utf-16-be"), ["--encoding", "utf-16-be"], "漢字".encode()),
+        ("\ufeff汉字".encode(), ["--output-encoding", "big5"], "漢字".encode("big5")),
+        ("\ufeff汉字".encode(), ["--output-encoding", "gb18030"], "\ufeff漢字".encode("gb18030")),
+    ],
+)
+def test_byte_order_marks(source, args, expected):
+    result = lumo_run("-c", "s2t", *args, stdin=source)
+    assert (result.returncode, result.stdout) == (0, expected)
+
+
+@pytest.mark.parametrize("chunk", [1, 1 << 20])
+@pytest.mark.parametrize(
+    "codec, source, byte, offset",
+    [
+        ("utf-8", "汉字".encode() + b"\xff", 0xFF, 6),
+        ("utf-8", "汉".encode() + "字".encode()[:2], 0xE5, 3),  # cut short at the end
+        ("gb18030", "汉字".encode("gb18030") + b"\xff\xff", 0xFF, 4),
+        ("big5", b"\xba~\x80", 0x80, 2),
+        ("utf-16", b"\xff\xfe" + "漢".encode("utf-16-le") + b"\x00\xd8a\x00", 0x00, 4),
+    ],
+)
+def test_invalid_bytes_stop_the_file(tmp_path, codec, source, byte, offset, chunk):
+    (tmp_path / "in.txt").write_bytes(source)
+    (tmp_path / "out.txt").write_text("kept")
+    result = lumo_run("-c", "s2t", "--encoding", codec, "in.txt", "-o", "out.txt",
+                      "--chunk-size", chunk, cwd=tmp_path)  # fmt: skip
+    name = {"utf-8": "UTF-8", "gb18030": "GB18030", "big5": "Big5", "utf-16": "UTF-16"}[codec]
+    expect_error(result, 1, f"in.txt: cannot decode byte 0x{byte:02x} at offset {offset} as {name}")
+    assert sorted(os.listdir(tmp_path)) == ["in.txt", "out.txt"]
+    assert (tmp_path / "out.txt").read_text() == "kept"
+
+
+def test_utf16_without_a_byte_order_mark_is_refused():
+    result = lumo_run("-c", "s2t", "--encoding", "utf-16", stdin="汉".encode("utf-16-le"))
+    assert result.returncode == 1
+    assert b"no byte order mark" in result.stderr
+
+
+def test_a_character_the_output_encoding_lacks():
+    source = "汉字\n𠀀".encode()  # 𠀀 is at offset 3 of the converted text
+    result = lumo_run("-c", "s2t", "--output-encoding", "big5", stdin=source)
+    assert result.returncode == 1
+    assert "cannot encode character '𠀀' (U+20000) at offset 3 as Big5" in result.stderr.decode()
+    result = lumo_run("-c", "s2t", "--output-encoding", "big5", "--errors", "replace", stdin=source)
+    assert (result.returncode, result.stdout) == (0, "漢字\n?".encode("big5"))
+
+
+@pytest.mark.parametrize(
+    "args",
+    [
+        [],
+        ["-c", "nope"],
+        ["--from", "cn-s"],
+        ["--from", "cn-tw", "--to", "cn-hk"],
+        ["-c", "s2t", "--from", "cn-s", "--to", "cn-t"],
+        ["-c", "s2t", "--encoding", "latin-1"],
+        ["-c", "s2t", "--bogus"],
+        ["-c", "s2t", "-j", "0"],
+        ["-c", "s2t", "--in-place"],
+        ["-c", "s2t", "--custom-text", "no-space"],
+        ["-c", "s2t", "--custom", "missing.txt"],
+        ["-c", "s2t", "a.txt", "-o", "a.txt"],
+        ["-c", "s2t", "a.txt", "sub/a.txt", "-o", "out"],
+    ],
+)
+def test_usage_errors(tmp_path, args):
+    (tmp_path / "sub").mkdir()
+    for name in ("a.txt", "sub/a.txt"):
+        (tmp_path / name).write_text("汉")
+    result = lumo_run(*args, cwd=tmp_path)
+    assert result.returncode == 2
+    assert re.fullmatch(rb"lumo: [^\n]+\n", result.stderr), result.stderr
+    assert (tmp_path / "a.txt").read_text() == "汉"
+    assert not (tmp_path / "out").exists()
+
+
+def test_in_place_keeps_the_mode(tmp_path):
+    path = tmp_path / "a.txt"
+    path.write_text("汉字\r\n")
+    path.chmod(0o640)
+    assert lumo_run("-c", "s2t", "--in-place", path).returncode == 0
+    assert path.read_bytes() == "漢字\r\n".encode()
+    assert path.stat().st_mode & 0o777 == 0o640
+    assert os.listdir(tmp_path) == ["a.txt"]
+
+
+@pytest.mark.parametrize("jobs", [1, 2])
+def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
+    for name in ("a.txt", "c.txt"):
+        (tmp_path / name).write_text(f"汉字{name}")
+    (tmp_path / "b.txt").write_bytes(b"\xff")
+    result = lumo_run("-c", "s2t", "-j", jobs, "a.txt", "b.txt", "missing.txt", "c.txt",
+                      "-o", "out", cwd=tmp_path)  # fmt: skip
+    assert result.returncode == 1
+    assert sorted(result.stderr.decode().splitlines()) == [
+        "lumo: b.txt: cannot decode byte 0xff at offset 0 as UTF-8",
+        "lumo: missing.txt: No such file or directory",
+    ]
+    assert sorted(os.listdir(tmp_path / "out")) == ["a.txt", "c.txt"]
+    assert (tmp_path / "out" / "c.txt").read_text() == "漢字c.txt"
+
+
+@pytest.mark.parametrize("jobs", [1, 2])
+def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs):
+    for name in ("big.txt", "big2.txt"):
+        (tmp_path / name).write_bytes(TEXT.encode() * 10000)  # 21 MB
+    (tmp_path / "out").mkdir()
+    (tmp_path / "out" / "big.txt").write_text("kept")
+    process = subprocess.Popen(
+        [*LUMO, "-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out",
+         "--chunk-size", "4096"],
+        cwd=tmp_path, stderr=subprocess.PIPE, start_new_session=True,
+    )  # fmt: skip
+    deadline = time.monotonic() + 30
+    while not list((tmp_path / "out").glob(".big*")) and time.monotonic() < deadline:
+        time.sleep(0.005)
+    os.killpg(process.pid, signal.SIGINT)  # as Ctrl-C does: to the whole process group
+    assert process.wait(timeout=60) == 130
+    assert process.stderr.read() == b"lumo: interrupted\n"
+    assert os.listdir(tmp_path / "out") == ["big.txt"]
+    assert (tmp_path / "out" / "big.txt").read_text() == "kept"
+
+
+def test_a_closed_pipe_ends_quietly(tmp_path):
+    (tmp_path / "in.txt").write_bytes(TEXT.encode() * 2000)
+    with open(tmp_path / "in.txt", "rb") as source:
+        process = subprocess.Popen([*LUMO, "-c", "s2t"], stdin=source,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)  # fmt: skip
+    process.stdout.read(10)
+    process.stdout.close()
+    assert process.wait(timeout=60) == 141
+    assert process.stderr.read() == b""
+
+
+@pytest.mark.parametrize(
+    "words, texts, expected",
+    [
+        ("鼠标 滑鼠\n\n 头发  秀髮 \r\n", [], "滑鼠秀髮"),
+        ('{"鼠标": "滑 鼠"}', [], "滑 鼠頭髮"),
+        ("鼠标 滑鼠\n", ["头发 秀髮"], "滑鼠秀髮"),
+        ("鼠标 滑鼠\n", ["鼠标 老鼠|头发 毛"], "老鼠毛"),  # the text comes later and wins
+        (None, ["\u3000鼠标 \u3000 老鼠 |", "头发 毛"], "老鼠毛"),
+    ],
+)
+def test_custom_words(tmp_path, words, texts, expected):
+    args = []
+    if words is not None:
+        (tmp_path / "words").write_text(words)
+        args += ["--custom", tmp_path / "words"]
+    for text in texts:
+        args += ["--custom-text", text]
+    result = lumo_run("-c", "s2twp", *args, stdin="鼠标头发".encode())
+    assert result.stdout.decode() == expected, result.stderr
+
+
+def test_detect(tmp_path):
+    (tmp_path / "cn.txt").write_text("汉字头发这个")
+    (tmp_path / "none.txt").write_text("hello")
+    result = lumo_run("detect", "cn.txt", "none.txt", "missing.txt", "-", cwd=tmp_path,
+                      stdin="舊字體の漢字".encode())  # fmt: skip
+    assert result.returncode == 1
+    found = lumo.detect("汉字头发这个")
+    assert result.stdout.decode().splitlines() == [
+        f"cn.txt\t{found.region}\t{found.confidence}",
+        "none.txt\tnone",
+        "<stdin>\tjp-t\t100",
+    ]
+    assert result.stderr == b"lumo: missing.txt: No such file or directory\n"
+    result = lumo_run("detect", "--json", "none.txt", "cn.txt", cwd=tmp_path)
+    assert [json.loads(line) for line in result.stdout.splitlines()] == [
+        {"path": "none.txt", "region": None, "confidence": None},
+        {"path": "cn.txt", "region": found.region, "confidence": found.confidence},
+    ]
+
+
+def test_configs_lists_every_configuration_as_the_readme_does():
+    result = lumo_run("configs")
+    lines = result.stdout.decode().splitlines()
+    listed = [re.split(r"\s{2,}->\s{2}|\s{2,}", line) for line in lines]
+    readme = re.findall(r"^\| `(\w+)` \| (.+?) \| (.+?) \|$", README.read_text(), re.MULTILINE)
+    assert [name for name, *_ in listed] == lumo.configs()
+    assert [tuple(row) for row in listed] == readme
+
+
+def test_version():
+    assert lumo_run("--version").stdout.decode() == f"lumo {lumo.__version__}\n"
+
+
+def test_no_progress_bar_when_stderr_is_piped(tmp_path):
+    (tmp_path / "big.txt").write_bytes(TEXT.encode() * 8000)  # 17 MB: a bar on a terminal
+    result = lumo_run("-c", "s2t", "big.txt", "-o", "out.txt", cwd=tmp_path)
+    assert (result.returncode, result.stderr) == (0, b"")
+
+
+@pytest.mark.skipif(shutil.which("tmux") is None, reason="needs tmux")
+def test_progress_bar_on_a_terminal(tmp_path):
+    (tmp_path / "big.txt").write_bytes(TEXT.encode() * 8000)
+    command = " ".join([*LUMO, "-c", "s2t", "big.txt", "-o", "out.txt", "; echo status=$?"])
+    tmux = ["tmux", "-L", f"lumo-test-{os.getpid()}"]  # a server of its own
+    subprocess.run([*tmux, "new-session", "-d", "-x", "120", "-y", "30", "-c", str(tmp_path),
+                    f"{command}; sleep 60"], check=True)  # fmt: skip
+    try:
+        deadline = time.monotonic() + 60
+        screen = ""
+        while "status=" not in screen and time.monotonic() < deadline:
+            time.sleep(0.2)
+            screen = subprocess.run([*tmux, "capture-pane", "-p"], capture_output=True,
+                                    text=True).stdout  # fmt: skip
+    finally:
+        subprocess.run([*tmux, "kill-server"], capture_output=True)
+    assert "status=0" in screen
+    assert re.search(r"100%\|█+\| ([\d.]+M)/\1 \[[\d:]+<[\d:]+, +[\d.]+MB/s\]", screen), screen
