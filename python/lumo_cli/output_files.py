@@ -3,7 +3,9 @@
 The text goes to a temporary file in the target's own folder, which is
 renamed over the target only once everything is written and synced. On any
 error, or Ctrl-C, the temporary file is removed and the target, if there is
-one, stays as it was.
+one, stays as it was. A target that is not a regular file (/dev/null, a
+named pipe, a terminal) is written in place: renaming over it would put a
+plain file where the device or pipe was.
 """
 
 from __future__ import annotations
@@ -30,9 +32,18 @@ def replacing(target: str) -> Generator[int, None, None]:
     keeping the mode of the file it replaces. Raises OSError when the folder
     is not writable."""
     try:
-        mode = stat.S_IMODE(os.stat(target).st_mode)
+        status = os.stat(target)
+        mode = stat.S_IMODE(status.st_mode)
     except FileNotFoundError:
+        status = None
         mode = _new_file_mode()
+    if status is not None and not stat.S_ISREG(status.st_mode):
+        descriptor = os.open(target, os.O_WRONLY)
+        try:
+            yield descriptor
+        finally:
+            os.close(descriptor)
+        return
     folder, name = os.path.split(target)
     descriptor, temp = tempfile.mkstemp(prefix=f".{name}.", suffix=TEMP_SUFFIX, dir=folder or ".")
     try:

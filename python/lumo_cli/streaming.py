@@ -2,7 +2,8 @@
 
 The input is read in binary chunks, decoded incrementally, converted through
 `Converter.convert_stream` and encoded and written piece by piece as the
-converter hands them out. Memory stays near a few chunks whatever the size
+converter hands them out; from UTF-8 to UTF-8, the bytes go through
+`Converter.convert_utf8_stream` as they are. Memory stays near a few chunks whatever the size
 of the input, and the output is byte for byte what converting the whole
 text at once would give.
 """
@@ -31,6 +32,9 @@ def convert_bytes(
     """Reads with `read(size)` until it returns b"", and writes the converted
     text with `write`. `on_read` hears the size of every chunk read. Errors
     from the decoder and encoder, and from `read` and `write`, propagate."""
+    if decoder.codec == encoder.codec == "utf-8":
+        convert_utf8(converter, read, write, decoder, chunk_bytes, on_read)
+        return
 
     def texts() -> Iterator[str]:
         while True:
@@ -52,3 +56,35 @@ def convert_bytes(
     data = encoder.finish()
     if data:
         write(data)
+
+
+def convert_utf8(
+    converter: lumo.Converter,
+    read: Callable[[int], bytes],
+    write: Callable[[bytes], None],
+    decoder: Decoder,
+    chunk_bytes: int,
+    on_read: Callable[[int], None],
+) -> None:
+    """convert_bytes from UTF-8 to UTF-8: the bytes go to the library as
+    they are read, and its pieces are written as they come, without
+    decoding or encoding them here."""
+    fed = 0
+
+    def chunks() -> Iterator[bytes]:
+        nonlocal fed
+        while True:
+            data = read(chunk_bytes)
+            if not data:
+                break
+            on_read(len(data))
+            fed += len(data)
+            yield data
+
+    try:
+        for piece in converter.convert_utf8_stream(chunks()):
+            write(piece)
+    except UnicodeDecodeError as error:
+        # Its object is what was held back, then the last chunk read (or
+        # nothing, at the end): it ends after `fed` bytes.
+        raise decoder.error(error, fed) from None

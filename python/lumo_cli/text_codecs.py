@@ -61,6 +61,7 @@ class Decoder:
     """
 
     def __init__(self, codec: str, label: str) -> None:
+        self.codec = codec
         self._codec = codec
         self._label = label
         # UTF-16 picks its byte order from the first two bytes.
@@ -85,14 +86,17 @@ class Decoder:
         try:
             return self._decoder.decode(data, final)
         except UnicodeDecodeError as error:
-            # The error's object is what the decoder held back followed by
-            # `data`, so it ends where `data` ends.
-            offset = self._fed - len(error.object) + error.start
-            bad = error.object[error.start]
-            raise FileError(
-                f"{self._label}: cannot decode byte 0x{bad:02x} at offset {offset}"
-                f" as {ENCODINGS[self._codec]}"
-            ) from None
+            raise self.error(error, self._fed) from None
+
+    def error(self, error: UnicodeDecodeError, fed: int) -> FileError:
+        """The FileError for `error`, whose object (what was held back,
+        then the bytes just fed) ends after `fed` bytes of the input."""
+        offset = fed - len(error.object) + error.start
+        bad = error.object[error.start]
+        return FileError(
+            f"{self._label}: cannot decode byte 0x{bad:02x} at offset {offset}"
+            f" as {ENCODINGS[self._codec]}"
+        )
 
 
 class Encoder:
@@ -103,6 +107,7 @@ class Encoder:
     """
 
     def __init__(self, codec: str, label: str, replace: bool) -> None:
+        self.codec = codec
         self._codec = codec
         self._label = label
         inner = "utf-16-le" if codec == "utf-16" else codec

@@ -1,36 +1,35 @@
-// TextStream: a text that arrives in chunks and is converted piece by
+// Text streams: a text that arrives in chunks and is converted piece by
 // piece as it comes, the pieces joining into exactly the conversion of the
 // whole.
 //
-// The stream holds the text that has arrived but is not yet converted, as
-// UTF-16. After each chunk, everything before the last safe cut that later
-// text cannot move (text_cuts.h) is ready: it converts by itself, and the
-// stream keeps only what follows. In running text that is at most the
-// longest key plus a few characters, so the memory held is bounded by the
-// chunk size and the keys; only a stretch with no cut at all (no line
-// feed, and nothing the segmentation matches, or keys overlapping all
-// along) is held whole until a cut or the end comes.
+// A stream holds the text that has arrived but is not yet converted, as
+// UTF-16 (TextStream, fed code points) or as UTF-8 (Utf8TextStream, fed
+// bytes it checks). After each chunk, everything before the last safe cut
+// that later text cannot move (text_cuts.h) is ready: it converts by
+// itself, and the stream keeps only what follows. In running text that is
+// at most the longest key plus a few characters, so the memory held is
+// bounded by the chunk size and the keys; only a stretch with no cut at
+// all (no line feed, and nothing the segmentation matches, or keys
+// overlapping all along) is held whole until a cut or the end comes.
 #ifndef LUMO_ENGINE_TEXT_STREAM_H_
 #define LUMO_ENGINE_TEXT_STREAM_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "dict/utf8_validation.h"
 #include "engine/converter.h"
 
 namespace lumo {
 
-class TextStream {
+template <typename Unit>
+class BasicTextStream {
  public:
   // The converter must outlive the stream.
-  explicit TextStream(const Converter& converter) : converter_(converter) {}
-
-  // Appends a chunk of `count` code points (of one byte, two or four, as a
-  // Python str stores them), none of them a surrogate. May throw
-  // std::bad_alloc, leaving the stream as it was.
-  template <typename CodePoint>
-  void append(const CodePoint* chars, std::size_t count);
+  explicit BasicTextStream(const Converter& converter) : converter_(converter) {}
 
   // How many units at the front convert by themselves now, whatever
   // follows; 0 when none yet. With `ended`, no more text comes, and all
@@ -38,18 +37,52 @@ class TextStream {
   std::size_t ready(bool ended);
 
   // The text held, from its first unit not yet taken.
-  const std::uint16_t* units() const { return pending_.data(); }
+  const Unit* units() const { return pending_.data(); }
   std::size_t size() const { return pending_.size(); }
 
   // Drops the first `count` units, which the caller has converted; `count`
   // is what ready() returned.
   void take(std::size_t count);
 
+ protected:
+  // Appends whole characters; may throw std::bad_alloc, leaving the stream
+  // as it was.
+  Unit* grow(std::size_t count);
+
  private:
   const Converter& converter_;
-  std::vector<std::uint16_t> pending_;
+  std::vector<Unit> pending_;
   std::size_t arrived_ = 0;  // units appended since the last search
   std::size_t clear_ = 0;    // positions before this are known to be no cut
+};
+
+class TextStream : public BasicTextStream<std::uint16_t> {
+ public:
+  using BasicTextStream::BasicTextStream;
+
+  // Appends a chunk of `count` code points (of one byte, two or four, as a
+  // Python str stores them), none of them a surrogate. May throw
+  // std::bad_alloc, leaving the stream as it was.
+  template <typename CodePoint>
+  void append(const CodePoint* chars, std::size_t count);
+};
+
+class Utf8TextStream : public BasicTextStream<char> {
+ public:
+  using BasicTextStream::BasicTextStream;
+
+  // Appends a chunk of bytes: the valid characters they complete, holding
+  // back a character the chunk's end cuts short. Returns the check of the
+  // bytes held back before and the chunk, in that order: on invalid bytes
+  // (`cut_short` false and `valid` short of them all) nothing is appended.
+  // May throw std::bad_alloc, leaving the stream as it was.
+  Utf8Check append(std::string_view bytes);
+
+  // The bytes held back, which a character cut short started.
+  const std::string& held() const { return held_; }
+
+ private:
+  std::string held_;
 };
 
 }  // namespace lumo

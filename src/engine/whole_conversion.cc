@@ -34,15 +34,16 @@ struct alignas(64) Piece {
   BasicTextBuffer<Unit> output;
   std::size_t characters = 0;
   char32_t bound = 0x7F;
-  std::size_t offset = 0;  // of its first character in the result
-  bool converted = false;  // false when memory ran short
+  std::size_t offset = 0;       // of its first character in the result
+  std::size_t unit_offset = 0;  // of its first unit, for a result in the text's form
+  bool converted = false;       // false when memory ran short
 
-  // Converts units[0, count) into `output` and measures it; throws
-  // nothing.
+  // Converts units[0, count) into `output` and measures it, unless the
+  // result keeps the text's form; throws nothing.
   void convert(const Converter& converter, const ConversionPlan& plan, const Unit* units,
-               std::size_t count) {
+               std::size_t count, bool own_form) {
     converted = convert_units_to(converter, plan, units, count, output);
-    if (converted) measure();
+    if (converted && !own_form) measure();
   }
 
   // Counts the output's characters and finds the bound of its largest.
@@ -107,8 +108,17 @@ struct alignas(64) Piece {
     }
   }
 
-  void copy_into(void* storage, std::size_t width) const {
-    switch (width) {
+  // Writes the output into `storage` made for `shape`, in the text's form
+  // with `own_form`.
+  void copy_into(void* storage, const ResultShape& shape, bool own_form) const {
+    if (own_form) {
+      if (output.size() != 0) {
+        std::memcpy(static_cast<Unit*>(storage) + unit_offset, output.data(),
+                    output.size() * sizeof(Unit));
+      }
+      return;
+    }
+    switch (shape.width()) {
       case 1:
         return copy_into(static_cast<std::uint8_t*>(storage));
       case 2:
@@ -126,7 +136,9 @@ bool join(Piece<Unit>* pieces, std::size_t count, ResultShape* shape) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!pieces[i].converted) return false;
     pieces[i].offset = shape->characters;
+    pieces[i].unit_offset = shape->units;
     shape->characters += pieces[i].characters;
+    shape->units += pieces[i].output.size();
     shape->bound = std::max(shape->bound, pieces[i].bound);
   }
   return true;
@@ -147,12 +159,12 @@ ConversionOutcome convert_whole(const Converter& converter, const Unit* text, st
     // Most calls convert a short text: the same steps as below, on this
     // thread alone, without the planning and the thread job's allocations.
     Piece<Unit> piece;
-    piece.convert(converter, plan, text, size);
+    piece.convert(converter, plan, text, size, options.own_form);
     ResultShape shape;
     if (!join(&piece, 1, &shape)) return ConversionOutcome::kOutOfMemory;
     void* const result = storage(shape);
     if (result == nullptr) return ConversionOutcome::kNoStorage;
-    piece.copy_into(result, shape.width());
+    piece.copy_into(result, shape, options.own_form);
     return ConversionOutcome::kConverted;
   }
   const std::vector<std::size_t> bounds = plan_pieces(converter, text, size, wanted);
@@ -164,13 +176,14 @@ ConversionOutcome convert_whole(const Converter& converter, const Unit* text, st
   run_in_two_phases(
       count,
       [&](std::size_t i) {
-        pieces[i].convert(converter, plan, text + bounds[i], bounds[i + 1] - bounds[i]);
+        pieces[i].convert(converter, plan, text + bounds[i], bounds[i + 1] - bounds[i],
+                          options.own_form);
       },
       [&] {
         converted = join(pieces.get(), count, &shape);
         return converted && (result = storage(shape)) != nullptr;
       },
-      [&](std::size_t i) { pieces[i].copy_into(result, shape.width()); });
+      [&](std::size_t i) { pieces[i].copy_into(result, shape, options.own_form); });
   if (!converted) return ConversionOutcome::kOutOfMemory;
   return result == nullptr ? ConversionOutcome::kNoStorage : ConversionOutcome::kConverted;
 }

@@ -32,6 +32,9 @@ struct ConversionOptions {
   bool fast_paths = true;
   // The least units a piece holds; smaller only in tests.
   std::size_t piece_units = tuning::kPieceCharacters;
+  // The result in the text's own form (UTF-8 for UTF-8), not as code
+  // points of one width.
+  bool own_form = false;
 };
 
 // The shape of a conversion's result.
@@ -39,13 +42,17 @@ struct ResultShape {
   std::size_t characters = 0;
   // The bound of its largest code point: 0x7F, 0xFF, 0xFFFF or 0x10FFFF.
   char32_t bound = 0x7F;
+  // Its length in the text's own units (bytes for UTF-8); with
+  // ConversionOptions::own_form, the only figure set.
+  std::size_t units = 0;
 
   // Bytes per code point in the result's storage.
   std::size_t width() const { return bound <= 0xFF ? 1 : bound <= 0xFFFF ? 2 : 4; }
 };
 
 // Makes storage for a result of `shape`, `shape.characters` code points of
-// `shape.width()` bytes each, and returns it; or returns nullptr to stop
+// `shape.width()` bytes each (`shape.units` units of the text's with
+// ConversionOptions::own_form), and returns it; or returns nullptr to stop
 // the conversion. Called once, on the calling thread.
 using ResultStorage = std::function<void*(const ResultShape& shape)>;
 

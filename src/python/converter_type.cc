@@ -84,7 +84,18 @@ PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssi
   static const Signature kSignature{"Converter.convert_stream", kParameters, 1};
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  return guarded([&] { return new_conversion_stream(self, state_of(self).converter, bound[0]); });
+  return guarded(
+      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], false); });
+}
+
+PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                        PyObject* kwnames) {
+  static const char* const kParameters[] = {"chunks"};
+  static const Signature kSignature{"Converter.convert_utf8_stream", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  return guarded(
+      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], true); });
 }
 
 PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -206,6 +217,17 @@ PyMethodDef converter_methods[] = {
      "allow for that span, empty where there was no choice; spans without\n"
      "alternatives next to each other come as one. Offsets follow by adding\n"
      "up the lengths of sources (in `text`) and of targets (in the result)."},
+    {"convert_utf8_stream", as_cfunction(converter_convert_utf8_stream),
+     METH_FASTCALL | METH_KEYWORDS,
+     "convert_utf8_stream($self, chunks)\n--\n\n"
+     "convert_stream for UTF-8 bytes: `chunks` is any iterable of bytes-like\n"
+     "objects (a file opened in binary mode, a generator), and the pieces are\n"
+     "bytes, whose concatenation is exactly the UTF-8 form of the conversion\n"
+     "of the decoded text. Chunks may cut characters anywhere. Faster than\n"
+     "decoding and encoding around convert_stream. Raises TypeError for a\n"
+     "chunk that is not bytes-like, and UnicodeDecodeError for bytes that\n"
+     "are not UTF-8: its object is the chunk, after the bytes of a character\n"
+     "an earlier chunk cut short, and its positions count from there."},
     {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "for_region(from, to)\n--\n\n"},
     {"convert_with_custom", as_cfunction(converter_convert_with_custom),

@@ -17,8 +17,11 @@ struct StreamObject {
   PyObject* owner;             // the Converter object; null once the stream has ended
   const Converter* converter;  // the one `owner` holds
   PyObject* chunks;            // the chunks' iterator; null once it is exhausted
-  TextStream* stream;          // owned; null once the stream has ended
-  Py_ssize_t read;             // chunks read so far
+  // Owned, one of the two: str chunks, or UTF-8 bytes; null once the
+  // stream has ended.
+  TextStream* stream;
+  Utf8TextStream* utf8;
+  Py_ssize_t read;  // chunks read so far
 };
 
 PyTypeObject* g_stream_type = nullptr;
@@ -29,6 +32,8 @@ StreamObject& stream_of(PyObject* self) { return *reinterpret_cast<StreamObject*
 void end_stream(StreamObject& stream) {
   delete stream.stream;
   stream.stream = nullptr;
+  delete stream.utf8;
+  stream.utf8 = nullptr;
   Py_CLEAR(stream.chunks);
   Py_CLEAR(stream.owner);
 }
@@ -53,11 +58,62 @@ void stream_dealloc(PyObject* self) {
   Py_DECREF(type);
 }
 
+// Raises the interpreter's UnicodeDecodeError for `bytes`, whose first
+// `check.valid` bytes are valid UTF-8; returns false.
+bool raise_decode_error(std::string_view bytes, const Utf8Check& check) {
+  const auto lead = static_cast<unsigned char>(bytes[check.valid]);
+  const char* const reason = check.cut_short              ? "unexpected end of data"
+                             : lead < 0xC2 || lead > 0xF4 ? "invalid start byte"
+                                                          : "invalid continuation byte";
+  const std::size_t end = check.cut_short ? bytes.size() : check.valid + check.bad;
+  PyObject* const error = PyUnicodeDecodeError_Create(
+      "utf-8", bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
+      static_cast<Py_ssize_t>(check.valid), static_cast<Py_ssize_t>(end), reason);
+  if (error != nullptr) {
+    PyErr_SetObject(PyExc_UnicodeDecodeError, error);
+    Py_DECREF(error);
+  }
+  return false;
+}
+
+// Appends the bytes-like chunk `item` to a UTF-8 stream; false with an
+// exception set: TypeError naming the chunk for one that is not
+// bytes-like, UnicodeDecodeError for bytes that are not UTF-8, positions
+// counted from the first byte of a character an earlier chunk cut short.
+bool append_utf8_chunk(StreamObject& stream, PyObject* item, const std::string& parameter) {
+  Py_buffer view;
+  if (PyUnicode_Check(item) || PyObject_GetBuffer(item, &view, PyBUF_SIMPLE) != 0) {
+    PyErr_Clear();
+    PyErr_Format(PyExc_TypeError, "argument '%s': a bytes-like object is required, not '%s'",
+                 parameter.c_str(), Py_TYPE(item)->tp_name);
+    return false;
+  }
+  const std::string_view bytes(static_cast<const char*>(view.buf),
+                               static_cast<std::size_t>(view.len));
+  Utf8TextStream& utf8 = *stream.utf8;
+  Utf8Check check;
+  std::string held;
+  try {
+    held = utf8.held();
+    check = utf8.append(bytes);
+  } catch (...) {
+    PyBuffer_Release(&view);
+    throw;
+  }
+  bool appended = true;
+  if (check.valid < held.size() + bytes.size() && !check.cut_short) {
+    appended = raise_decode_error(held.append(bytes), check);
+  }
+  PyBuffer_Release(&view);
+  return appended;
+}
+
 // Appends the chunk `item` to the stream; false with an exception set (a
-// TypeError naming the chunk for a non-str).
+// TypeError naming the chunk for one of the wrong type).
 bool append_chunk(StreamObject& stream, PyObject* item) {
   const std::string parameter = "chunks[" + std::to_string(stream.read) + "]";
   ++stream.read;
+  if (stream.utf8 != nullptr) return append_utf8_chunk(stream, item, parameter);
   TextArgument text;
   if (!read_text(parameter.c_str(), item, &text)) return false;
   const void* const data = PyUnicode_DATA(item);
@@ -80,7 +136,7 @@ bool append_chunk(StreamObject& stream, PyObject* item) {
 // ready, or the chunks end. nullptr with an exception set, or with none at
 // the end. May throw std::bad_alloc: call it inside guarded().
 PyObject* next_piece(StreamObject& stream) {
-  while (stream.stream != nullptr) {
+  while (stream.stream != nullptr || stream.utf8 != nullptr) {
     bool ended = stream.chunks == nullptr;
     if (!ended) {
       PyObject* const item = PyIter_Next(stream.chunks);
@@ -100,17 +156,36 @@ PyObject* next_piece(StreamObject& stream) {
         if (!appended) return nullptr;
       }
     }
-    TextStream& text = *stream.stream;
-    const std::size_t ready = text.ready(ended);
-    if (ready == 0) {
+    if (ended && stream.utf8 != nullptr && !stream.utf8->held().empty()) {
+      Utf8Check check;
+      check.cut_short = true;
+      raise_decode_error(stream.utf8->held(), check);
+      return nullptr;
+    }
+    PyObject* piece = nullptr;
+    if (stream.stream != nullptr) {
+      TextStream& text = *stream.stream;
+      const std::size_t ready = text.ready(ended);
+      if (ready != 0) {
+        piece = converted_str(*stream.converter, text.units(), ready);
+        if (piece == nullptr) return nullptr;
+        text.take(ready);
+      }
+    } else {
+      Utf8TextStream& utf8 = *stream.utf8;
+      const std::size_t ready = utf8.ready(ended);
+      if (ready != 0) {
+        piece = converted_utf8(*stream.converter, utf8.units(), ready);
+        if (piece == nullptr) return nullptr;
+        utf8.take(ready);
+      }
+    }
+    if (piece == nullptr) {
       if (ended) end_stream(stream);
       continue;
     }
-    PyObject* const piece = converted_str(*stream.converter, text.units(), ready);
-    if (piece == nullptr) return nullptr;
-    text.take(ready);
     // Custom words may convert a piece to nothing.
-    if (PyUnicode_GET_LENGTH(piece) != 0) return piece;
+    if (PyObject_Length(piece) != 0) return piece;
     Py_DECREF(piece);
   }
   return nullptr;
@@ -138,7 +213,8 @@ PyType_Spec stream_spec = {"builtins.ConversionStream", sizeof(StreamObject), 0,
 
 }  // namespace
 
-PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks) {
+PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
+                                bool utf8) {
   if (g_stream_type == nullptr) {
     // Made on first use and kept for the life of the process; it is no
     // attribute of the module.
@@ -148,7 +224,9 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
     // Only convert_stream makes streams.
     g_stream_type->tp_new = nullptr;
   }
-  auto text = std::make_unique<TextStream>(converter);  // may throw: the caller guards
+  // May throw: the caller guards.
+  auto text = utf8 ? nullptr : std::make_unique<TextStream>(converter);
+  auto bytes = utf8 ? std::make_unique<Utf8TextStream>(converter) : nullptr;
   PyObject* const iterator = PyObject_GetIter(chunks);
   if (iterator == nullptr) return nullptr;
   auto* self = PyObject_GC_New(StreamObject, g_stream_type);
@@ -161,6 +239,7 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
   self->converter = &converter;
   self->chunks = iterator;
   self->stream = text.release();
+  self->utf8 = bytes.release();
   self->read = 0;
   PyObject_GC_Track(self);
   return reinterpret_cast<PyObject*>(self);

@@ -102,4 +102,24 @@ PyObject* converted_str(const Converter& converter, const std::uint16_t* text, s
   return new_converted_str(converter, text, size);
 }
 
+PyObject* converted_utf8(const Converter& converter, const char* text, std::size_t size) {
+  PyObject* result = nullptr;
+  const auto storage = [&result](const ResultShape& shape) -> void* {
+    result = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(shape.units));
+    return result == nullptr ? nullptr : PyBytes_AS_STRING(result);
+  };
+  ConversionOptions options{thread_count(), true};
+  options.own_form = true;
+  ConversionOutcome outcome = ConversionOutcome::kNoStorage;
+  try {
+    outcome = convert_whole(converter, text, size, options, storage);
+  } catch (...) {
+    Py_XDECREF(result);
+    throw;
+  }
+  if (outcome == ConversionOutcome::kConverted) return result;
+  Py_XDECREF(result);
+  return outcome == ConversionOutcome::kOutOfMemory ? PyErr_NoMemory() : nullptr;
+}
+
 }  // namespace lumo::python

@@ -43,6 +43,10 @@ PyObject* converted_str(const Converter& converter, const TextArgument& text);
 // The same for UTF-16 text[0, size) without lone surrogates.
 PyObject* converted_str(const Converter& converter, const std::uint16_t* text, std::size_t size);
 
+// A new bytes object holding the conversion of valid UTF-8 text[0, size)
+// as UTF-8, or nullptr with an exception set. May throw std::bad_alloc.
+PyObject* converted_utf8(const Converter& converter, const char* text, std::size_t size);
+
 }  // namespace lumo::python
 
 #endif  // LUMO_PYTHON_TEXT_CONVERSION_H_

@@ -9,7 +9,7 @@
 from collections.abc import Iterable, Iterator, Mapping
 from typing import final
 
-from typing_extensions import TypeAlias
+from typing_extensions import Buffer, TypeAlias
 
 __all__ = [
     "__version__",
@@ -36,6 +36,7 @@ class Converter:
     def config(self) -> str: ...
     def convert(self, text: str) -> str: ...
     def convert_stream(self, chunks: Iterable[str]) -> Iterator[str]: ...
+    def convert_utf8_stream(self, chunks: Iterable[Buffer]) -> Iterator[bytes]: ...
     # (source, target, alternatives) spans; see the README's "Explanations".
     def explain(self, text: str) -> list[tuple[str, str, tuple[str, ...]]]: ...
     @staticmethod

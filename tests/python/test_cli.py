@@ -6,8 +6,10 @@ import os
 import re
 import shutil
 import signal
+import stat
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -104,6 +106,21 @@ def test_invalid_bytes_stop_the_file(tmp_path, codec, source, byte, offset, chun
     expect_error(result, 1, f"in.txt: cannot decode byte 0x{byte:02x} at offset {offset} as {name}")
     assert sorted(os.listdir(tmp_path)) == ["in.txt", "out.txt"]
     assert (tmp_path / "out.txt").read_text() == "kept"
+
+
+def test_an_output_that_is_no_regular_file_is_written_in_place(tmp_path):
+    # Renaming a finished file over a named pipe (or /dev/null) would
+    # replace it with a plain file.
+    pipe = tmp_path / "pipe"
+    os.mkfifo(pipe)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(pipe.read_bytes()), daemon=True)
+    reader.start()
+    result = lumo_run("-c", "s2t", "-o", pipe, stdin=TEXT.encode())
+    reader.join(timeout=30)
+    assert result.returncode == 0, result.stderr
+    assert received == [lumo.convert(TEXT, "s2t").encode()]
+    assert stat.S_ISFIFO(os.stat(pipe).st_mode) and os.listdir(tmp_path) == ["pipe"]
 
 
 def test_utf16_without_a_byte_order_mark_is_refused():

@@ -43,6 +43,10 @@ def test_joined_pieces_are_the_whole_conversion(config, custom, text, cuts):
     chunks = chunked(text, cuts)
     assert "".join(converter.convert_stream(chunks)) == converter.convert(text)
     assert "".join(converter.convert_stream(iter(chunks))) == converter.convert(text)
+    # In UTF-8, chunks cut characters too.
+    data = text.encode()
+    pieces = converter.convert_utf8_stream(chunked(data, cuts))
+    assert b"".join(pieces) == converter.convert(text).encode()
 
 
 @pytest.mark.parametrize("config", lumo.configs())
@@ -107,6 +111,26 @@ def test_bad_chunks_raise_when_reached_and_end_the_stream(chunks, error, message
     assert "".join(pieces) == converter.convert("".join(good))
     assert "x" not in requested
     assert list(stream) == []
+
+
+@pytest.mark.parametrize(
+    ("chunks", "error", "position"),
+    [
+        ([b"\n", b"ab\xe6\xb1", b"\x89c\xff"], "invalid start byte", 4),
+        ([b"\n", b"x\xed\xa0\x80"], "invalid continuation byte", 1),  # a surrogate
+        ([b"\n", b"x\xf4\x90\x80\x80"], "invalid continuation byte", 1),  # past U+10FFFF
+        ([b"\n", b"x\xc0\xaf"], "invalid start byte", 1),  # overlong
+        ([b"\n", bytearray(b"\xe6"), memoryview(b"\xb1")], "unexpected end of data", 0),
+    ],
+)
+def test_utf8_chunks_that_are_not_utf8_raise_as_decoding_does(chunks, error, position):
+    stream = lumo.Converter("t2s").convert_utf8_stream(chunks)
+    assert next(stream) == b"\n"  # what came in chunks before the bad bytes
+    with pytest.raises(UnicodeDecodeError, match=error) as raised:
+        next(stream)
+    assert raised.value.start == position
+    with pytest.raises(TypeError, match=r"chunks\[1\]': a bytes-like object is required"):
+        list(lumo.Converter("t2s").convert_utf8_stream([b"x", "x"]))
 
 
 def test_chunks_must_be_iterable():
