@@ -1,7 +1,8 @@
 """Output files that appear whole or not at all.
 
 The text goes to a temporary file in the target's own folder, which is
-renamed over the target only once everything is written and synced. On any
+renamed over the target only once everything is written (and, when it
+replaces a file, synced to the disk). On any
 error, or Ctrl-C, the temporary file is removed and the target, if there is
 one, stays as it was. A target that is not a regular file (/dev/null, a
 named pipe, a terminal) is written in place: renaming over it would put a
@@ -50,7 +51,11 @@ def replacing(target: str) -> Generator[int, None, None]:
         try:
             os.fchmod(descriptor, mode)
             yield descriptor
-            os.fsync(descriptor)
+            # A file that replaces another reaches the disk before the
+            # rename, so that a crash cannot leave the old one gone and the
+            # new one empty; a new file needs no such wait.
+            if status is not None:
+                os.fsync(descriptor)
         finally:
             os.close(descriptor)
         os.replace(temp, target)
