@@ -39,6 +39,7 @@ def run_convert(options: ConvertOptions) -> int:
         output_codec=resolve_encoding(options.output_encoding, "--output-encoding"),
         replace_errors=options.replace_errors,
         chunk_bytes=options.chunk_bytes,
+        explain=options.explain,
     )
     tasks = plan_tasks(options.inputs, options.output, options.in_place)
     to_stdout = tasks[0].target is None

@@ -24,6 +24,7 @@ class StreamSettings:
     output_codec: str = "utf-8"
     replace_errors: bool = False
     chunk_bytes: int = CHUNK_BYTES
+    explain: str | None = None  # "ambiguities" or "mark": spans instead of the text
 
 
 def _describe(error: OSError) -> str:
@@ -81,7 +82,16 @@ def convert_task(
             stdout = standard_output()
             stdout.flush()
             write = _writer(stdout.fileno(), task.target_label)
-            convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes, on_read)
+            convert_bytes(
+                converter,
+                read,
+                write,
+                decoder,
+                encoder,
+                settings.chunk_bytes,
+                on_read,
+                settings.explain,
+            )
             return
         # Write where a symbolic link points rather than over the link.
         target = os.path.realpath(task.target)
@@ -89,7 +99,14 @@ def convert_task(
             with replacing(target) as descriptor:
                 write = _writer(descriptor, task.target_label)
                 convert_bytes(
-                    converter, read, write, decoder, encoder, settings.chunk_bytes, on_read
+                    converter,
+                    read,
+                    write,
+                    decoder,
+                    encoder,
+                    settings.chunk_bytes,
+                    on_read,
+                    settings.explain,
                 )
         except OSError as error:
             raise FileError(f"{task.target_label}: {_describe(error)}") from None

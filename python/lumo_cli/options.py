@@ -82,6 +82,7 @@ class ConvertOptions:
     jobs: int
     quiet: bool
     chunk_bytes: int
+    explain: str | None = None  # "ambiguities" or "mark"
 
 
 @dataclass(frozen=True)
@@ -129,6 +130,12 @@ def _convert_parser() -> _Parser:
         help="custom words as 'key value|key value'")  # fmt: skip
     add("-j", "--jobs", type=_positive, default=1, metavar="N",
         help="convert N files at a time in N processes (with -o FOLDER or --in-place)")  # fmt: skip
+    shown = parser.add_mutually_exclusive_group()
+    shown.add_argument("--ambiguities", dest="explain", action="store_const", const="ambiguities",
+                       help="write JSON lines, one per place where the conversion chose between "
+                       "values, then a summary line, instead of the text")  # fmt: skip
+    shown.add_argument("--mark", dest="explain", action="store_const", const="mark",
+                       help="write the text with each such place as {chosen|other}")  # fmt: skip
     add("-q", "--quiet", action="store_true", help="no progress bar")
     add("--version", action="version", version=f"lumo {lumo.__version__}")
     # Small chunks put chunk boundaries everywhere, for tests.
@@ -162,6 +169,7 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
         jobs=args.jobs,
         quiet=args.quiet,
         chunk_bytes=args.chunk_size,
+        explain=args.explain,
     )
 
 

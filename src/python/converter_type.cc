@@ -85,7 +85,7 @@ PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssi
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   return guarded(
-      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], false); });
+      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr); });
 }
 
 PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -95,7 +95,7 @@ PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, P
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   return guarded(
-      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], true); });
+      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8); });
 }
 
 PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -109,6 +109,17 @@ PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t na
     return nullptr;
   }
   return guarded([&] { return explained_spans(state_of(self).converter, text); });
+}
+
+PyObject* converter_explain_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+  static const char* const kParameters[] = {"chunks"};
+  static const Signature kSignature{"Converter.explain_stream", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  return guarded([&] {
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kSpans);
+  });
 }
 
 // Pickles as _lumo_pickle.converter(config, pairs): the name and the
@@ -228,6 +239,13 @@ PyMethodDef converter_methods[] = {
      "chunk that is not bytes-like, and UnicodeDecodeError for bytes that\n"
      "are not UTF-8: its object is the chunk, after the bytes of a character\n"
      "an earlier chunk cut short, and its positions count from there."},
+    {"explain_stream", as_cfunction(converter_explain_stream), METH_FASTCALL | METH_KEYWORDS,
+     "explain_stream($self, chunks)\n--\n\n"
+     "explain for a text that arrives in pieces, as convert_stream converts\n"
+     "one: `chunks` is any iterable of str, and the spans come one by one as\n"
+     "soon as no later text can change them, in bounded memory. Their sources\n"
+     "and targets join as those of explain(\"\".join(chunks)) do; spans\n"
+     "without alternatives may come in more pieces."},
     {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "for_region(from, to)\n--\n\n"},
     {"convert_with_custom", as_cfunction(converter_convert_with_custom),

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "dict/text_units.h"
 #include "engine/explanation.h"
 
 namespace lumo::python {
@@ -13,8 +14,11 @@ PyObject* new_str(const std::u32string& text) {
                                    static_cast<Py_ssize_t>(text.size()));
 }
 
-// (source, target, alternatives) of one span; a new reference or nullptr.
-PyObject* span_tuple(PyObject* str, Py_ssize_t begin, const ExplainedSpan& span) {
+// (source, target, alternatives) of one span, its source code points
+// [begin, span.source_end) of `str` or, without it, of `code_points`; a new
+// reference or nullptr.
+PyObject* span_tuple(PyObject* str, const std::uint32_t* code_points, Py_ssize_t begin,
+                     const ExplainedSpan& span) {
   PyObject* const alternatives = PyTuple_New(static_cast<Py_ssize_t>(span.alternatives.size()));
   if (alternatives == nullptr) return nullptr;
   for (std::size_t i = 0; i < span.alternatives.size(); ++i) {
@@ -25,8 +29,11 @@ PyObject* span_tuple(PyObject* str, Py_ssize_t begin, const ExplainedSpan& span)
     }
     PyTuple_SET_ITEM(alternatives, static_cast<Py_ssize_t>(i), alternative);
   }
-  PyObject* const source =
-      PyUnicode_Substring(str, begin, static_cast<Py_ssize_t>(span.source_end));
+  const auto end = static_cast<Py_ssize_t>(span.source_end);
+  PyObject* const source = str != nullptr ? PyUnicode_Substring(str, begin, end)
+                                          : PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND,
+                                                                      code_points + begin,
+                                                                      end - begin);
   PyObject* const target = new_str(span.target);
   PyObject* const tuple = source != nullptr && target != nullptr
                               ? PyTuple_Pack(3, source, target, alternatives)
@@ -35,6 +42,26 @@ PyObject* span_tuple(PyObject* str, Py_ssize_t begin, const ExplainedSpan& span)
   Py_XDECREF(target);
   Py_DECREF(alternatives);
   return tuple;
+}
+
+// The list of the spans of code_points[0, length), the code points of
+// `str` when given.
+PyObject* span_list(const Converter& converter, PyObject* str, const std::uint32_t* code_points,
+                    std::size_t length) {
+  const std::vector<ExplainedSpan> spans = explain(converter, code_points, length);
+  PyObject* const list = PyList_New(static_cast<Py_ssize_t>(spans.size()));
+  if (list == nullptr) return nullptr;
+  Py_ssize_t begin = 0;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    PyObject* const tuple = span_tuple(str, code_points, begin, spans[i]);
+    if (tuple == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), tuple);
+    begin = static_cast<Py_ssize_t>(spans[i].source_end);
+  }
+  return list;
 }
 
 }  // namespace
@@ -62,20 +89,17 @@ PyObject* explained_spans(const Converter& converter, const TextArgument& text) 
       code_points = static_cast<const std::uint32_t*>(data);
       break;
   }
-  const std::vector<ExplainedSpan> spans = explain(converter, code_points, length);
-  PyObject* const list = PyList_New(static_cast<Py_ssize_t>(spans.size()));
-  if (list == nullptr) return nullptr;
-  Py_ssize_t begin = 0;
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    PyObject* const tuple = span_tuple(str, begin, spans[i]);
-    if (tuple == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), tuple);
-    begin = static_cast<Py_ssize_t>(spans[i].source_end);
+  return span_list(converter, str, code_points, length);
+}
+
+PyObject* explained_spans(const Converter& converter, const std::uint16_t* text,
+                          std::size_t size) {
+  std::vector<std::uint32_t> code_points;
+  code_points.reserve(size);
+  for (std::size_t pos = 0, length = 0; pos < size; pos += length) {
+    code_points.push_back(decode_char(text + pos, &length));
   }
-  return list;
+  return span_list(converter, nullptr, code_points.data(), code_points.size());
 }
 
 }  // namespace lumo::python

@@ -6,6 +6,7 @@
 
 #include "engine/text_stream.h"
 #include "python/errors.h"
+#include "python/explanation.h"
 #include "python/final_class.h"
 #include "python/text_conversion.h"
 
@@ -22,6 +23,11 @@ struct StreamObject {
   TextStream* stream;
   Utf8TextStream* utf8;
   Py_ssize_t read;  // chunks read so far
+  // Spans instead of converted pieces: those of the piece last explained,
+  // and the next to yield.
+  bool explaining;
+  PyObject* spans;
+  Py_ssize_t next_span;
 };
 
 PyTypeObject* g_stream_type = nullptr;
@@ -34,6 +40,7 @@ void end_stream(StreamObject& stream) {
   stream.stream = nullptr;
   delete stream.utf8;
   stream.utf8 = nullptr;
+  Py_CLEAR(stream.spans);
   Py_CLEAR(stream.chunks);
   Py_CLEAR(stream.owner);
 }
@@ -42,6 +49,7 @@ int stream_traverse(PyObject* self, visitproc visit, void* arg) {
   Py_VISIT(Py_TYPE(self));
   Py_VISIT(stream_of(self).owner);
   Py_VISIT(stream_of(self).chunks);
+  Py_VISIT(stream_of(self).spans);
   return 0;
 }
 
@@ -167,7 +175,8 @@ PyObject* next_piece(StreamObject& stream) {
       TextStream& text = *stream.stream;
       const std::size_t ready = text.ready(ended);
       if (ready != 0) {
-        piece = converted_str(*stream.converter, text.units(), ready);
+        piece = stream.explaining ? explained_spans(*stream.converter, text.units(), ready)
+                                  : converted_str(*stream.converter, text.units(), ready);
         if (piece == nullptr) return nullptr;
         text.take(ready);
       }
@@ -193,10 +202,22 @@ PyObject* next_piece(StreamObject& stream) {
 
 PyObject* stream_next(PyObject* self) {
   StreamObject& stream = stream_of(self);
+  if (stream.spans != nullptr && stream.next_span < PyList_GET_SIZE(stream.spans)) {
+    PyObject* const span = PyList_GET_ITEM(stream.spans, stream.next_span++);
+    Py_INCREF(span);
+    return span;
+  }
+  Py_CLEAR(stream.spans);
   PyObject* const piece = guarded([&] { return next_piece(stream); });
   // A stream that failed is over, as a generator that raised is.
   if (piece == nullptr && PyErr_Occurred()) end_stream(stream);
-  return piece;
+  if (piece == nullptr || !stream.explaining) return piece;
+  // The spans of a piece, one by one.
+  stream.spans = piece;
+  stream.next_span = 1;
+  PyObject* const span = PyList_GET_ITEM(piece, 0);
+  Py_INCREF(span);
+  return span;
 }
 
 PyType_Slot stream_slots[] = {
@@ -214,7 +235,8 @@ PyType_Spec stream_spec = {"builtins.ConversionStream", sizeof(StreamObject), 0,
 }  // namespace
 
 PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
-                                bool utf8) {
+                                StreamKind kind) {
+  const bool utf8 = kind == StreamKind::kUtf8;
   if (g_stream_type == nullptr) {
     // Made on first use and kept for the life of the process; it is no
     // attribute of the module.
@@ -240,6 +262,9 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
   self->chunks = iterator;
   self->stream = text.release();
   self->utf8 = bytes.release();
+  self->explaining = kind == StreamKind::kSpans;
+  self->spans = nullptr;
+  self->next_span = 0;
   self->read = 0;
   PyObject_GC_Track(self);
   return reinterpret_cast<PyObject*>(self);

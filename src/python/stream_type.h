@@ -10,13 +10,17 @@
 
 namespace lumo::python {
 
-// A new stream converting the chunks of `chunks` (any iterable) with
-// `converter`, which `owner` (a Converter object) holds: str chunks into
-// str pieces, or with `utf8` UTF-8 bytes-like chunks into UTF-8 bytes
-// pieces; nullptr with an exception set when `chunks` is not iterable or
-// memory runs short.
+enum class StreamKind {
+  kStr,    // str chunks into converted str pieces
+  kUtf8,   // UTF-8 bytes-like chunks into converted UTF-8 bytes pieces
+  kSpans,  // str chunks into the spans Converter.explain gives
+};
+
+// A new stream of `kind` over the chunks of `chunks` (any iterable) with
+// `converter`, which `owner` (a Converter object) holds; nullptr with an
+// exception set when `chunks` is not iterable or memory runs short.
 PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
-                                bool utf8);
+                                StreamKind kind);
 
 }  // namespace lumo::python
 

@@ -123,6 +123,25 @@ def test_an_output_that_is_no_regular_file_is_written_in_place(tmp_path):
     assert stat.S_ISFIFO(os.stat(pipe).st_mode) and os.listdir(tmp_path) == ["pipe"]
 
 
+@pytest.mark.parametrize("chunk", [3, 1 << 20])
+def test_ambiguities_and_marks(chunk):
+    converter = lumo.Converter("s2twp")
+    spans = converter.explain(TEXT)
+    offsets = [(sum(len(s) for s, _, _ in spans[:i]), sum(len(t) for _, t, _ in spans[:i]))
+               for i in range(len(spans))]  # fmt: skip
+    result = lumo_run("-c", "s2twp", "--ambiguities", "--chunk-size", chunk, stdin=TEXT.encode())
+    *lines, summary = map(json.loads, result.stdout.decode().splitlines())
+    assert lines == [
+        {"input_offset": i, "output_offset": o, "source": s, "target": t, "alternatives": list(a)}
+        for (s, t, a), (i, o) in zip(spans, offsets) if a
+    ]  # fmt: skip
+    assert summary == {"summary": {"ambiguous_spans": len(lines), "input_characters": len(TEXT),
+                                   "output_characters": len(converter.convert(TEXT))}}  # fmt: skip
+    marked = lumo_run("-c", "s2twp", "--mark", "--chunk-size", chunk, stdin=TEXT.encode())
+    assert marked.stdout.decode() == "".join("{" + "|".join((t, *a)) + "}" if a else t
+                                             for _, t, a in spans)  # fmt: skip
+
+
 def test_utf16_without_a_byte_order_mark_is_refused():
     result = lumo_run("-c", "s2t", "--encoding", "utf-16", stdin="汉".encode("utf-16-le"))
     assert result.returncode == 1

@@ -180,6 +180,12 @@ def test_spans_partition_the_input_and_the_output(config, custom, text):
     spans = converter.explain(text)
     assert "".join(source for source, _, _ in spans) == text
     assert "".join(target for _, target, _ in spans) == converter.convert(text)
+    # In pieces, the same choices in the same places.
+    streamed = list(converter.explain_stream(text[i : i + 7] for i in range(0, len(text), 7)))
+    assert "".join(s + "\0" + t for s, t, a in streamed if a) == "".join(
+        s + "\0" + t for s, t, a in spans if a
+    )
+    assert "".join(target for _, target, _ in streamed) == converter.convert(text)
     for (_, _, before), (_, target, alternatives) in zip([("", "", ("x",)), *spans], spans):
         assert before or alternatives  # plain spans next to each other come as one
         assert target not in alternatives and len(set(alternatives)) == len(alternatives)
