@@ -40,7 +40,8 @@ DetectionCounts plain_counts(const std::u32string& text) {
     if (code_point >= 0x3040 && code_point <= 0x30FF) ++counts.kana;
     if (code_point < DetectionTables::kCjkFirst || code_point > DetectionTables::kCjkLast) continue;
     ++counts.cjk;
-    for (std::size_t set = 0; set < 6; ++set) *by_set[set] += contains(tables.sets[set], code_point);
+    for (std::size_t set = 0; set < 6; ++set)
+      *by_set[set] += contains(tables.sets[set], code_point);
   }
   return counts;
 }

@@ -58,7 +58,8 @@ inline Converter with_custom(const Converter& base, const CustomPairs& pairs) {
   Converter converter = base;
   if (pairs.empty()) return converter;
   const Lexicon custom = lexicon_from_pairs(pairs);
-  if (converter.segmentation) converter.segmentation->insert(converter.segmentation->begin(), custom);
+  if (converter.segmentation)
+    converter.segmentation->insert(converter.segmentation->begin(), custom);
   for (DictionaryGroup& stage : converter.stages) stage.insert(stage.begin(), custom);
   converter.plan = fast_plan(converter);
   return converter;
@@ -177,9 +178,10 @@ std::u32string convert_code_points(const Converter& converter, const Unit* text,
     largest = std::max(largest, out[i]);
   }
   if (exact_shape) {
-    const char32_t tight = largest <= 0x7F ? 0x7F : largest <= 0xFF ? 0xFF
-                                                : largest <= 0xFFFF ? 0xFFFF
-                                                                    : 0x10FFFF;
+    const char32_t tight = largest <= 0x7F     ? 0x7F
+                           : largest <= 0xFF   ? 0xFF
+                           : largest <= 0xFFFF ? 0xFFFF
+                                               : 0x10FFFF;
     check(shape.bound == tight, "the result's bound is not that of its largest code point");
     check(valid_code_points(out), "a valid text converted to a surrogate or a value past U+10FFFF");
   }

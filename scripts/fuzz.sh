@@ -12,8 +12,8 @@
 #
 # HARNESS is one of: dictionary config custom_entries convert differential
 # detect stream python. A finding stops the run; the input that caused it
-# is written to out/fuzz/artifacts/HARNESS/ and belongs in the corpus once
-# fixed. While /tmp/lumo-quiet exists (someone is timing benchmarks), runs
+# is written to out/fuzz/artifacts/HARNESS/ and, once fixed, joins the
+# corpus as regression-WHAT, which merging always keeps. While /tmp/lumo-quiet exists (someone is timing benchmarks), runs
 # wait before building and are paused while fuzzing. Each run ends with
 # libFuzzer's figures and the CPU time it used.
 set -euo pipefail
@@ -95,13 +95,19 @@ fuzz() {
   [ -e "fuzz/$harness.dict" ] && options+=(-dict="fuzz/$harness.dict")
   echo "== $harness: $time seconds"
   harness_command "$harness"
-  run_courteously "${command[@]}" "${options[@]}" -fork=2 "$work" "$corpus"
+  if ! run_courteously "${command[@]}" "${options[@]}" -fork=2 "$work" "$corpus"; then
+    echo "$harness: FINDING, see $artifacts" >&2
+    findings=$((findings + 1))
+    return
+  fi
   if [ "$merge" = merge ] && [ -n "$(ls -A "$work")" ]; then
     local merged=$build/merged/$harness
     rm -rf "$merged" && mkdir -p "$merged"
     "${command[@]}" -merge=1 "$merged" "$corpus" "$work" >/dev/null 2>&1
+    # The reproducers of fixed findings stay, whatever coverage they add.
+    find "$corpus" -name 'regression-*' -exec cp {} "$merged" \;
     rm -rf "$corpus" && mv "$merged" "$corpus" && rm -rf "$work"
-    echo "$harness corpus: $(ls "$corpus" | wc -l) files, $(du -sk "$corpus" | cut -f1) KiB"
+    echo "$harness corpus: $(ls "$corpus" | wc -l) files, $(cat "$corpus"/* | wc -c) bytes"
   fi
 }
 
@@ -109,9 +115,10 @@ replay() {
   local harness=$1
   echo "== $harness: replaying $(ls "fuzz/corpus/$harness" | wc -l) inputs"
   harness_command "$harness"
-  "${command[@]}" -runs=0 "fuzz/corpus/$harness"
+  "${command[@]}" -runs=0 "fuzz/corpus/$harness" 2>&1 | tail -n 1
 }
 
+findings=0
 build_all
 case "$target" in
   all)
@@ -123,3 +130,4 @@ case "$target" in
     [[ " ${harnesses[*]} " == *" $target "* ]] || usage
     fuzz "$target" "$seconds" merge ;;
 esac
+[ "$findings" -eq 0 ]

@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev)
+# clang builds the fuzz harnesses (it ships libFuzzer) and atheris where
+# no wheel of it fits the interpreter.
+packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -19,14 +19,22 @@ import os
 import sys
 
 import atheris
-
 import lumo
 
 ALLOWED = (TypeError, ValueError, MemoryError)
 CONFIGS = lumo.configs()
 LOCALES = lumo.locales()
 THREADS = ["1", "2", "3", " 4 ", "0", "+4", "4x", "", "-1", "1025", "99999999999999999999999"]
-SAMPLES = ["我的U盘坏了", "一口吃成甦", "計算機程序员", "フランス語", "乾燥\n后天", "abc", "é", "\U0002a6a5"]
+SAMPLES = [
+    "我的U盘坏了",
+    "一口吃成甦",
+    "計算機程序员",
+    "フランス語",
+    "乾燥\n后天",
+    "abc",
+    "é",
+    "\U0002a6a5",
+]
 
 
 class Hostile(Exception):
