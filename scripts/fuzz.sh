@@ -78,8 +78,9 @@ harness_command() {
   if [ "$1" = python ]; then
     local runtime
     runtime="$(.venv/bin/python -c 'import atheris; print(atheris.path())')/asan_with_fuzzer.so"
+    # -fork runs the script again by its path: .venv/bin comes first in PATH.
     command=(env LD_PRELOAD="$runtime" ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1
-      PYTHONPATH="$build/module" .venv/bin/python fuzz/python/lumo_fuzzer.py)
+      PYTHONPATH="$build/module" PATH="$PWD/.venv/bin:$PATH" fuzz/python/lumo_fuzzer.py)
   else
     command=("$build/fuzz_$1")
   fi

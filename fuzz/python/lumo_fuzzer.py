@@ -1,3 +1,4 @@
+#!/usr/bin/env python3
 """Random calls on lumo's public surface, under atheris.
 
 Each input makes a few calls to lumo's functions, Converter's methods and
