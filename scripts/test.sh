@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every check: the engine tests (plain, then
 # under AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded
-# ones under ThreadSanitizer), the Python tests, the packaging and type
-# checks, and the formatting and lint checks.
+# ones under ThreadSanitizer), the Python tests, the fuzz harnesses over
+# their corpora and briefly beyond, the packaging and type checks, and the
+# formatting and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +26,9 @@ for variant in engine asan tsan; do
 done
 
 python -m pytest -q
+
+# Every fuzz harness replays its corpus, then fuzzes for half a minute.
+scripts/fuzz.sh check 30
 
 # lumo as users install it: the sdist, the manylinux wheel built from the
 # sdist alone, and its types, checked in a fresh environment.

@@ -26,17 +26,22 @@ constexpr bool is_white_space(char32_t cp) {
 
 // Whether the character at text[pos] is white space; stores its length in
 // bytes in `*length`. Needs: pos < text.size(), at the start of a character.
+// A sequence cut short by the end of the text, which only text that is not
+// UTF-8 holds, is no white space and reaches just to the end: nothing is
+// read past it.
 inline bool white_space_at(std::string_view text, std::size_t pos, std::size_t* length) {
   const auto byte = static_cast<unsigned char>(text[pos]);
   if (byte < 0x80) {
     *length = 1;
     return byte == ' ' || (byte >= 0x09 && byte <= 0x0D);
   }
-  // Non-ASCII white space starts with C2, E1, E2 or E3; CJK text never does.
-  if (byte != 0xC2 && (byte < 0xE1 || byte > 0xE3)) {
-    *length = utf8_sequence_length(byte);
+  *length = utf8_sequence_length(byte);
+  if (*length > text.size() - pos) {
+    *length = text.size() - pos;
     return false;
   }
+  // Non-ASCII white space starts with C2, E1, E2 or E3; CJK text never does.
+  if (byte != 0xC2 && (byte < 0xE1 || byte > 0xE3)) return false;
   return is_white_space(utf8_decode(text.data() + pos, length));
 }
 

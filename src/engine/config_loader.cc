@@ -111,7 +111,7 @@ Result<Converter> load_config(std::string_view text, const CustomPairs& pairs,
   json root;
   try {
     root = json::parse(text);
-  } catch (const json::parse_error& error) {
+  } catch (const json::exception& error) {  // a syntax error, or a number out of range
     return Error{std::string("invalid config JSON: ") + error.what()};
   }
   if (!root.is_object() || root.empty()) {

@@ -75,6 +75,16 @@ TEST(LoadConfig, SyntaxErrorsNameLineAndColumn) {
       std::string::npos);
 }
 
+// A number too large for a double is refused like a syntax error, not
+// thrown out of the loader.
+TEST(LoadConfig, NumbersOutOfRangeAreRefused) {
+  for (const char* text : {"9E62622", "{\"conversion_chain\": [], \"x\": -1e400}"}) {
+    const Result<Converter> converter = load_config(text, {});
+    ASSERT_FALSE(converter.ok()) << text;
+    EXPECT_TRUE(converter.error().starts_with("invalid config JSON: ")) << converter.error();
+  }
+}
+
 TEST(LoadConfig, EmptyChainCopiesInput) {
   const Result<Converter> converter = load_config(" \t\r\n{\"conversion_chain\": []}\n\r\t ", {});
   ASSERT_TRUE(converter.ok()) << converter.error();

@@ -2,6 +2,8 @@
 // is cut into lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -55,6 +57,26 @@ TEST(DictionaryTextReader, CutsAtLineFeedsAndDropsTrailingCarriageReturns) {
   std::vector<std::string_view> lines;
   for (std::string_view line; next_dictionary_line(rest, line);) lines.push_back(line);
   EXPECT_EQ(lines, (std::vector<std::string_view>{"x", "", "y\rz", "w"}));
+}
+
+// A text that is not UTF-8 may end inside a sequence whose lead byte
+// promises more bytes, where white space is looked for: nothing is read
+// past the end (each text is its own allocation, so AddressSanitizer sees
+// a read past it), and the cut-short sequence ends the last value.
+TEST(DictionaryTextReader, ReadsNothingPastASequenceCutShortAtTheEnd) {
+  for (const char* tail : {"\xE3", "\xE2\x80", "\xC2", "\xF0\x9F\x98", "\xE3\x91\x0B"}) {
+    const std::string text = std::string("k\tv ") + tail;
+    const std::unique_ptr<char[]> exact(new char[text.size()]);
+    std::copy(text.begin(), text.end(), exact.get());
+    const std::string_view view(exact.get(), text.size());
+    DictionaryEntry entry;
+    std::string_view rest = view, line;
+    ASSERT_TRUE(next_dictionary_line(rest, line));
+    ASSERT_TRUE(parse_dictionary_line(line, entry));
+    ASSERT_FALSE(entry.values.empty());
+    EXPECT_EQ(entry.values.front(), "v");
+    EXPECT_EQ(entry.values.back().data() + entry.values.back().size(), view.data() + view.size());
+  }
 }
 
 // The one-pass reader must give exactly the entries of cutting lines and

@@ -1,0 +1,61 @@
+// The fast paths against their plain twins, and one thread against many
+// pieces: under a fuzzer-chosen configuration, with or without custom
+// words, a text converts the same with the converter's plan on one thread,
+// with plain_plan(), and cut into pieces as small as one unit on up to
+// four threads.
+//
+// Input (as FuzzedDataProvider reads it): a configuration byte, a flags
+// byte (the form; custom words; how the text is read; the threads) and the
+// piece size from the end, the custom words when chosen, then the text,
+// repaired into valid code points.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+
+namespace lumo::fuzz {
+namespace {
+
+template <typename Unit>
+void compare_paths(const Converter& converter, const std::vector<Unit>& text, std::size_t threads,
+                   std::size_t piece_units) {
+  const std::u32string fast = convert_code_points(converter, text, {1, true});
+  check(convert_code_points(converter, text, {1, false}) == fast,
+        "the fast paths and the plain plan converted differently");
+  check(convert_code_points(converter, text, {threads, true, piece_units}) == fast,
+        "pieces on threads and one thread converted differently");
+}
+
+}  // namespace
+}  // namespace lumo::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace lumo;
+  using namespace lumo::fuzz;
+  FuzzedDataProvider input(data, size);
+  const Converter& builtin = builtin_converter(input.ConsumeIntegral<std::uint8_t>());
+  const auto flags = input.ConsumeIntegral<std::uint8_t>();
+  const std::size_t threads = 2 + (flags >> 6);
+  const std::size_t piece_units = 1 + input.ConsumeIntegralInRange<std::size_t>(0, 63);
+  const Converter converter = (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+  const std::string bytes = input.ConsumeRemainingBytesAsString();
+  // Read as UTF-16, most characters fall in the CJK blocks; read as UTF-8,
+  // most are ASCII: line feeds and ASCII-led stretches.
+  std::u16string units(bytes.size() / 2, u'\0');
+  std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  const std::u32string text = (flags & 8) ? decode_repaired(bytes) : decode_repaired(units);
+
+  switch (flags % 3) {
+    case 0:
+      compare_paths(converter, encode_as<char>(text), threads, piece_units);
+      break;
+    case 1:
+      compare_paths(converter, encode_as<std::uint16_t>(text), threads, piece_units);
+      break;
+    default:
+      compare_paths(converter, encode_as<std::uint32_t>(text), threads, piece_units);
+      break;
+  }
+  return 0;
+}
