@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev)
+packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev valgrind)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
