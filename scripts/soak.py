@@ -126,8 +126,10 @@ class Soak:
             (lambda: 42, ValueError),
             (lambda: {}, ValueError),
         )
-        base = "".join(TEXTS[3:8]) * 4000  # over 131072 characters: converted on threads
-        self.long_texts = (base, base + "𠮷", base.encode().decode("utf-8") + "\n")
+        # Over 131072 characters each, so converted on threads: two bytes a
+        # character, four, and Latin-1 (through a UTF-8 copy).
+        base = "".join(TEXTS[3:8]) * 4000
+        self.long_texts = (base, base + "𠮷", "café crème\n" * 14000)
         self.calls = self._call_table()
         self.weights = [weight for weight, _ in self.calls]
 

@@ -1,5 +1,5 @@
 """A text whose UTF-8 form passes 2**32 bytes, and 2**31 characters: no
-size, offset or count may wrap. It needs about 15 GB of memory and a
+size, offset or count may wrap. It needs about 13 GB of memory and a
 minute or two, so it runs only with LUMO_HUGE_TESTS=1, where memory
 allows (scripts/test.sh sets it)."""
 
@@ -14,10 +14,10 @@ import pytest
 LINE = "a汉字头发b\n"  # 7 characters, 15 bytes of UTF-8; a str of two bytes per character
 CONVERTED_LINE = "a漢字頭髮b\n"
 TAIL = "我的隨身碟壞了"  # a Taiwan phrase, past every 2**32 boundary
-LINES = 2**32 // 15 + 2**24  # 4.55 * 10**9 bytes of UTF-8, 2.26 * 10**9 characters
-# The text (2 bytes a character), the threads' buffers (1.2 times the text)
-# and the result, all alive at once, and some room.
-NEEDED_BYTES = int(2 * len(LINE) * LINES * 3.2) + (2 << 30)
+LINES = 2**31 // 7 + 2**22  # 2.18 * 10**9 characters, 4.67 * 10**9 bytes of UTF-8
+# The text (2 bytes a character), the threads' buffers (up to 1.2 times the
+# text) and the result, all alive at once, and some room: 12.2 GB were used.
+NEEDED_BYTES = int(2 * len(LINE) * LINES * 3.2) + (1 << 30)
 
 
 def available_bytes():

@@ -13,7 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
