@@ -7,8 +7,8 @@ cd "$(dirname "$0")/.."
 
 # tmux runs the command in a terminal for the progress bar test; clang
 # builds the fuzz harnesses (it ships libFuzzer) and atheris where no wheel
-# of it fits the interpreter.
-packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev tmux)
+# of it fits the interpreter; valgrind checks for leaks.
+packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev tmux valgrind)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every check: the engine tests (plain, then
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded
-# ones under ThreadSanitizer), the Python tests, the fuzz harnesses over
-# their corpora and briefly beyond, the packaging and type checks, and the
-# formatting and lint checks.
+# under AddressSanitizer and UndefinedBehaviorSanitizer with the
+# allocation-failure tests, then the threaded ones under ThreadSanitizer),
+# the Python tests (with the one on a text past 2**32 bytes where memory
+# allows), a short soak and a short session under valgrind, the fuzz
+# harnesses over their corpora and briefly beyond, the packaging and type
+# checks, and the formatting and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 export PATH="$PWD/.venv/bin:$PATH"
 jobs=$(nproc)
+# The allocation-failure sweep in fresh processes, every 61st allocation
+# (the full sweep takes minutes: LUMO_FAILURE_STRIDE=1).
+export LUMO_FAILURE_STRIDE=${LUMO_FAILURE_STRIDE:-61}
 
 for variant in engine asan tsan; do
   sanitize=OFF
   threads=OFF
+  fail_allocations=OFF
   build_type=Release
   tests=.
-  if [ "$variant" = asan ]; then sanitize=ON; build_type=Debug; fi
+  if [ "$variant" = asan ]; then sanitize=ON; fail_allocations=ON; build_type=Debug; fi
   if [ "$variant" = tsan ]; then threads=ON; build_type=RelWithDebInfo; tests='Thread|Join|FastPathsAndThreads'; fi
   cmake -S . -B "out/$variant" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
     -DLUMO_BUILD_MODULE=OFF -DLUMO_BUILD_TESTS=ON -DLUMO_SANITIZE="$sanitize" \
-    -DLUMO_SANITIZE_THREADS="$threads" >/dev/null
+    -DLUMO_SANITIZE_THREADS="$threads" -DLUMO_FAIL_ALLOCATIONS="$fail_allocations" >/dev/null
   cmake --build "out/$variant" -j "$jobs"
   ctest --test-dir "out/$variant" --output-on-failure -j "$jobs" -R "$tests"
 done
 
-python -m pytest -q
+LUMO_HUGE_TESTS=1 python -m pytest -q
+
+# Scaled down: the README gives the full runs.
+python scripts/soak.py --calls 20000
+python scripts/memcheck.py --calls 5000
 
 # Every fuzz harness replays its corpus, then fuzzes for half a minute.
 scripts/fuzz.sh check 30

@@ -10,6 +10,7 @@
 
 #include "dict/dictionary_spec.h"
 #include "dict/tuning.h"
+#include "engine/config_tree.h"
 #include "engine/internal_error.h"
 #include "engine/lexicon_threads.h"
 #include "engine/name_lookup.h"
@@ -108,12 +109,11 @@ Result<ConfigId> resolve_config_name(std::string_view name) {
 
 Result<Converter> load_config(std::string_view text, const CustomPairs& pairs,
                               std::size_t threads) {
-  json root;
-  try {
-    root = json::parse(text);
-  } catch (const json::exception& error) {  // a syntax error, or a number out of range
-    return Error{std::string("invalid config JSON: ") + error.what()};
+  ConfigTree tree;
+  if (std::optional<std::string> error = tree.parse(text)) {
+    return Error{"invalid config JSON: " + *error};
   }
+  const json& root = tree.root();
   if (!root.is_object() || root.empty()) {
     return Error{"conversion_chain is missing or not an array"};
   }

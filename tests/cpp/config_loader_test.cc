@@ -85,6 +85,14 @@ TEST(LoadConfig, NumbersOutOfRangeAreRefused) {
   }
 }
 
+TEST(LoadConfig, NestingDeeperThanSixtyFourLevelsIsRefused) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  EXPECT_EQ(load_config(deep, {}).error(), "invalid config JSON: nested deeper than 64 levels");
+  const std::string within =
+      R"({"conversion_chain": )" + std::string(63, '[') + std::string(63, ']') + "}";
+  EXPECT_EQ(load_config(within, {}).error(), "a conversion_chain stage is missing its dict");
+}
+
 TEST(LoadConfig, EmptyChainCopiesInput) {
   const Result<Converter> converter = load_config(" \t\r\n{\"conversion_chain\": []}\n\r\t ", {});
   ASSERT_TRUE(converter.ok()) << converter.error();
