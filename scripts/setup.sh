@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Sets up everything lumo needs on a Debian machine: the system packages the
 # build uses, a virtual environment in .venv, and lumo built and installed
-# into it with the test and development tools.
+# into it with the test and development tools, and Dask and Spark (with
+# Java) for the cluster tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev)
+packages=(g++ cmake ninja-build nlohmann-json3-dev libgtest-dev openjdk-17-jre-headless)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -21,4 +22,4 @@ fi
 python=${PYTHON:-python3}
 [ -x .venv/bin/python ] || "$python" -m venv .venv
 .venv/bin/python -m pip install -q --upgrade pip
-.venv/bin/python -m pip install -q ".[dev]"
+.venv/bin/python -m pip install -q ".[dev,cluster]"
