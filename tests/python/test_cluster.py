@@ -16,7 +16,7 @@ pytestmark = pytest.mark.cluster
 
 README = Path(__file__).resolve().parents[2] / "README.md"
 # Phrases the configurations rewrite, phrases that meet a line feed or a CR LF, kana, Latin
-# letters, an astral character and an empty line, shuffled into texts of no fixed shape.
+# letters, an astral character and nothing, shuffled into texts of no fixed shape.
 PIECES = (
     "我的U盘坏了 头发干了 鼠标 後來乾燥的 于是 里面 台湾 软件 汉字 かな 𠀾 。 一个人的信息".split()
 )
