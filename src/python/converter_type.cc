@@ -84,8 +84,9 @@ PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssi
   static const Signature kSignature{"Converter.convert_stream", kParameters, 1};
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  return guarded(
-      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr); });
+  return guarded([&] {
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr);
+  });
 }
 
 PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -94,8 +95,9 @@ PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, P
   static const Signature kSignature{"Converter.convert_utf8_stream", kParameters, 1};
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
-  return guarded(
-      [&] { return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8); });
+  return guarded([&] {
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8);
+  });
 }
 
 PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

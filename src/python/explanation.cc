@@ -30,10 +30,10 @@ PyObject* span_tuple(PyObject* str, const std::uint32_t* code_points, Py_ssize_t
     PyTuple_SET_ITEM(alternatives, static_cast<Py_ssize_t>(i), alternative);
   }
   const auto end = static_cast<Py_ssize_t>(span.source_end);
-  PyObject* const source = str != nullptr ? PyUnicode_Substring(str, begin, end)
-                                          : PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND,
-                                                                      code_points + begin,
-                                                                      end - begin);
+  PyObject* const source =
+      str != nullptr
+          ? PyUnicode_Substring(str, begin, end)
+          : PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, code_points + begin, end - begin);
   PyObject* const target = new_str(span.target);
   PyObject* const tuple = source != nullptr && target != nullptr
                               ? PyTuple_Pack(3, source, target, alternatives)
@@ -92,8 +92,7 @@ PyObject* explained_spans(const Converter& converter, const TextArgument& text) 
   return span_list(converter, str, code_points, length);
 }
 
-PyObject* explained_spans(const Converter& converter, const std::uint16_t* text,
-                          std::size_t size) {
+PyObject* explained_spans(const Converter& converter, const std::uint16_t* text, std::size_t size) {
   std::vector<std::uint32_t> code_points;
   code_points.reserve(size);
   for (std::size_t pos = 0, length = 0; pos < size; pos += length) {
