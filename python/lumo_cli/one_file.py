@@ -78,36 +78,22 @@ def convert_task(
         raise FileError(f"{label}: {_describe(error)}") from None
     try:
         read = _reader(source, label)
+
+        def convert_into(descriptor: int) -> None:
+            write = _writer(descriptor, task.target_label)
+            convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes,
+                          on_read, settings.explain)  # fmt: skip
+
         if task.target is None:
             stdout = standard_output()
             stdout.flush()
-            write = _writer(stdout.fileno(), task.target_label)
-            convert_bytes(
-                converter,
-                read,
-                write,
-                decoder,
-                encoder,
-                settings.chunk_bytes,
-                on_read,
-                settings.explain,
-            )
+            convert_into(stdout.fileno())
             return
         # Write where a symbolic link points rather than over the link.
         target = os.path.realpath(task.target)
         try:
             with replacing(target) as descriptor:
-                write = _writer(descriptor, task.target_label)
-                convert_bytes(
-                    converter,
-                    read,
-                    write,
-                    decoder,
-                    encoder,
-                    settings.chunk_bytes,
-                    on_read,
-                    settings.explain,
-                )
+                convert_into(descriptor)
         except OSError as error:
             raise FileError(f"{task.target_label}: {_describe(error)}") from None
     finally:
