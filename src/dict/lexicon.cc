@@ -36,7 +36,8 @@ LexiconTrie::LexiconTrie()
       root_page_of(kRootPageCount + 1),
       root_table(kRootPageSize, Node{}),
       key_starts(0x10000 / 64, 0),
-      edge_filter(1, std::uint64_t{0}) {}
+      edge_filter(1, std::uint64_t{0}),
+      pair_filter(1, std::uint64_t{0}) {}
 
 std::uint32_t LexiconTrie::child(const Node& node, char32_t code_point) const {
   // A binary search without branches on the data (each step a conditional
@@ -73,28 +74,35 @@ void LexiconTrie::index_single_values(bool marked_too) {
   std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
+    if (child.code_point >= kSingleValuesSize) continue;
     const Node& node = nodes[child.node];
-    std::uint16_t single = kWalk;
-    if (child.code_point >= 0x80 && node.children() == 0 && !(marks_matter && node.marked()) &&
-        node.valued()) {
-      const std::string_view value = value_of(node);
-      std::size_t length = 0;
-      const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
-      if (length == value.size() && code_point != 0 && code_point < kWalk) {
-        single = static_cast<std::uint16_t>(code_point);
-        ++singles;
+    std::uint32_t single = kWalk;
+    if (child.code_point >= 0x80 && !(marks_matter && node.marked())) {
+      if (!node.valued()) {
+        single = child.code_point;
+      } else {
+        const std::string_view value = value_of(node);
+        std::size_t length = 0;
+        const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
+        if (length == value.size() && code_point != 0) single = code_point;
       }
     }
-    if (child.code_point < kSingleValuesSize) single_values[child.code_point] = single;
+    if (single != kWalk) {
+      ++singles;
+      if (node.children() != 0) single |= kExtended;
+    }
+    single_values[child.code_point] = single;
   }
   // Where most characters that start keys need walks anyway, looking them
   // up first costs more than it saves.
   if (2 * singles < root.children()) single_values = {};
 }
 
-void LexiconTrie::size_edge_filter(std::size_t edges) {
+void LexiconTrie::size_edge_filters(std::size_t edges) {
   edge_filter_bits = std::max<std::uint64_t>(64, std::uint64_t{tuning::kFilterBitsPerEdge} * edges);
   edge_filter.resize((edge_filter_bits + 63) / 64);
+  pair_filter_words = std::max<std::uint64_t>(1, tuning::kPairFilterBitsPerEdge * edges / 64);
+  pair_filter.resize(pair_filter_words);
 }
 
 Lexicon::Lexicon() : trie_(std::make_shared<const LexiconTrie>()) {}

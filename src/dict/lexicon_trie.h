@@ -8,11 +8,12 @@
 // converter, walked together.
 //
 // The root's children are copied into a two-level direct-indexed table, so
-// that the first step of a walk costs one memory access. Every other edge
-// is recorded in a one-hash Bloom filter, the edges leaving the root's
-// children by their two characters, so that the first test of the filter
-// does not wait for that access either: nearly every lookup stops after one
-// or two characters, and the filter turns most failing child searches into
+// that the first step of a walk costs one memory access. The edges leaving
+// the root's children are recorded by their two characters in a Bloom
+// filter of their own (the pair filter: two bits in one word, so one memory
+// access), so that its test does not wait for that access either; every
+// other edge in a one-hash Bloom filter. Nearly every lookup stops after one
+// or two characters, and the filters turn most failing child searches into
 // one well-predicted test.
 //
 // Invariants: node 0 is the root and is nobody's child; every child index is
@@ -72,9 +73,12 @@ struct LexiconTrie {
   static constexpr std::uint32_t kRootPageBits = 5;
   static constexpr std::uint32_t kRootPageSize = 1u << kRootPageBits;
   static constexpr std::uint32_t kRootPageCount = 0x110000 >> kRootPageBits;
-  // single_values: no key starts with the character; or a walk is needed.
-  static constexpr std::uint16_t kUntouched = 0;
-  static constexpr std::uint16_t kWalk = UINT16_MAX;
+  // single_values: no key starts with the character; or a walk is needed;
+  // otherwise the code point of its value, with kExtended where longer keys
+  // start with it too.
+  static constexpr std::uint32_t kUntouched = 0;
+  static constexpr std::uint32_t kWalk = UINT32_MAX;
+  static constexpr std::uint32_t kExtended = 1u << 31;
   // single_values covers the code points below this, directly indexed: the
   // Basic Multilingual Plane but its last 16 specials, which are rare
   // enough to be left to walks.
@@ -145,15 +149,35 @@ struct LexiconTrie {
     return pos;
   }
   // What `code_point` alone converts to where no key longer than it can
-  // start: kUntouched, kWalk or a code point (see single_values). Only for
-  // tries with single_values.
-  std::uint16_t single_value(char32_t code_point) const {
+  // start: kUntouched, kWalk or a code point, maybe with kExtended (see
+  // single_values). Only for tries with single_values.
+  std::uint32_t single_value(char32_t code_point) const {
     return code_point < kSingleValuesSize ? single_values[code_point] : kWalk;
   }
-  // Fills single_values, once the root's children are indexed, unless
-  // under half of the characters that start keys would have one; marked keys
-  // may have one if `marked_too` and no key starts with an ASCII character
-  // (a segment of its own restarts the rule for runs led by one).
+  // What the character at text[pos], `code_point` of `length` units,
+  // converts to by its single value where the text ends at `end`: the code
+  // point its walk would write, or kWalk where a walk is needed, a longer
+  // key possibly starting there (the edge to the next character says).
+  // Only for tries with single_values.
+  template <typename Unit>
+  std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end,
+                          char32_t code_point, std::size_t length) const {
+    const std::uint32_t single = single_value(code_point);
+    if (single == kUntouched) return code_point;
+    if ((single & kExtended) == 0) return single;
+    if (single == kWalk) return kWalk;
+    if (pos + length < end) {
+      std::size_t next_length = 0;
+      const char32_t next = decode_char(text + pos + length, &next_length);
+      if (may_have_pair(code_point, next)) return kWalk;
+    }
+    return single & ~kExtended;
+  }
+  // Fills single_values, once the root's children and the edge filter are
+  // indexed, unless under half of the characters that start keys would
+  // have one; marked keys may have one if `marked_too` and no key starts
+  // with an ASCII character (a segment of its own restarts the rule for
+  // runs led by one).
   void index_single_values(bool marked_too);
   // A copy of the root's child for `code_point`, or an empty node; any
   // value past U+10FFFF (text that is not valid Unicode) finds the empty
@@ -165,16 +189,10 @@ struct LexiconTrie {
   }
   // The index of the child of `node` for `code_point`, or 0.
   std::uint32_t child(const Node& node, char32_t code_point) const;
-  // What the edge filter knows an edge below the root by: the index of the
-  // node it leaves and its character; or, leaving a child of the root, the
-  // two characters, so that a walk's first test of the filter needs no
-  // index read from memory first.
+  // What the edge filter knows an edge below the root's children by: the
+  // index of the node it leaves and its character.
   static std::uint64_t edge_key(std::uint32_t index, char32_t code_point) {
     return (std::uint64_t{index} << 21) | code_point;
-  }
-  static std::uint64_t second_edge_key(char32_t first, char32_t code_point) {
-    // No index reaches kMarked, so the two kinds of key never meet.
-    return edge_key(kMarked | first, code_point);
   }
   // The filter bit of an edge: a hash of its key, mapped onto the filter's
   // bits by multiplication (no power-of-two rounding of its size).
@@ -186,6 +204,22 @@ struct LexiconTrie {
   bool may_have_edge(std::uint64_t key) const {
     const std::uint64_t bit = edge_bit(key);
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
+  }
+  // Where the pair filter records that some key starts with `first` then
+  // `second`: a word, by multiplication, and two bits in it.
+  struct PairBits {
+    std::size_t word;
+    std::uint64_t mask;
+  };
+  PairBits pair_bits(char32_t first, char32_t second) const {
+    const std::uint64_t hash = ((std::uint64_t{first} << 21) | second) * 0x9E3779B97F4A7C15ull;
+    return {static_cast<std::size_t>(((hash >> 32) * pair_filter_words) >> 32),
+            (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63))};
+  }
+  // False only if no key starts with `first` then `second`.
+  bool may_have_pair(char32_t first, char32_t second) const {
+    const PairBits bits = pair_bits(first, second);
+    return (pair_filter[bits.word] & bits.mask) == bits.mask;
   }
   std::string_view value_of(const Node& node) const {
     return {values.data() + node.value_offset, node.value_length};
@@ -215,7 +249,7 @@ struct LexiconTrie {
     bool second_edge = false;
     if (pos < size) {
       walk.second = decode_char(text + pos, &walk.second_length);
-      second_edge = may_have_edge(second_edge_key(first, walk.second));
+      second_edge = may_have_pair(first, walk.second);
     }
     if (kValuedKeys && entry.valued()) {
       walk.valued_length = pos;
@@ -257,10 +291,10 @@ struct LexiconTrie {
   // nullptr.
   const Node* find_node(std::string_view key) const;
 
-  // Sizes the edge filter for `edges` edges below the root, leaving its
-  // words unwritten: the builder clears it, then sets the bit of every
-  // edge at edge_bit().
-  void size_edge_filter(std::size_t edges);
+  // Sizes the edge and pair filters for `edges` edges below the root,
+  // leaving their words unwritten: the builder clears them, then sets the
+  // bits of every edge at edge_bit() or pair_bits().
+  void size_edge_filters(std::size_t edges);
   // Records that a key starts with `code_point` in the key-start bitmap.
   void mark_key_start(char32_t code_point) {
     if (code_point < 0x10000) key_starts[code_point >> 6] |= std::uint64_t{1} << (code_point & 63);
@@ -280,17 +314,18 @@ struct LexiconTrie {
   // five slots per child, and the page-number table stays small.
   std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;
   std::vector<Node, UnwrittenAllocator<Node>> root_table;
-  // In tries whose keys start with fewer than tuning::kFewKeyStarts
-  // characters:
-  // per code point below kSingleValuesSize, kUntouched when no key
-  // starts with it; the code point of its value when it is a valued key of
-  // one non-ASCII character whose value is one character below U+FFFF, that
-  // no other key extends and no mark carries (or one that does not matter,
-  // see index_single_values); kWalk otherwise.
-  std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> single_values;
+  // Per code point below kSingleValuesSize, kUntouched when no key starts
+  // with it; for a non-ASCII character that no mark carries (or one that
+  // does not matter, see index_single_values) and is no key or a valued key
+  // whose value is one character, the code point its walk writes when no
+  // longer key matches (its value, or itself), with kExtended when longer
+  // keys start with it; kWalk otherwise. Empty in tries built without.
+  std::vector<std::uint32_t, ZeroedAllocator<std::uint32_t>> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;
+  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> pair_filter;
+  std::uint64_t pair_filter_words = 1;
 };
 
 }  // namespace lumo

@@ -173,13 +173,16 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
   trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children - first_root_children);
   trie.root_table.resize(std::size_t{1 + pages} << LexiconTrie::kRootPageBits);
   trie.children.resize(nodes - 1);
-  trie.size_edge_filter(nodes - 1 - root_children);
+  trie.size_edge_filters(nodes - 1 - root_children);
   parts_[0].filter = trie.edge_filter.data();
-  // Allocated here, on the thread that frees it, but cleared and written by
-  // the second.
+  parts_[0].pair_filter = trie.pair_filter.data();
+  // Allocated here, on the thread that frees them, but cleared and written
+  // by the second.
   if (second != nullptr) {
     second_filter_.resize(trie.edge_filter.size());
+    second_pair_filter_.resize(trie.pair_filter.size());
     parts_[1].filter = second_filter_.data();
+    parts_[1].pair_filter = second_pair_filter_.data();
   }
 }
 
@@ -188,6 +191,7 @@ void TrieJoin::lay_out(std::size_t which) {
   TrieAssembler& assembler = *part.assembler;
   LexiconTrie& trie = *parts_[0].assembler->trie_;
   std::fill_n(part.filter, trie.edge_filter.size(), 0);
+  std::fill_n(part.pair_filter, trie.pair_filter.size(), 0);
   const std::size_t count = assembler.code_points_.size();  // its nodes, its root included
   const LexiconTrie::Node* const source = assembler.trie_->nodes.data();
   const std::uint32_t shift = part.node_shift;
@@ -210,11 +214,14 @@ void TrieJoin::lay_out(std::size_t which) {
       const char32_t above = code_points[parent];
       parent += shift;
       children[nodes[parent].first_child++] = {code_point, child};
-      const std::uint64_t bit = trie.edge_bit(
-          (above & TrieAssembler::kRootChild) != 0
-              ? LexiconTrie::second_edge_key(above & ~TrieAssembler::kRootChild, code_point)
-              : LexiconTrie::edge_key(parent, code_point));
-      part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      if ((above & TrieAssembler::kRootChild) != 0) {
+        const LexiconTrie::PairBits bits =
+            trie.pair_bits(above & ~TrieAssembler::kRootChild, code_point);
+        part.pair_filter[bits.word] |= bits.mask;
+      } else {
+        const std::uint64_t bit = trie.edge_bit(LexiconTrie::edge_key(parent, code_point));
+        part.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      }
     }
   };
   if (which == 0) {
@@ -268,12 +275,15 @@ void TrieJoin::fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_
 Lexicon TrieJoin::finish(SingleValues single_values) {
   LexiconTrie& trie = *parts_[0].assembler->trie_;
   for (std::size_t i = 0; i < second_filter_.size(); ++i) trie.edge_filter[i] |= second_filter_[i];
+  for (std::size_t i = 0; i < second_pair_filter_.size(); ++i) {
+    trie.pair_filter[i] |= second_pair_filter_[i];
+  }
   const std::uint32_t root_children = trie.nodes[0].children();
   for (std::uint32_t slot = 0; slot < root_children; ++slot) {
     trie.mark_key_start(trie.children[slot].code_point);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
-  if (single_values != SingleValues::kNone && root_children < tuning::kFewKeyStarts) {
+  if (single_values != SingleValues::kNone) {
     trie.index_single_values(single_values == SingleValues::kMarkedToo);
   }
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);

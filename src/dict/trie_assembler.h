@@ -33,8 +33,8 @@ class TrieAssembler {
   bool add(std::string_view key, std::string_view value, std::uint8_t roles);
 
   // The valued view of the finished trie, with single_values if asked and
-  // its keys start with few characters (see LexiconTrie). The assembler is
-  // spent.
+  // most characters that start keys would have one (see LexiconTrie). The
+  // assembler is spent.
   Lexicon finish(SingleValues single_values = SingleValues::kNone);
 
   // From now on, adds only what fits in the memory already reserved: a key
@@ -111,6 +111,7 @@ class TrieJoin {
     std::uint32_t root_slot = 0;    // where its root children go in the root's block
     std::uint32_t edge_base = 0;    // where its other children blocks start
     std::uint64_t* filter = nullptr;
+    std::uint64_t* pair_filter = nullptr;
     // Its root's children's pages of the root table: the number of the
     // first, and whether the part before has children on it too; and, on a
     // page the two parts share, the code points whose slots it fills.
@@ -122,8 +123,9 @@ class TrieJoin {
   // Files the root's children of `part`, laid out, in the root table.
   static void fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_t count);
   Part parts_[2];
-  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>>
-      second_filter_;  // the second's edges, joined at the end
+  // The second's edges, joined at the end.
+  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> second_filter_;
+  std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> second_pair_filter_;
 };
 
 }  // namespace lumo

@@ -41,6 +41,11 @@ inline constexpr std::size_t kBlock = 256;
 // 5%, and measured faster than fewer (engine: 8 to 16 bits all slower).
 inline constexpr std::uint32_t kFilterBitsPerEdge = 20;
 
+// Pair filter bits per edge below the root (the pair filter holds only the
+// edges leaving the root's children, about 40% of them in the largest
+// dictionaries).
+inline constexpr std::uint64_t kPairFilterBitsPerEdge = 16;
+
 // Later stages run over chunks of this many units of first-stage output,
 // which bounds the memory held besides the output.
 inline constexpr std::size_t kChunkUnits = std::size_t{1} << 16;

@@ -194,13 +194,13 @@ class FusedConversion {
         *walk = true;
         break;
       }
-      const std::uint16_t single = trie.single_value(code_point);
+      const std::uint32_t single = trie.single_at(data_, pos, size_, code_point, 1);
       if (single == LexiconTrie::kWalk) {
         *walk = true;
         break;
       }
-      converted += single != LexiconTrie::kUntouched;
-      out = encode_char(single == LexiconTrie::kUntouched ? code_point : single, out);
+      converted += single != code_point;
+      out = encode_char(single, out);
     }
     output_.keep_until(out);
     return converted;
@@ -211,7 +211,7 @@ class FusedConversion {
   // stands; false when it needs a walk. (The scan also stops at characters
   // beyond U+FFFF, which no key may start with.)
   bool convert_single_at(std::size_t& pos) {
-    return convert_single(*shared_trie_, data_, pos, output_);
+    return convert_single(*shared_trie_, data_, pos, size_, output_);
   }
 
   void open_run(std::size_t pos) {

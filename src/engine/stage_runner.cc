@@ -11,7 +11,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
   const LexiconTrie* const trie = plan.trie;
   while (pos < end) {
     if (plan.singles && !(ascii_led && is_ascii_unit(data[pos])) &&
-        convert_single(*trie, data, pos, output)) {
+        convert_single(*trie, data, pos, end, output)) {
       continue;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {

@@ -24,16 +24,16 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output);
 
 // Converts the character at data[pos] alone, moving `pos` past it, when its
-// single value in `trie` stands (see LexiconTrie::single_values); false,
-// changing nothing, when it needs a walk.
+// single value in `trie` stands where the text ends at `end` (see
+// LexiconTrie::single_at); false, changing nothing, when it needs a walk.
 template <typename Unit>
 bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
-                    BasicTextBuffer<Unit>& output) {
+                    std::size_t end, BasicTextBuffer<Unit>& output) {
   std::size_t length = 0;
   const char32_t code_point = decode_char(data + pos, &length);
-  const std::uint16_t single = trie.single_value(code_point);
+  const std::uint32_t single = trie.single_at(data, pos, end, code_point, length);
   if (single == LexiconTrie::kWalk) return false;
-  output.append_code_point(single == LexiconTrie::kUntouched ? code_point : single);
+  output.append_code_point(single);
   pos += length;
   return true;
 }
