@@ -160,8 +160,8 @@ struct LexiconTrie {
   // key possibly starting there (the edge to the next character says).
   // Only for tries with single_values.
   template <typename Unit>
-  std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end,
-                          char32_t code_point, std::size_t length) const {
+  std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
+                          std::size_t length) const {
     const std::uint32_t single = single_value(code_point);
     if (single == kUntouched) return code_point;
     if ((single & kExtended) == 0) return single;

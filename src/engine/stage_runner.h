@@ -27,8 +27,8 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
 // single value in `trie` stands where the text ends at `end` (see
 // LexiconTrie::single_at); false, changing nothing, when it needs a walk.
 template <typename Unit>
-bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
-                    std::size_t end, BasicTextBuffer<Unit>& output) {
+bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos, std::size_t end,
+                    BasicTextBuffer<Unit>& output) {
   std::size_t length = 0;
   const char32_t code_point = decode_char(data + pos, &length);
   const std::uint32_t single = trie.single_at(data, pos, end, code_point, length);
