@@ -87,15 +87,14 @@ void LexiconTrie::index_single_values(bool marked_too) {
         if (length == value.size() && code_point != 0) single = code_point;
       }
     }
-    if (single != kWalk) {
-      ++singles;
-      if (node.children() != 0) single |= kExtended;
-    }
+    if (single != kWalk && node.children() != 0) single |= kExtended;
+    if (single != kWalk && node.children() == 0) ++singles;
     single_values[child.code_point] = single;
   }
-  // Where most characters that start keys need walks anyway, looking them
-  // up first costs more than it saves.
-  if (2 * singles < root.children()) single_values = {};
+  // Where keys start with few characters, the stretches none starts in are
+  // copied whole; and where most of those characters start longer keys too,
+  // or need walks, looking them up first costs more than it saves.
+  if (2 * singles < root.children() && root.children() < tuning::kFewKeyStarts) single_values = {};
 }
 
 void LexiconTrie::size_edge_filters(std::size_t edges) {

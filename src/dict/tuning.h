@@ -28,14 +28,15 @@ inline constexpr std::uint32_t kFewKeyStarts = 5000;
 // stages of s2twp, under 500 key starts, measured -4% that way).
 inline constexpr std::uint32_t kManyKeyStarts = 2000;
 
-// On code units, the shared walk switches between scanning for stretches
-// no key starts in and converting character by character: scanning pays
-// when at least kLongStretch characters pass per one converted, judged
-// every kJudged characters, converted kBlock at a time (bench: looking
-// every character up instead measured t2tw -24%, t2jp -10%).
+// The shared walk switches between scanning for stretches no key starts in
+// and converting character by character: scanning pays when at least
+// kLongStretch units pass per character converted to another, judged every
+// kJudged units; characters are converted at most kBlock units at a time
+// (bench: looking every character up instead measured t2tw -24%, t2jp
+// -10%).
 inline constexpr std::size_t kLongStretch = 16;
 inline constexpr std::size_t kJudged = 512;
-inline constexpr std::size_t kBlock = 256;
+inline constexpr std::size_t kBlock = 252;
 
 // Edge filter bits per edge below the root: 20 keep false positives near
 // 5%, and measured faster than fewer (engine: 8 to 16 bits all slower).

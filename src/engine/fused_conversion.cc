@@ -131,87 +131,22 @@ class FusedConversion {
   }
 
   // In a run, where the stage has consumed the text before `pos`: converts
-  // at once the characters from `pos` on that no key but maybe themselves
-  // starts with and no mark carries, as their walks would one by one;
-  // returns where they end. Worth it only where few characters start keys.
+  // at once the characters from `pos` on whose single values stand, as
+  // their walks would one by one; returns where they end. Where keys start
+  // rarely, stretches no key starts in are copied whole first; elsewhere
+  // each character is looked up. The way is chosen anew every
+  // tuning::kJudged units, by how many characters converted to others.
   std::size_t convert_singles(std::size_t pos) {
-    if constexpr (sizeof(Unit) == 1) {
-      pos = convert_utf8_singles(pos);
-    } else {
-      pos = convert_unit_singles(pos);
-    }
-    cursor_ = pos;
-    return pos;
-  }
-
-  // convert_singles() on UTF-8: stretches no key starts in are copied
-  // whole, between them the characters whose single values stand.
-  std::size_t convert_utf8_singles(std::size_t pos) {
-    while (pos < size_) {
-      pos = append_untouched(pos);
-      if (pos == size_ || !convert_single_at(pos)) break;
-    }
-    return pos;
-  }
-
-  // convert_singles() on code units. Where keys start rarely, stretches no
-  // key starts in are copied whole; elsewhere each character is looked up,
-  // without a branch on which kind it is but a pair or a walk. The way is
-  // chosen anew every tuning::kJudged characters, by how many were
-  // converted alone.
-  std::size_t convert_unit_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
-      std::size_t converted = 0;  // characters converted alone
-      if (singles_way_.scan) {
-        pos = append_untouched(pos);
-        if (pos < size_) {
-          walk = !convert_single_at(pos);
-          converted = walk ? 0 : 1;
-        }
-      } else {
-        converted = look_up_block(pos, &walk);
-      }
+      if (singles_way_.scan) pos = append_untouched(pos);
+      const std::size_t converted =
+          pos < size_ ? convert_single_block(*shared_trie_, data_, pos, size_, output_, &walk) : 0;
       singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
+    cursor_ = pos;
     return pos;
-  }
-
-  // Converts up to tuning::kBlock characters from `pos` by their single
-  // values, moving `pos` past them; stops at one that needs a walk (a
-  // surrogate pair included), setting `*walk`. Returns how many of them
-  // had a value of their own.
-  std::size_t look_up_block(std::size_t& pos, bool* walk) {
-    static_assert(2 * tuning::kBlock <= BasicTextBuffer<Unit>::kMaxRoom);
-    const LexiconTrie& trie = *shared_trie_;
-    const std::size_t end = pos + std::min(tuning::kBlock, size_ - pos);
-    Unit* out = output_.room_for((end - pos) * (sizeof(Unit) == 2 ? 2 : 1));
-    std::size_t converted = 0;
-    for (; pos < end; ++pos) {
-      const char32_t code_point = data_[pos];
-      if (sizeof(Unit) == 2 && is_surrogate(data_[pos])) {  // left to the walks
-        *walk = true;
-        break;
-      }
-      const std::uint32_t single = trie.single_at(data_, pos, size_, code_point, 1);
-      if (single == LexiconTrie::kWalk) {
-        *walk = true;
-        break;
-      }
-      converted += single != code_point;
-      out = encode_char(single, out);
-    }
-    output_.keep_until(out);
-    return converted;
-  }
-
-  // Where a scan for stretches no key starts in stopped: converts the
-  // character at `pos` alone, moving `pos` past it, when its single value
-  // stands; false when it needs a walk. (The scan also stops at characters
-  // beyond U+FFFF, which no key may start with.)
-  bool convert_single_at(std::size_t& pos) {
-    return convert_single(*shared_trie_, data_, pos, size_, output_);
   }
 
   void open_run(std::size_t pos) {
@@ -280,18 +215,18 @@ class FusedConversion {
   LaterStages<Unit>& later_;
   BasicTextBuffer<Unit>& output_;  // the first stage's
 
-  // How convert_singles() goes on code units: looking for stretches no key
-  // starts in (scan), or character by character.
+  // How convert_singles() goes: looking for stretches no key starts in
+  // (scan), or character by character.
   struct SinglesWay {
     bool scan = true;
-    std::size_t judged = 0;     // characters gone over since the way was chosen
-    std::size_t converted = 0;  // how many of them were converted alone
+    std::size_t judged = 0;     // units gone over since the way was chosen
+    std::size_t converted = 0;  // how many characters converted to others
 
-    // Counts `characters` more, `converted` of them alone, and chooses the
-    // way anew once enough were seen: scanning pays where at least
-    // tuning::kLongStretch characters pass per one converted.
-    void judge(std::size_t characters, std::size_t count) {
-      judged += characters;
+    // Counts `units` more, holding `count` characters converted to others,
+    // and chooses the way anew once enough were seen: scanning pays where
+    // at least tuning::kLongStretch units pass per one converted.
+    void judge(std::size_t units, std::size_t count) {
+      judged += units;
       converted += count;
       if (judged < tuning::kJudged) return;
       scan = converted * tuning::kLongStretch < judged;

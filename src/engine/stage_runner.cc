@@ -10,9 +10,12 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
   const LexiconTrie* const trie = plan.trie;
   while (pos < end) {
-    if (plan.singles && !(ascii_led && is_ascii_unit(data[pos])) &&
-        convert_single(*trie, data, pos, end, output)) {
-      continue;
+    // ASCII characters that start keys need walks: in an input led by one,
+    // the branch below copies them.
+    if (plan.singles) {
+      bool walk = false;
+      while (!walk && pos < end) convert_single_block(*trie, data, pos, end, output, &walk);
+      if (pos == end) break;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;

@@ -4,6 +4,7 @@
 #ifndef LUMO_ENGINE_STAGE_RUNNER_H_
 #define LUMO_ENGINE_STAGE_RUNNER_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -23,19 +24,36 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output);
 
-// Converts the character at data[pos] alone, moving `pos` past it, when its
-// single value in `trie` stands where the text ends at `end` (see
-// LexiconTrie::single_at); false, changing nothing, when it needs a walk.
+// Converts the characters from data[pos] on by their single values in
+// `trie` (see LexiconTrie::single_at) while these stand, where the text
+// ends at `end`: those that start in the next tuning::kBlock units. Moves
+// `pos` past them; sets `*walk` if it stopped at a character that needs a
+// walk. Returns how many converted to other characters.
 template <typename Unit>
-bool convert_single(const LexiconTrie& trie, const Unit* data, std::size_t& pos, std::size_t end,
-                    BasicTextBuffer<Unit>& output) {
-  std::size_t length = 0;
-  const char32_t code_point = decode_char(data + pos, &length);
-  const std::uint32_t single = trie.single_at(data, pos, end, code_point, length);
-  if (single == LexiconTrie::kWalk) return false;
-  output.append_code_point(single);
-  pos += length;
-  return true;
+std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
+                                 std::size_t end, BasicTextBuffer<Unit>& output, bool* walk) {
+  // A character converted alone is at most twice as long as it was (a
+  // value is one character; a character of one unit converts to one of at
+  // most two, but in UTF-8, where one of one unit is ASCII and stays); the
+  // last one may end three units past the block.
+  static_assert(2 * (tuning::kBlock + 3) <= BasicTextBuffer<Unit>::kMaxRoom);
+  const std::size_t stop = pos + std::min(tuning::kBlock, end - pos);
+  Unit* out = output.room_for(2 * (stop - pos + 3));
+  std::size_t converted = 0;
+  while (pos < stop) {
+    std::size_t length = 0;
+    const char32_t code_point = decode_char(data + pos, &length);
+    const std::uint32_t single = trie.single_at(data, pos, end, code_point, length);
+    if (single == LexiconTrie::kWalk) {
+      *walk = true;
+      break;
+    }
+    converted += single != code_point;
+    out = encode_char(single, out);
+    pos += length;
+  }
+  output.keep_until(out);
+  return converted;
 }
 
 // Receives each segment's first-stage result and passes it through the
