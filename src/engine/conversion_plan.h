@@ -43,9 +43,10 @@ struct ConversionPlan {
   // walked once per position without going through the groups. Needs
   // walks_together.
   const LexiconTrie* shared_trie = nullptr;
-  // With shared_trie, after a character nothing matched, the characters no
-  // key starts with are copied in one go: worth it where keys start with
-  // few characters (tuning::kFewKeyStarts).
+  // With shared_trie, after a character nothing matched (or, with
+  // shared_singles, where stretches prove long), the characters no key
+  // starts with are copied in one go: worth it where keys start with few
+  // characters (tuning::kFewKeyStarts).
   bool shared_skips = false;
   // With shared_trie, characters whose single values stand are converted
   // without walks, as their walks would convert them.

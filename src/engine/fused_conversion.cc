@@ -133,17 +133,19 @@ class FusedConversion {
   // In a run, where the stage has consumed the text before `pos`: converts
   // at once the characters from `pos` on whose single values stand, as
   // their walks would one by one; returns where they end. Where keys start
-  // rarely, stretches no key starts in are copied whole first; elsewhere
-  // each character is looked up. The way is chosen anew every
+  // with few characters, stretches no key starts in may be copied whole
+  // first, or each character looked up: the way is chosen anew every
   // tuning::kJudged units, by how many characters converted to others.
+  // Elsewhere each character is looked up.
   std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
-      if (singles_way_.scan) pos = append_untouched(pos);
+      const bool scan = skip_untouched_ && singles_way_.scan;
+      if (scan) pos = append_untouched(pos);
       const std::size_t converted =
           pos < size_ ? convert_single_block(*shared_trie_, data_, pos, size_, output_, &walk) : 0;
-      singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
+      if (skip_untouched_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
     cursor_ = pos;
     return pos;
@@ -208,7 +210,7 @@ class FusedConversion {
   const StagePlan& stage_plan_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
-  const bool skip_untouched_;  // copy untouched stretches after a miss
+  const bool skip_untouched_;  // copy untouched stretches whole
   const bool use_singles_;     // convert characters by their single values
   const Unit* const data_;
   const std::size_t size_;

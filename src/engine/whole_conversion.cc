@@ -152,7 +152,7 @@ ConversionOutcome convert_whole(const Converter& converter, const Unit* text, st
   const ConversionPlan plain = options.fast_paths ? ConversionPlan{} : plain_plan(converter);
   const ConversionPlan& plan = options.fast_paths ? converter.plan : plain;
   const std::size_t piece_units = std::max<std::size_t>(options.piece_units, 1);
-  const std::size_t wanted = !options.fast_paths || size < 2 * piece_units
+  const std::size_t wanted = !options.fast_paths || !may_use_threads(size, piece_units)
                                  ? 1
                                  : std::min(options.threads, size / piece_units);
   if (wanted <= 1) {

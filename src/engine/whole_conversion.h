@@ -16,6 +16,7 @@
 #ifndef LUMO_ENGINE_WHOLE_CONVERSION_H_
 #define LUMO_ENGINE_WHOLE_CONVERSION_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 
@@ -61,6 +62,13 @@ enum class ConversionOutcome {
   kOutOfMemory,  // memory ran short; the storage, if made, holds nothing useful
   kNoStorage,    // the storage function returned nullptr
 };
+
+// Whether a text of `size` units may be converted on more than one thread:
+// a caller for whom finding the thread count costs something (reading the
+// environment) asks only then.
+inline bool may_use_threads(std::size_t size, std::size_t piece_units = tuning::kPieceCharacters) {
+  return size >= 2 * std::max<std::size_t>(piece_units, 1);
+}
 
 // Converts text[0, size), UTF-8 (char), UTF-16 (std::uint16_t) or UTF-32
 // (std::uint32_t) holding no lone surrogate, into the storage `storage`

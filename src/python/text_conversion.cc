@@ -26,7 +26,8 @@ PyObject* new_converted_str(const Converter& converter, const Unit* text, std::s
   };
   ConversionOutcome outcome = ConversionOutcome::kNoStorage;
   try {
-    outcome = convert_whole(converter, text, size, {thread_count(), true}, storage);
+    const std::size_t threads = may_use_threads(size) ? thread_count() : 1;
+    outcome = convert_whole(converter, text, size, {threads, true}, storage);
   } catch (...) {
     Py_XDECREF(result);
     throw;
@@ -108,7 +109,7 @@ PyObject* converted_utf8(const Converter& converter, const char* text, std::size
     result = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(shape.units));
     return result == nullptr ? nullptr : PyBytes_AS_STRING(result);
   };
-  ConversionOptions options{thread_count(), true};
+  ConversionOptions options{may_use_threads(size) ? thread_count() : 1, true};
   options.own_form = true;
   ConversionOutcome outcome = ConversionOutcome::kNoStorage;
   try {
