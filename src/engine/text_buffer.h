@@ -7,9 +7,10 @@
 // Conversion appends millions of 1- to 12-byte pieces; these are its only
 // per-piece costs.
 //
-// Running short of memory does not throw: the buffer drops what it holds,
-// records the failure (failed()), and goes on taking writes into a spare
-// area of its own, so that a conversion on a thread that must not throw
+// Its first kMaxRoom units are a spare area inside the object, so that a
+// short conversion allocates nothing. Running short of memory does not
+// throw: the buffer drops what it holds, records the failure (failed()),
+// and goes on taking writes into that spare area, so that a conversion on a thread that must not throw
 // (see worker_threads.h) runs to its end without writing out of bounds.
 // Its content is then meaningless, and whoever reads it checks failed()
 // first. Not copyable or movable: the spare area is part of the object.
@@ -146,17 +147,17 @@ class BasicTextBuffer {
 
   Unit* data_ = spare_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;  // usable units; the allocation has kSlack more
+  std::size_t capacity_ = kMaxRoom;  // usable units; the storage has kSlack more
   bool failed_ = false;
-  // Where writes go once memory has run short (and before the first
-  // allocation, with no capacity).
+  // Where writes go before the first allocation, and once memory has run
+  // short.
   Unit spare_[kMaxRoom + kSlack];
 };
 
 template <typename Unit>
 bool BasicTextBuffer<Unit>::reserve(std::size_t capacity) {
   if (failed_) return false;
-  if (capacity <= capacity_ && data_ != spare_) return true;
+  if (capacity <= capacity_) return true;
   constexpr std::size_t kMaxUnits = PTRDIFF_MAX / sizeof(Unit) - kSlack;
   Unit* grown = capacity <= kMaxUnits
                     ? static_cast<Unit*>(std::malloc((capacity + kSlack) * sizeof(Unit)))
