@@ -75,6 +75,15 @@ class FusedConversion {
     std::size_t length = 0;
     char32_t code_point = size_ > 0 ? decode_char(data_, &length) : 0;
     while (pos < size_) {
+      if constexpr (kSingles) {
+        // Where a segment ended, a run may start with characters converted
+        // alone: no walk is needed to tell.
+        if (!in_run_ && start_run_with_singles(pos)) {
+          pos = cursor_;
+          if (pos < size_) code_point = decode_char(data_ + pos, &length);
+          continue;
+        }
+      }
       LexiconTrie::Walk walk;
       const PositionMatch match = match_at(pos, code_point, length, &walk);
       std::size_t next = pos + length;
@@ -149,6 +158,16 @@ class FusedConversion {
     }
     cursor_ = pos;
     return pos;
+  }
+
+  // Outside a run: opens one at `pos` if the character there converts
+  // alone, converting it and those after it that do (see
+  // convert_singles()); false, with no run opened, otherwise.
+  bool start_run_with_singles(std::size_t pos) {
+    open_run(pos);
+    if (convert_singles(pos) != pos) return true;
+    in_run_ = false;
+    return false;
   }
 
   void open_run(std::size_t pos) {

@@ -10,10 +10,10 @@
 // Its first kMaxRoom units are a spare area inside the object, so that a
 // short conversion allocates nothing. Running short of memory does not
 // throw: the buffer drops what it holds, records the failure (failed()),
-// and goes on taking writes into that spare area, so that a conversion on a thread that must not throw
-// (see worker_threads.h) runs to its end without writing out of bounds.
-// Its content is then meaningless, and whoever reads it checks failed()
-// first. Not copyable or movable: the spare area is part of the object.
+// and goes on taking writes into that spare area, so that a conversion on a thread that must not
+// throw (see worker_threads.h) runs to its end without writing out of bounds. Its content is then
+// meaningless, and whoever reads it checks failed() first. Not copyable or movable: the spare area
+// is part of the object.
 #ifndef LUMO_ENGINE_TEXT_BUFFER_H_
 #define LUMO_ENGINE_TEXT_BUFFER_H_
 
