@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const Converter& builtin = builtin_converter(input.ConsumeIntegral<std::uint8_t>());
+  const auto index = input.ConsumeIntegral<std::uint8_t>();
   const auto flags = input.ConsumeIntegral<std::uint8_t>();
-  const Converter converter = (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+  const Converter converter = chosen_converter(index, flags, input);
   const std::string bytes = input.ConsumeRemainingBytesAsString();
 
   switch (flags % 3) {

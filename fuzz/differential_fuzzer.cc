@@ -34,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const Converter& builtin = builtin_converter(input.ConsumeIntegral<std::uint8_t>());
+  const auto index = input.ConsumeIntegral<std::uint8_t>();
   const auto flags = input.ConsumeIntegral<std::uint8_t>();
   const std::size_t threads = 2 + (flags >> 6);
   const std::size_t piece_units = 1 + input.ConsumeIntegralInRange<std::size_t>(0, 63);
-  const Converter converter = (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+  const Converter converter = chosen_converter(index, flags, input);
   const std::string bytes = input.ConsumeRemainingBytesAsString();
   // Read as UTF-16, most characters fall in the CJK blocks; read as UTF-8,
   // most are ASCII: line feeds and ASCII-led stretches.

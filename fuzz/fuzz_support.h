@@ -216,6 +216,14 @@ inline CustomPairs consume_pairs(FuzzedDataProvider& input) {
   return pairs;
 }
 
+// The converter an input asks for: the built-in one of `index`, with
+// custom pairs read from `input` where bit 2 of `flags` is set.
+inline Converter chosen_converter(std::uint8_t index, std::uint8_t flags,
+                                  FuzzedDataProvider& input) {
+  const Converter& builtin = builtin_converter(index);
+  return (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+}
+
 }  // namespace lumo::fuzz
 
 #endif  // LUMO_FUZZ_FUZZ_SUPPORT_H_

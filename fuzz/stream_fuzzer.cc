@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const Converter& builtin = builtin_converter(input.ConsumeIntegral<std::uint8_t>());
+  const auto index = input.ConsumeIntegral<std::uint8_t>();
   const auto flags = input.ConsumeIntegral<std::uint8_t>();
-  const Converter converter = (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+  const Converter converter = chosen_converter(index, flags, input);
   std::vector<std::size_t> chunk_sizes(input.ConsumeIntegralInRange<std::size_t>(0, 16));
   for (std::size_t& chunk_size : chunk_sizes) chunk_size = input.ConsumeIntegral<std::uint8_t>();
   const std::string bytes = input.ConsumeRemainingBytesAsString();
