@@ -57,6 +57,39 @@ TEST(Lexicon, RootValueAndPairs) {
   EXPECT_EQ(pairs.longest_prefix("c").length, 1u);
 }
 
+// Wherever a character's single value stands before the next one, a walk
+// from it matches that character alone, to that value (or nothing, for a
+// character that stays): over every pair of an alphabet of plain keys,
+// keys that longer ones extend, and keys with values of several
+// characters.
+TEST(Lexicon, SingleValuesAgreeWithWalks) {
+  const std::string dictionary =
+      "一\t壹\n一出\t一齣\n出戏\t齣戲\n戏\t戲\n后\t後 后\n面\t麵\n后面\t後面\n"
+      "干\t幹 乾\n干净\t乾淨\n净\t淨\n吗\t嗎嗎\n们\t們\n个\t個\n这\t這\n";
+  const Lexicon lexicon = lexicon_from_texts({TextSource{dictionary}}, SingleValues::kMarkedToo);
+  const LexiconTrie& trie = lexicon.trie();
+  ASSERT_FALSE(trie.single_values.empty());
+  const std::u32string alphabet = U"一出戏后面干净吗们个这人";
+  std::size_t standing = 0;
+  for (const char32_t first : alphabet) {
+    for (const char32_t second : alphabet) {
+      const std::u32string text = {first, second};
+      const std::uint32_t single = trie.single_at(text.data(), 0, text.size(), first, 1);
+      if (single == LexiconTrie::kWalk) continue;
+      ++standing;
+      const LexiconTrie::Walk walk = trie.walk<false, true>(text.data(), text.size());
+      std::u32string value;
+      for (std::size_t pos = 0, length = 0; pos < walk.value.size(); pos += length) {
+        value += utf8_decode(walk.value.data() + pos, &length);
+      }
+      EXPECT_EQ(walk.valued_length, walk.valued_length == 0 ? 0u : 1u);
+      EXPECT_EQ(std::u32string(1, static_cast<char32_t>(single)),
+                walk.valued_length == 0 ? std::u32string(1, first) : value);
+    }
+  }
+  EXPECT_GT(standing, alphabet.size());  // extended characters stand before most others
+}
+
 // The root's children sit in a direct table paged by code point; keys on
 // distant pages and at page edges must not shadow each other.
 TEST(Lexicon, RootChildrenOnManyCodePointPages) {
