@@ -166,15 +166,20 @@ struct LexiconTrie {
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length) const {
     const std::uint32_t single = single_value(code_point);
-    if (single == kUntouched) return code_point;
-    if ((single & kExtended) == 0) return single;
-    if (single == kWalk) return kWalk;
-    if (pos + length < end) {
-      std::size_t next_length = 0;
-      const char32_t next = decode_char(text + pos + length, &next_length);
-      if (may_have_pair(code_point, next)) return kWalk;
+    if ((single & kExtended) != 0) {
+      if (single == kWalk) return kWalk;
+      if (pos + length < end) {
+        std::size_t next_length = 0;
+        const char32_t next = decode_char(text + pos + length, &next_length);
+        if (may_have_pair(code_point, next)) return kWalk;
+      }
     }
-    return single & ~kExtended;
+    // Without a branch: whether a character has a value of its own is as
+    // likely as not in running text, and a mispredicted branch costs more
+    // than the masking.
+    const std::uint32_t value = single & ~kExtended;
+    const std::uint32_t untouched = 0u - static_cast<std::uint32_t>(value == kUntouched);
+    return value | (static_cast<std::uint32_t>(code_point) & untouched);
   }
   // Fills single_values, once the root's children and the edge filter are
   // indexed, unless under half of the characters that start keys would
