@@ -119,7 +119,7 @@ Lexicon build_lexicon(const LexiconSource& source) {
   texts.reserve(source.texts.size());
   for (const std::string_view text : source.texts) texts.push_back({text});
   // Valued keys only: marks cannot matter.
-  return lexicon_from_texts(texts, SingleValues::kManyStartsOnly);
+  return lexicon_from_texts(texts, SingleValues::kMarkedToo);
 }
 
 DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head) {

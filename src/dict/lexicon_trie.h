@@ -42,11 +42,8 @@ namespace lumo {
 
 // Whether a trie keeps single_values (see LexiconTrie), and whether a
 // marked key can have one: not where its mark, which makes it a segment of
-// its own, matters to the stages after the first. A stage's own lexicon,
-// with valued keys only, is looked up by its single values only where its
-// keys start with tuning::kManyKeyStarts characters or more, and keeps
-// them only then (kManyStartsOnly).
-enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo, kManyStartsOnly };
+// its own, matters to the stages after the first.
+enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
 
 // Zeroed memory for a sparse table: large ones are mapped from the system
 // apart from the heap, so that only the pages written are faulted in and

@@ -283,9 +283,8 @@ Lexicon TrieJoin::finish(SingleValues single_values) {
     trie.mark_key_start(trie.children[slot].code_point);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
-  if (single_values != SingleValues::kNone &&
-      (single_values != SingleValues::kManyStartsOnly || root_children >= tuning::kManyKeyStarts)) {
-    trie.index_single_values(single_values != SingleValues::kUnmarked);
+  if (single_values != SingleValues::kNone) {
+    trie.index_single_values(single_values == SingleValues::kMarkedToo);
   }
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);
 }

@@ -23,12 +23,6 @@ namespace lumo::tuning {
 // of running text starts a key there (engine: s2t 186 to 286 MB/s).
 inline constexpr std::uint32_t kFewKeyStarts = 5000;
 
-// A later stage whose keys start with this many characters or more looks
-// each character up in the single-value table first: stretches no key
-// starts in are short there (bench: tw2sp +31%, hk2sp +47%; the regional
-// stages of s2twp, under 500 key starts, measured -4% that way).
-inline constexpr std::uint32_t kManyKeyStarts = 2000;
-
 // The shared walk switches between scanning for stretches no key starts in
 // and converting character by character: scanning pays when at least
 // kLongStretch units pass per character converted to another, judged every

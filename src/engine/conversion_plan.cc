@@ -54,8 +54,7 @@ ConversionPlan fast_plan(const Converter& converter) {
     if (group.size() != 1 || group.front().keys() != KeySet::kValued) continue;
     stage.trie = &group.front().trie();
     stage.skips = true;
-    stage.singles = !stage.trie->single_values.empty() &&
-                    stage.trie->nodes[0].children() >= tuning::kManyKeyStarts;
+    stage.singles = !stage.trie->single_values.empty();
   }
   plan.walks_together = shares_tries(converter);
   if (plan.walks_together && converter.stages.front().size() == 1 &&

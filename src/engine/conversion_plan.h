@@ -23,9 +23,10 @@ struct StagePlan {
   // the group is looked up lexicon by lexicon, the first match winning.
   const LexiconTrie* trie = nullptr;
   // Each character is looked up in the trie's single values first: those
-  // whose single value stands convert without a walk. Chosen where keys
-  // start with many characters (tuning::kManyKeyStarts), so that stretches
-  // no key starts in are short. Needs `trie`.
+  // whose single value stands convert without a walk. Chosen wherever the
+  // trie keeps them: a lookup costs about what a test against the key-start
+  // bitmap does, and converts the character too (engine: t2jp 1040 to 2105
+  // MB/s against copying untouched stretches). Needs `trie`.
   bool singles = false;
   // Stretches no key starts in are copied in one go. Needs `trie`.
   bool skips = false;
