@@ -158,12 +158,22 @@ struct LexiconTrie {
   // converts to by its single value where the text ends at `end`: the code
   // point its walk would write, or kWalk where a walk is needed, a longer
   // key possibly starting there (the edge to the next character says).
-  // Only for tries with single_values.
-  template <typename Unit>
+  // Only for tries with single_values. With kEveryPair, the pair filter is
+  // read for every character, without a branch on whether longer keys
+  // start with it: faster where most characters of running text do (the
+  // Simplified-to-Traditional lexicons), slower elsewhere.
+  template <bool kEveryPair, typename Unit>
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length) const {
     const std::uint32_t single = single_value(code_point);
-    if ((single & kExtended) != 0) {
+    if (kEveryPair) {
+      if (single == kWalk) return kWalk;
+      if (pos + length < end) {
+        std::size_t next_length = 0;
+        const char32_t next = decode_char(text + pos + length, &next_length);
+        if (((single & kExtended) != 0) & may_have_pair(code_point, next)) return kWalk;
+      }
+    } else if ((single & kExtended) != 0) {
       if (single == kWalk) return kWalk;
       if (pos + length < end) {
         std::size_t next_length = 0;

@@ -152,8 +152,13 @@ class FusedConversion {
       const std::size_t begin = pos;
       const bool scan = skip_untouched_ && singles_way_.scan;
       if (scan) pos = append_untouched(pos);
+      // Where keys start with many characters, most characters of running
+      // text start longer keys: each one's pair is tested.
       const std::size_t converted =
-          pos < size_ ? convert_single_block(*shared_trie_, data_, pos, size_, output_, &walk) : 0;
+          pos == size_ ? 0
+          : skip_untouched_
+              ? convert_single_block<false>(*shared_trie_, data_, pos, size_, output_, &walk)
+              : convert_single_block<true>(*shared_trie_, data_, pos, size_, output_, &walk);
       if (skip_untouched_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
     cursor_ = pos;

@@ -14,7 +14,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
     // the branch below copies them.
     if (plan.singles) {
       bool walk = false;
-      while (!walk && pos < end) convert_single_block(*trie, data, pos, end, output, &walk);
+      while (!walk && pos < end) convert_single_block<false>(*trie, data, pos, end, output, &walk);
       if (pos == end) break;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {

@@ -28,8 +28,9 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
 // `trie` (see LexiconTrie::single_at) while these stand, where the text
 // ends at `end`: those that start in the next tuning::kBlock units. Moves
 // `pos` past them; sets `*walk` if it stopped at a character that needs a
-// walk. Returns how many converted to other characters.
-template <typename Unit>
+// walk. Returns how many converted to other characters. kEveryPair: see
+// LexiconTrie::single_at.
+template <bool kEveryPair, typename Unit>
 std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
                                  std::size_t end, BasicTextBuffer<Unit>& output, bool* walk) {
   // A character converted alone is at most twice as long as it was (a
@@ -43,7 +44,7 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   while (pos < stop) {
     std::size_t length = 0;
     const char32_t code_point = decode_char(data + pos, &length);
-    const std::uint32_t single = trie.single_at(data, pos, end, code_point, length);
+    const std::uint32_t single = trie.single_at<kEveryPair>(data, pos, end, code_point, length);
     if (single == LexiconTrie::kWalk) {
       *walk = true;
       break;

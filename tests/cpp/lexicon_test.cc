@@ -74,7 +74,8 @@ TEST(Lexicon, SingleValuesAgreeWithWalks) {
   for (const char32_t first : alphabet) {
     for (const char32_t second : alphabet) {
       const std::u32string text = {first, second};
-      const std::uint32_t single = trie.single_at(text.data(), 0, text.size(), first, 1);
+      const std::uint32_t single = trie.single_at<false>(text.data(), 0, text.size(), first, 1);
+      EXPECT_EQ(trie.single_at<true>(text.data(), 0, text.size(), first, 1), single);
       if (single == LexiconTrie::kWalk) continue;
       ++standing;
       const LexiconTrie::Walk walk = trie.walk<false, true>(text.data(), text.size());
