@@ -32,6 +32,8 @@ import time
 from datetime import datetime
 from pathlib import Path
 
+from chart import grouped_bars
+
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
 DEFAULT_CORPUS = ROOT.parent / "shared" / "corpus" / "zuozhuan.txt"
@@ -150,27 +152,12 @@ def big_run(corpus, lumo_command, gigabytes):
 
 
 def draw(rows, path):
-    import matplotlib
-
-    matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
-
-    ways = ("lumo", "in-proc", "opencc")
     labels = {"lumo": "lumo command", "in-proc": "Converter.convert in one process (whole job)",
               "opencc": "opencc command (Debian)"}  # fmt: skip
-    figure, axes = plt.subplots(figsize=(8, 4))
-    width = 0.27
-    for i, way in enumerate(ways):
-        values = [rows[config].get(way, (0, 0))[0] for config in CONFIGS]
-        bars = axes.bar([k + (i - 1) * width for k in range(len(CONFIGS))], values, width,
-                        label=labels[way])  # fmt: skip
-        axes.bar_label(bars, fmt="%.0f", fontsize=8)
-    axes.set_xticks(range(len(CONFIGS)), CONFIGS)
-    axes.set_ylabel("MB/s of UTF-8 input, end to end")
-    axes.set_title("Converting a file of 200 MB and more, file to file")
-    axes.legend(fontsize=8)
-    figure.tight_layout()
-    figure.savefig(path, dpi=110)
+    series = {label: [rows[config].get(way, (0, 0))[0] for config in CONFIGS]
+              for way, label in labels.items()}  # fmt: skip
+    grouped_bars(path, CONFIGS, series, "MB/s of UTF-8 input, end to end",
+                 "Converting a file of 200 MB and more, file to file")  # fmt: skip
 
 
 def main():

@@ -30,6 +30,7 @@ from datetime import datetime
 from pathlib import Path
 
 import peers
+from chart import grouped_bars
 from compare import DEFAULT_CORPUS, DERIVED, INPUT, cpu_model, fresh
 from table import print_table
 
@@ -91,29 +92,18 @@ def short_calls(converters, text, calls, runs):
 
 
 def draw(results, path):
-    import matplotlib
-
-    matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
-
     configs = list(results)
-    figure, axes = plt.subplots(figsize=(10, 4.5))
-    width = 0.27
-    for i, way in enumerate(WAYS):
-        values = [max(results[c]["mbps"][way]) for c in configs]
-        bars = axes.bar([k + (i - 1) * width for k in range(len(configs))], values, width,
-                        label=LABELS[way])  # fmt: skip
-        axes.bar_label(bars, fmt="%.0f", fontsize=7)
-    for k, config in enumerate(configs):
-        goal = TARGET * max(results[config]["mbps"]["opencc"])
-        axes.hlines(goal, k - 1.5 * width, k + 1.5 * width, colors="black", linestyles="dashed",
-                    label=f"{TARGET}× opencc" if k == 0 else None)  # fmt: skip
-    axes.set_xticks(range(len(configs)), configs)
-    axes.set_ylabel("MB/s of UTF-8 input, best of runs")
-    axes.set_title("Converting the whole corpus in one call, one process")
-    axes.legend(fontsize=8)
-    figure.tight_layout()
-    figure.savefig(path, dpi=110)
+    series = {LABELS[way]: [max(results[c]["mbps"][way]) for c in configs] for way in WAYS}
+
+    def targets(axes, width):
+        for k, config in enumerate(configs):
+            goal = TARGET * max(results[config]["mbps"]["opencc"])
+            label = f"{TARGET}× opencc" if k == 0 else None
+            axes.hlines(goal, k - 1.5 * width, k + 1.5 * width, "black", "dashed", label=label)
+
+    title = "Converting the whole corpus in one call, one process"
+    ylabel = "MB/s of UTF-8 input, best of runs"
+    grouped_bars(path, configs, series, ylabel, title, (10, 4.5), targets)
 
 
 def main():

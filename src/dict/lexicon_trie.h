@@ -166,19 +166,13 @@ struct LexiconTrie {
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length) const {
     const std::uint32_t single = single_value(code_point);
-    if (kEveryPair) {
+    const bool extended = (single & kExtended) != 0;  // kWalk too
+    if (kEveryPair || extended) {
       if (single == kWalk) return kWalk;
       if (pos + length < end) {
         std::size_t next_length = 0;
         const char32_t next = decode_char(text + pos + length, &next_length);
-        if (((single & kExtended) != 0) & may_have_pair(code_point, next)) return kWalk;
-      }
-    } else if ((single & kExtended) != 0) {
-      if (single == kWalk) return kWalk;
-      if (pos + length < end) {
-        std::size_t next_length = 0;
-        const char32_t next = decode_char(text + pos + length, &next_length);
-        if (may_have_pair(code_point, next)) return kWalk;
+        if (extended & may_have_pair(code_point, next)) return kWalk;
       }
     }
     // Without a branch: whether a character has a value of its own is as

@@ -14,6 +14,10 @@
 namespace lumo::python {
 namespace {
 
+// The threads a conversion of `size` units may use: the environment is
+// read only where a text is long enough for more than one.
+std::size_t threads_for(std::size_t size) { return may_use_threads(size) ? thread_count() : 1; }
+
 // A new str holding the conversion of text[0, size), or nullptr with an
 // exception set.
 template <typename Unit>
@@ -26,8 +30,7 @@ PyObject* new_converted_str(const Converter& converter, const Unit* text, std::s
   };
   ConversionOutcome outcome = ConversionOutcome::kNoStorage;
   try {
-    const std::size_t threads = may_use_threads(size) ? thread_count() : 1;
-    outcome = convert_whole(converter, text, size, {threads, true}, storage);
+    outcome = convert_whole(converter, text, size, {threads_for(size), true}, storage);
   } catch (...) {
     Py_XDECREF(result);
     throw;
@@ -109,7 +112,7 @@ PyObject* converted_utf8(const Converter& converter, const char* text, std::size
     result = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(shape.units));
     return result == nullptr ? nullptr : PyBytes_AS_STRING(result);
   };
-  ConversionOptions options{may_use_threads(size) ? thread_count() : 1, true};
+  ConversionOptions options{threads_for(size), true};
   options.own_form = true;
   ConversionOutcome outcome = ConversionOutcome::kNoStorage;
   try {
