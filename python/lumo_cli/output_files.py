@@ -13,11 +13,26 @@ from __future__ import annotations
 
 import contextlib
 import os
+import signal
 import stat
 import tempfile
 from collections.abc import Generator
 
 TEMP_SUFFIX = ".lumo-tmp"
+
+
+def _hold_ctrl_c() -> set[signal.Signals] | None:
+    """Holds Ctrl-C back from this thread; the mask to restore, or None where
+    signals cannot be masked."""
+    if not hasattr(signal, "pthread_sigmask"):
+        return None
+    return signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+
+
+def _release_ctrl_c(previous: set[signal.Signals] | None) -> None:
+    """Lets a Ctrl-C held back by _hold_ctrl_c() through; it raises here."""
+    if previous is not None:
+        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 def _new_file_mode() -> int:
@@ -46,9 +61,19 @@ def replacing(target: str) -> Generator[int, None, None]:
             os.close(descriptor)
         return
     folder, name = os.path.split(target)
-    descriptor, temp = tempfile.mkstemp(prefix=f".{name}.", suffix=TEMP_SUFFIX, dir=folder or ".")
+    # Ctrl-C waits while the file is created, until the block below owns it:
+    # landing between the two, it would leave the file behind.
+    held = _hold_ctrl_c()
+    try:
+        descriptor, temp = tempfile.mkstemp(
+            prefix=f".{name}.", suffix=TEMP_SUFFIX, dir=folder or "."
+        )
+    except BaseException:
+        _release_ctrl_c(held)
+        raise
     try:
         try:
+            _release_ctrl_c(held)
             os.fchmod(descriptor, mode)
             yield descriptor
             # A file that replaces another reaches the disk before the

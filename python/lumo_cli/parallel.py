@@ -49,10 +49,12 @@ def _convert_in_worker(task: Task, settings: StreamSettings) -> str | None:
     """The error message for `task`, or None when it converted."""
     global _converting
     assert _converter is not None and _stopping is not None
-    if _stopping.is_set():
-        raise KeyboardInterrupt
     try:
         _converting = True
+        # Checked only now: the parent sets the event before passing Ctrl-C
+        # on, so either the event is seen here or the signal raises.
+        if _stopping.is_set():
+            raise KeyboardInterrupt
         convert_task(_converter, task, settings)
     except FileError as error:
         return error.message

@@ -233,6 +233,24 @@ def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs):
     assert (tmp_path / "out" / "big.txt").read_text() == "kept"
 
 
+def test_ctrl_c_as_the_temporary_file_is_made_leaves_nothing(tmp_path, monkeypatch):
+    import tempfile
+
+    from lumo_cli.output_files import replacing
+
+    make = tempfile.mkstemp
+
+    def make_then_interrupt(*args, **kwargs):
+        made = make(*args, **kwargs)
+        os.kill(os.getpid(), signal.SIGINT)
+        return made
+
+    monkeypatch.setattr(tempfile, "mkstemp", make_then_interrupt)
+    with pytest.raises(KeyboardInterrupt), replacing(str(tmp_path / "a.txt")):
+        pass
+    assert os.listdir(tmp_path) == []
+
+
 def test_a_closed_pipe_ends_quietly(tmp_path):
     (tmp_path / "in.txt").write_bytes(TEXT.encode() * 2000)
     with open(tmp_path / "in.txt", "rb") as source:
