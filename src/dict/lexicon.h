@@ -28,6 +28,13 @@ struct LexiconMatch {
   explicit operator bool() const { return length != 0; }
 };
 
+// A prefix lookup that counted its steps (see Lexicon::counted_longest_prefix).
+struct CountedMatch {
+  LexiconMatch match;
+  std::size_t reached = 0;  // how far the walk read, in units
+  bool complete = true;     // false when the budget ran out first
+};
+
 // Which keys of its trie a view answers for.
 enum class KeySet : unsigned char { kValued, kMarked };
 
@@ -52,6 +59,32 @@ class Lexicon {
     return {trie_->walk<true, false>(text, size).marked_length, {}};
   }
   LexiconMatch longest_prefix(std::string_view text) const;
+
+  // longest_prefix(text, size) (size > 0), taking one unit of `*budget`
+  // per character the walk visits: incomplete, and its match empty, when
+  // the budget runs out first. Also says how far the walk read.
+  template <typename Unit>
+  CountedMatch counted_longest_prefix(const Unit* text, std::size_t size,
+                                      std::size_t* budget) const {
+    const bool marked = keys_ == KeySet::kMarked;
+    CountedMatch walk;
+    std::size_t length = 0;
+    const LexiconTrie::Node* node = &trie_->root_entry(decode_char(text, &length));
+    std::size_t pos = length;
+    while (true) {
+      if (*budget == 0) return {{}, pos, false};
+      --*budget;
+      if (marked ? node->marked() : node->valued()) {
+        walk.match = {pos, marked ? std::string_view() : trie_->value_of(*node)};
+      }
+      walk.reached = pos;
+      if (node->children() == 0 || pos >= size) return walk;
+      const std::uint32_t index = trie_->child(*node, decode_char(text + pos, &length));
+      if (index == 0) return walk;
+      node = &trie_->nodes[index];
+      pos += length;
+    }
+  }
 
   // One walk answering for this view and for `other`, a view of the same
   // trie: returns this view's match and stores the length of `other`'s in

@@ -40,6 +40,8 @@
 
 namespace lumo {
 
+class LongKeyIndex;
+
 // Whether a trie keeps single_values (see LexiconTrie), and whether a
 // marked key can have one: not where its mark, which makes it a segment of
 // its own, matters to the stages after the first.
@@ -335,6 +337,10 @@ struct LexiconTrie {
   std::uint64_t edge_filter_bits = 64;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> pair_filter;
   std::uint64_t pair_filter_words = 1;
+  // Where keys are long (over tuning::kLongKeyBytes), the index that finds
+  // the longest key at every position of a text in linear time; null
+  // otherwise.
+  std::shared_ptr<const LongKeyIndex> long_keys;
 };
 
 }  // namespace lumo

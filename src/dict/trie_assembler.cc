@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "dict/long_key_index.h"
 #include "dict/tuning.h"
 #include "dict/utf8.h"
 
@@ -286,6 +287,8 @@ Lexicon TrieJoin::finish(SingleValues single_values) {
   if (single_values != SingleValues::kNone) {
     trie.index_single_values(single_values == SingleValues::kMarkedToo);
   }
+  if (trie.max_key_bytes > tuning::kLongKeyBytes)
+    trie.long_keys = std::make_shared<LongKeyIndex>(trie);
   return Lexicon(std::move(parts_[0].assembler->trie_), KeySet::kValued);
 }
 

@@ -70,6 +70,26 @@ inline constexpr std::size_t kStreamCutWork = 16;
 // 0.96 to 1.05 of one thread next to keys of 5 000 to 10^6 characters).
 inline constexpr std::size_t kCutWorkShare = 32;
 
+// Lexicons with a key longer than this many bytes get a LongKeyIndex. A
+// walk costs up to the longest key per position; the index a few hash
+// lookups per character, whatever the keys (benchmarks/long_keys.py).
+inline constexpr std::size_t kLongKeyBytes = 256;
+
+// Positions a LongKeyIndex answers for in one go, at least: filling a
+// window costs its length plus the longest key's.
+inline constexpr std::size_t kLongKeyWindowUnits = std::size_t{1} << 14;
+
+// Lexicons with an index walk while their walks read past their matches
+// no more than kLongKeyEarning units per unit the scan moves on, with up to
+// kLongKeyCredit units in hand; beyond that, a window of the index
+// answers. Ordinary text, and keys that match where they are followed,
+// thus stay at walk speed (benchmarks/long_keys.py: a key costs 1.0 to 1.4
+// times none where the text follows it to its end, 10 to 20 times where
+// texts follow a key from every position without matching it, where
+// walks cost over 1 000 times).
+inline constexpr std::size_t kLongKeyEarning = 4;
+inline constexpr std::size_t kLongKeyCredit = std::size_t{1} << 12;
+
 // Sparse tables from this size on (the single values of a lexicon, 128
 // KB) are mapped from the system apart from the heap: as an ordinary heap
 // block, freeing one made Python processes give memory back and fault it

@@ -21,6 +21,15 @@ bool shares_tries(const Converter& converter) {
   return true;
 }
 
+bool has_long_keys(const Converter& converter) {
+  const auto any_in = [](const DictionaryGroup& group) {
+    return std::any_of(group.begin(), group.end(),
+                       [](const Lexicon& lexicon) { return lexicon.trie().long_keys != nullptr; });
+  };
+  return (converter.segmentation && any_in(*converter.segmentation)) ||
+         std::any_of(converter.stages.begin(), converter.stages.end(), any_in);
+}
+
 // The plan with every fast path off, cuts planned.
 ConversionPlan plan_cuts(const Converter& converter) {
   ConversionPlan plan;
@@ -51,12 +60,17 @@ ConversionPlan fast_plan(const Converter& converter) {
     const DictionaryGroup& group = converter.stages[k];
     StagePlan& stage = plan.stages[k];
     stage.ascii_runs = true;
-    if (group.size() != 1 || group.front().keys() != KeySet::kValued) continue;
+    if (group.size() != 1 || group.front().keys() != KeySet::kValued ||
+        group.front().trie().long_keys) {
+      continue;
+    }
     stage.trie = &group.front().trie();
     stage.skips = true;
     stage.singles = !stage.trie->single_values.empty();
   }
-  plan.walks_together = shares_tries(converter);
+  // Long keys are looked up through their index, which only the walks
+  // group by group use.
+  plan.walks_together = shares_tries(converter) && !has_long_keys(converter);
   if (plan.walks_together && converter.stages.front().size() == 1 &&
       converter.segmentation->front().keys() == KeySet::kMarked) {
     plan.shared_trie = &converter.stages.front().front().trie();

@@ -28,12 +28,12 @@ void convert_generic(const Converter& converter, const ConversionPlan& plan, con
     if (size > 0) convert_segment(0, size);
     return;
   }
-  const DictionaryGroup& segmentation = *converter.segmentation;
+  GroupScan<Unit> segmentation(*converter.segmentation, data, size);
   std::size_t pos = 0;
   std::size_t run_start = 0;
   bool in_run = false;
   while (pos < size) {
-    const LexiconMatch match = group_longest_prefix(segmentation, data + pos, size - pos);
+    const LexiconMatch match = segmentation.at(pos);
     if (match) {
       if (in_run) {
         convert_segment(run_start, pos);

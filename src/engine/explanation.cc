@@ -114,9 +114,9 @@ class Explainer {
       add_segment(text, 0, size);
     } else {
       std::size_t run = 0;  // where the pending run starts
+      GroupScan<std::uint32_t> scan(*segmentation, text, size);
       for (std::size_t pos = 0; pos < size;) {
-        const std::size_t length =
-            group_longest_prefix(*segmentation, text + pos, size - pos).length;
+        const std::size_t length = scan.at(pos).length;
         if (length == 0) {
           ++pos;
           continue;
@@ -136,19 +136,15 @@ class Explainer {
   // records its atoms and the choices it made.
   void run_stage(std::size_t k, const std::uint32_t* in, std::size_t size, bool ascii_led,
                  Text& out, std::vector<Atom>* atoms) {
-    const DictionaryGroup& group = converter_.stages[k];
+    GroupScan<std::uint32_t> scan(converter_.stages[k], in, size);
     for (std::size_t pos = 0; pos < size;) {
       if (atoms != nullptr) atoms->push_back({pos, out.size()});
       if (ascii_led && in[pos] < 0x80) {
         out.push_back(in[pos++]);
         continue;
       }
-      LexiconMatch match;
       std::size_t lexicon = 0;
-      for (; lexicon < group.size(); ++lexicon) {
-        match = group[lexicon].longest_prefix(in + pos, size - pos);
-        if (match) break;
-      }
+      const LexiconMatch match = scan.at(pos, &lexicon);
       if (!match) {
         out.push_back(in[pos++]);
         continue;

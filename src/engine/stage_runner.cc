@@ -9,6 +9,7 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
   const LexiconTrie* const trie = plan.trie;
+  GroupScan<Unit> scan(group, data, end);
   while (pos < end) {
     // ASCII characters that start keys need walks: in an input led by one,
     // the branch below copies them.
@@ -41,7 +42,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
       const LexiconTrie::Walk walk = trie->walk<false, true>(data + pos, end - pos);
       match = {walk.valued_length, walk.value};
     } else {
-      match = group_longest_prefix(group, data + pos, end - pos);
+      match = scan.at(pos);
     }
     if (match) {
       output.append_value(match.value);

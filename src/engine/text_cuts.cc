@@ -14,44 +14,15 @@ bool is_line_cut(const Unit* text, std::size_t pos) {
   return pos > 0 && text[pos - 1] == '\n';
 }
 
-// Takes one unit of work from `*budget`; false when none is left.
-bool spend(std::size_t* budget) {
-  if (*budget == 0) return false;
-  --*budget;
-  return true;
-}
-
-// The length of the longest key of `lexicon` that starts text[0, size)
-// (size > 0), as Lexicon::longest_prefix finds it, spending a unit of
-// `*budget` per character the walk visits; npos when the budget runs out
-// first.
-template <typename Unit>
-std::size_t counted_longest_prefix(const Lexicon& lexicon, const Unit* text, std::size_t size,
-                                   std::size_t* budget) {
-  const LexiconTrie& trie = lexicon.trie();
-  const bool marked = lexicon.keys() == KeySet::kMarked;
-  std::size_t length = 0;
-  const LexiconTrie::Node* node = &trie.root_entry(decode_char(text, &length));
-  std::size_t pos = length;
-  std::size_t found = 0;
-  while (true) {
-    if (!spend(budget)) return std::string::npos;
-    if (marked ? node->marked() : node->valued()) found = pos;
-    if (node->children() == 0 || pos >= size) return found;
-    const std::uint32_t index = trie.child(*node, decode_char(text + pos, &length));
-    if (index == 0) return found;
-    node = &trie.nodes[index];
-    pos += length;
-  }
-}
-
-// group_longest_prefix(), counted as counted_longest_prefix() is.
+// group_longest_prefix(), spending a unit of `*budget` per character a
+// walk visits; npos when the budget runs out first.
 template <typename Unit>
 std::size_t counted_group_prefix(const DictionaryGroup& group, const Unit* text, std::size_t size,
                                  std::size_t* budget) {
   for (const Lexicon& lexicon : group) {
-    const std::size_t length = counted_longest_prefix(lexicon, text, size, budget);
-    if (length != 0) return length;
+    const CountedMatch walk = lexicon.counted_longest_prefix(text, size, budget);
+    if (!walk.complete) return std::string::npos;
+    if (walk.match) return walk.match.length;
   }
   return 0;
 }

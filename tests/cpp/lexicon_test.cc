@@ -7,10 +7,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "dict/dictionary_group.h"
 #include "dict/lexicon_builder.h"
+#include "dict/text_units.h"
 
 namespace lumo {
 namespace {
@@ -186,6 +188,72 @@ TEST(Lexicon, AgreesWithMapReference) {
         ASSERT_EQ(match.length, best) << query;
         ASSERT_EQ(match.value, best ? reference.at(query.substr(0, best)) : "") << query;
       }
+    }
+  }
+}
+
+// Keys long enough for the index, over two or three characters so that
+// the text follows them from many positions: a scan along the text finds
+// what walks at each position find, for valued and marked keys, in each
+// unit width, walking while it may and with windows as short as they can
+// be where it may not.
+TEST(DictionaryGroup, ScanWithLongKeysAgreesWithWalks) {
+  const std::vector<std::string> alphabet = {"a", "\u00E9", "\u4E00", "\U00020000"};
+  std::mt19937 rng(20261208);
+  const auto pick = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+  };
+  for (int round = 0; round < 40; ++round) {
+    const std::size_t letters = 2 + round % 3;
+    const auto random_string = [&](std::size_t chars) {
+      std::string s;
+      // Mostly one letter repeated, so that long keys nearly match often.
+      for (; chars > 0; --chars) s += alphabet[pick(4) == 0 ? pick(letters) : 0];
+      return s;
+    };
+    std::vector<std::string> storage;
+    LexiconBuilder builder;
+    for (std::size_t n = 1 + pick(12); n > 0; --n) {
+      storage.push_back(random_string(1 + pick(n == 1 ? 400 : 60)));
+    }
+    for (std::size_t i = 0; i < storage.size(); ++i) {
+      builder.insert(storage[i], storage[i].substr(0, 3),
+                     i % 3 == 0   ? LexiconBuilder::kMarked
+                     : i % 3 == 1 ? LexiconBuilder::kValued
+                                  : LexiconBuilder::kValued | LexiconBuilder::kMarked);
+    }
+    const Lexicon lexicon = builder.finish();
+    ASSERT_EQ(lexicon.trie().long_keys != nullptr, lexicon.trie().max_key_bytes > 256);
+    const std::string text = random_string(pick(3000));
+    std::u16string utf16;
+    std::u32string utf32;
+    for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+      const char32_t code_point = decode_char(text.data() + pos, &length);
+      append_encoded(code_point, utf16);
+      utf32.push_back(code_point);
+    }
+    const auto agree = [](const DictionaryGroup& group, const auto& units) {
+      using Char = typename std::decay_t<decltype(units)>::value_type;
+      using Unit =
+          std::conditional_t<sizeof(Char) == 1, char,
+                             std::conditional_t<sizeof(Char) == 2, std::uint16_t, std::uint32_t>>;
+      const auto* data = reinterpret_cast<const Unit*>(units.data());
+      GroupScan<Unit> walking(group, data, units.size());
+      GroupScan<Unit> windowed(group, data, units.size(), 1, 0);
+      for (std::size_t pos = 0; pos < units.size(); pos += char_units(data + pos)) {
+        const LexiconMatch walked = group_longest_prefix(group, data + pos, units.size() - pos);
+        for (GroupScan<Unit>* scan : {&walking, &windowed}) {
+          const LexiconMatch scanned = scan->at(pos);
+          ASSERT_EQ(scanned.length, walked.length) << pos;
+          ASSERT_EQ(scanned.value, walked.value) << pos;
+        }
+      }
+    };
+    for (const DictionaryGroup& group : {DictionaryGroup{lexicon, lexicon_from_text("a\tX\n")},
+                                         DictionaryGroup{lexicon.marked_view()}}) {
+      agree(group, text);
+      agree(group, utf16);
+      agree(group, utf32);
     }
   }
 }

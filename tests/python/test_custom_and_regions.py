@@ -142,6 +142,10 @@ Pair = type("Pair", (tuple,), {"__getitem__": lambda self, i: "X", "__len__": la
         # Other mappings mean their items, as for a dict.
         (MappingProxyType({"甲": "乙", "丙": "丁"}), "甲丙", "乙丁"),
         (UserDict({"甲": "乙"}), "甲", "乙"),
+        # A long key that the text follows from every position before it
+        # matches, or never matches.
+        ({"汉" * 300 + "字": "X"}, "汉" * 1300 + "字汉", "漢" * 1000 + "X漢"),
+        ({"汉" * 300 + "字": "X"}, "汉" * 2000, "漢" * 2000),
     ],
 )
 def test_entries_shapes_and_effects(entries, text, expected):
