@@ -21,7 +21,7 @@ from collections.abc import Generator
 TEMP_SUFFIX = ".lumo-tmp"
 
 
-def _hold_ctrl_c() -> set[signal.Signals] | None:
+def _hold_ctrl_c() -> set[int | signal.Signals] | None:
     """Holds Ctrl-C back from this thread; the mask to restore, or None where
     signals cannot be masked."""
     if not hasattr(signal, "pthread_sigmask"):
@@ -29,7 +29,7 @@ def _hold_ctrl_c() -> set[signal.Signals] | None:
     return signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
 
 
-def _release_ctrl_c(previous: set[signal.Signals] | None) -> None:
+def _release_ctrl_c(previous: set[int | signal.Signals] | None) -> None:
     """Lets a Ctrl-C held back by _hold_ctrl_c() through; it raises here."""
     if previous is not None:
         signal.pthread_sigmask(signal.SIG_SETMASK, previous)
