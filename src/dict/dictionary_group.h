@@ -93,7 +93,9 @@ class GroupScan {
     const Lexicon& lexicon = group_[i];
     if (pos >= window.from && pos < window.to) {
       // A walk along exactly the key found, for its value.
-      const std::size_t length = window.lengths[pos - window.from];
+      // (Bounded by the text, however the index read it.)
+      const std::size_t length =
+          std::min<std::size_t>(window.lengths[pos - window.from], size_ - pos);
       return length == 0 ? LexiconMatch{} : lexicon.longest_prefix(text_ + pos, length);
     }
     window.credit =
@@ -105,7 +107,7 @@ class GroupScan {
     if (past <= window.credit) {
       window.credit -= past;
     } else {
-      fill(window, lexicon, pos + char_units(text_ + pos));
+      fill(window, lexicon, std::min(size_, pos + char_units(text_ + pos)));
       window.credit = credit_;
     }
     return walk.match;
@@ -117,7 +119,7 @@ class GroupScan {
     const std::size_t span = std::max(window_, index.max_key_units());
     std::size_t to = size_ - from > span ? from + span : size_;
     while (to < size_ && !starts_character(text_[to])) ++to;
-    window.lengths.resize(to - from);
+    window.lengths.assign(to - from, 0);
     index.longest_keys(text_, size_, from, to, lexicon.keys() == KeySet::kMarked,
                        window.lengths.data());
     window.from = from;

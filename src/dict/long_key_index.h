@@ -59,9 +59,12 @@ class LongKeyIndex {
     const auto found = edges_.find((std::uint64_t{node} << 21) | code_point);
     return found == edges_.end() ? 0 : found->second;
   }
-  // Whether some key holds `code_point` (always true beyond the bitmap).
+  // Whether some key may hold `code_point`: true beyond the bitmap, but
+  // for values past U+10FFFF (text that is not valid Unicode), which no key
+  // holds and which must not reach the edge keys.
   bool in_keys(char32_t code_point) const {
-    return code_point >= 0x10000 || ((in_keys_[code_point >> 6] >> (code_point & 63)) & 1) != 0;
+    if (code_point >= 0x10000) return code_point <= 0x10FFFF;
+    return ((in_keys_[code_point >> 6] >> (code_point & 63)) & 1) != 0;
   }
 
   std::vector<Node> nodes_;  // node 0 is the root, the empty string
