@@ -200,7 +200,8 @@ inline std::u32string convert_code_points(const Converter& converter, const std:
                              text.size(), options, exact_shape);
 }
 
-// Up to four custom pairs of short strings, valid UTF-8 as a str's are.
+// Up to four custom pairs of short strings, valid UTF-8 as a str's are,
+// some keys made long.
 inline CustomPairs consume_pairs(FuzzedDataProvider& input) {
   CustomPairs pairs;
   const std::size_t count = input.ConsumeIntegralInRange<std::size_t>(1, 4);
@@ -210,6 +211,13 @@ inline CustomPairs consume_pairs(FuzzedDataProvider& input) {
     if (!valid_utf8(reinterpret_cast<const unsigned char*>(key.data()), key.size()) ||
         !valid_utf8(reinterpret_cast<const unsigned char*>(value.data()), value.size())) {
       continue;
+    }
+    // Keys of seven bytes (modulo eight) are repeated past 256 bytes, so
+    // that the long-key index is fuzzed too, without a byte of the input
+    // read for it.
+    if (key.size() % 8 == 7) {
+      const std::string unit = key;
+      while (key.size() <= 256) key += unit;
     }
     pairs.emplace_back(std::move(key), std::move(value));
   }

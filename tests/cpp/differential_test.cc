@@ -66,22 +66,21 @@ struct ReferenceConverter {
   std::vector<ReferenceGroup> stages;
 };
 
-// Longest key of the first lexicon that has one: bytes matched, value. No
-// key is longer than kMaxKeyCharacters.
-constexpr std::size_t kMaxKeyCharacters = 20;
-
+// Longest key of the first lexicon that has one: bytes matched, value.
+// Each lexicon is read a character at a time while some key starts with
+// what was read.
 std::optional<std::pair<std::size_t, std::string>> longest(const ReferenceGroup& group,
                                                            std::string_view text) {
-  std::vector<std::size_t> ends;
-  for (std::size_t pos = 0; pos < text.size() && ends.size() < kMaxKeyCharacters;) {
-    pos += utf8_sequence_length(static_cast<unsigned char>(text[pos]));
-    ends.push_back(pos);
-  }
   for (const ReferenceLexicon& lexicon : group) {
-    for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
-      const auto found = lexicon.find(text.substr(0, *end));
-      if (found != lexicon.end()) return std::make_pair(*end, found->second);
+    std::optional<std::pair<std::size_t, std::string>> found;
+    for (std::size_t end = 0; end < text.size();) {
+      end += utf8_sequence_length(static_cast<unsigned char>(text[end]));
+      const std::string_view prefix = text.substr(0, end);
+      const auto next = lexicon.lower_bound(prefix);
+      if (next == lexicon.end() || !next->first.starts_with(prefix)) break;
+      if (next->first == prefix) found = std::make_pair(end, next->second);
     }
+    if (found) return found;
   }
   return std::nullopt;
 }
@@ -214,6 +213,11 @@ CustomPairs random_pairs(TextGenerator& generator) {
     while (!key.empty() && (static_cast<unsigned char>(key.back()) & 0xC0) == 0x80) key.pop_back();
     if (!key.empty() && (static_cast<unsigned char>(key.back()) & 0xC0) == 0xC0) key.pop_back();
     if (generator.pick(4) == 0) key = "OK";
+    // Now and then a key long enough for the long-key index.
+    if (generator.pick(4) == 0 && !key.empty()) {
+      const std::string unit = key;
+      while (key.size() <= 300) key += unit;
+    }
     pairs.emplace_back(key, generator.pick(3) == 0 ? "" : "«" + std::to_string(i) + "»");
   }
   return pairs;
@@ -287,6 +291,15 @@ TEST(Differential, CustomPairsMatchTheReference) {
         std::string text = generator.next();
         if (text_round % 2 == 0)
           text.insert(generator.pick(2) == 0 ? 0 : text.size(), pairs[0].first);
+        // Near misses of the key, which walks follow far, then the key.
+        if (text_round % 4 == 1) {
+          const std::string& key = pairs[0].first;
+          std::size_t cut = key.size() / 2;
+          while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
+          const std::string miss = key.substr(0, cut);
+          for (int copy = 0; copy < 20; ++copy) text.insert(0, miss);
+          text += key;
+        }
         ASSERT_EQ(convert_text(converter, text), reference_convert(reference, text))
             << kConfigNames[i] << " with custom key \"" << pairs[0].first << "\" on \"" << text
             << "\"";
