@@ -135,7 +135,7 @@ class FusedConversion {
   // where they end.
   std::size_t append_untouched(std::size_t pos) {
     const std::size_t end = shared_trie_->untouchable_end<true>(data_, pos, size_);
-    output_.append(data_ + pos, end - pos);
+    output_.append_readable(data_ + pos, end - pos, size_ - pos);
     return end;
   }
 

@@ -23,7 +23,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
       if (plan.ascii_runs) {
         while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
       }
-      output.append(data + pos, stretch - pos);
+      output.append_readable(data + pos, stretch - pos, end - pos);
       pos = stretch;
       continue;
     }
@@ -32,7 +32,7 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
       const std::size_t stretch = ascii_led ? trie->untouchable_end<false>(data, pos, end)
                                             : trie->untouchable_end<true>(data, pos, end);
       if (stretch > pos) {
-        output.append(data + pos, stretch - pos);
+        output.append_readable(data + pos, stretch - pos, end - pos);
         pos = stretch;
         continue;
       }

