@@ -54,16 +54,14 @@ class GroupScan {
   GroupScan(const DictionaryGroup& group, const Unit* text, std::size_t size,
             std::size_t window = tuning::kLongKeyWindowUnits,
             std::size_t credit = tuning::kLongKeyCredit)
-      : group_(group), text_(text), size_(size), window_(window), credit_(credit) {
-    for (const Lexicon& lexicon : group) indexed_ = indexed_ || lexicon.trie().long_keys;
-  }
+      : group_(group), text_(text), size_(size), window_(window), credit_(credit) {}
 
   // group_longest_prefix(group, text + pos, size - pos), pos < size;
   // stores in `*lexicon`, if given, the index of the lexicon that matched.
   LexiconMatch at(std::size_t pos, std::size_t* lexicon = nullptr) {
     for (std::size_t i = 0; i < group_.size(); ++i) {
       const Lexicon& candidate = group_[i];
-      const LexiconMatch match = indexed_ && candidate.trie().long_keys
+      const LexiconMatch match = candidate.trie().long_keys
                                      ? indexed_at(i, pos)
                                      : candidate.longest_prefix(text_ + pos, size_ - pos);
       if (match) {
@@ -131,7 +129,6 @@ class GroupScan {
   std::size_t size_;
   std::size_t window_;
   std::size_t credit_;
-  bool indexed_ = false;
   std::vector<Window> windows_;
 };
 

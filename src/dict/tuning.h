@@ -83,10 +83,11 @@ inline constexpr std::size_t kLongKeyWindowUnits = std::size_t{1} << 14;
 // no more than kLongKeyEarning units per unit the scan moves on, with up to
 // kLongKeyCredit units in hand; beyond that, a window of the index
 // answers. Ordinary text, and keys that match where they are followed,
-// thus stay at walk speed (benchmarks/long_keys.py: a key costs 1.0 to 1.4
-// times none where the text follows it to its end, 10 to 20 times where
-// texts follow a key from every position without matching it, where
-// walks cost over 1 000 times).
+// thus stay near walk speed (benchmarks/long_keys.py: a key costs about
+// twice none where the text follows it to its end, since such converters
+// walk group by group, and 8 to 9 times where the text follows a key from
+// every position without matching it, where walks alone cost about 2 000
+// times).
 inline constexpr std::size_t kLongKeyEarning = 4;
 inline constexpr std::size_t kLongKeyCredit = std::size_t{1} << 12;
 
