@@ -1,5 +1,7 @@
 #include "dict/block_pool.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -43,7 +45,16 @@ void unpoison(void* p, std::size_t bytes) noexcept {
 
 SystemMemory system_malloc() {
   return {[](std::size_t bytes) noexcept { return std::malloc(bytes); },
-          [](void* p) noexcept { std::free(p); }};
+          [](void* p, std::size_t) noexcept { std::free(p); }};
+}
+
+SystemMemory system_mappings() {
+  return {[](std::size_t bytes) noexcept -> void* {
+            void* const p =
+                mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            return p == MAP_FAILED ? nullptr : p;
+          },
+          [](void* p, std::size_t bytes) noexcept { munmap(p, bytes); }};
 }
 
 BlockPool::BlockPool(std::size_t min_block, std::size_t max_bytes, SystemMemory system)
@@ -57,6 +68,12 @@ BlockPool::~BlockPool() { give_back(); }
 
 BlockPool& BlockPool::shared() {
   static BlockPool* const pool = new BlockPool(kMinBlock, kMaxBytes);
+  return *pool;
+}
+
+BlockPool& BlockPool::zeroed() {
+  static BlockPool* const pool =
+      new BlockPool(kMinBlock, tuning::kKeptZeroedBytes, system_mappings());
   return *pool;
 }
 
@@ -92,7 +109,7 @@ void* BlockPool::try_allocate(std::size_t bytes) noexcept {
 void BlockPool::free(void* p, std::size_t bytes) noexcept {
   if (p == nullptr) return;
   if (bytes < min_block_ || bytes > max_bytes_) {
-    system_.free(p);
+    system_.free(p, bytes);
     return;
   }
   // Poisoned before another thread can take it from the table.
@@ -134,7 +151,7 @@ std::size_t BlockPool::kept_blocks() const {
 
 void BlockPool::release(const Block& block) noexcept {
   unpoison(block.p, block.bytes);
-  system_.free(block.p);
+  system_.free(block.p, block.bytes);
 }
 
 }  // namespace lumo

@@ -41,9 +41,11 @@ namespace lumo {
 // in allocators that fail on demand.
 struct SystemMemory {
   void* (*allocate)(std::size_t bytes) noexcept;  // nullptr when out of memory
-  void (*free)(void* p) noexcept;
+  void (*free)(void* p, std::size_t bytes) noexcept;
 };
 SystemMemory system_malloc();
+// Fresh mappings, which read as zeros until written.
+SystemMemory system_mappings();
 
 class BlockPool {
  public:
@@ -63,6 +65,10 @@ class BlockPool {
   // The pool builds share. Never destroyed, so that arrays freed while the
   // process exits can still be returned to it.
   static BlockPool& shared();
+  // The pool of tables that start all zeros (see SparseTable), shared the
+  // same way: its blocks are fresh mappings, and whoever frees one has set
+  // it back to zeros.
+  static BlockPool& zeroed();
 
   // A block of `bytes` bytes (a kept one of that size if there is one), or
   // nullptr when the system has none even after every kept block went back.
@@ -77,6 +83,8 @@ class BlockPool {
   // Takes back a block from allocate() or try_allocate() of `bytes` bytes:
   // keeps it if it is large enough, else gives it to the system.
   void free(void* p, std::size_t bytes) noexcept;
+  // Gives such a block to the system without keeping it.
+  void discard(void* p, std::size_t bytes) noexcept { system_.free(p, bytes); }
   // Gives every kept block back to the system; returns whether there was one.
   bool give_back() noexcept;
 

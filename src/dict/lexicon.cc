@@ -1,7 +1,5 @@
 #include "dict/lexicon.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,25 +9,6 @@
 #include "dict/utf8.h"
 
 namespace lumo {
-
-void* allocate_zeroed(std::size_t bytes) {
-  if (bytes < tuning::kMappedTableBytes) {
-    void* p = std::calloc(bytes, 1);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-  }
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-  return p;
-}
-
-void free_zeroed(void* p, std::size_t bytes) noexcept {
-  if (bytes < tuning::kMappedTableBytes) {
-    std::free(p);
-  } else {
-    munmap(p, bytes);
-  }
-}
 
 LexiconTrie::LexiconTrie()
     : nodes(1, Node{}),
@@ -70,7 +49,7 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
 void LexiconTrie::index_single_values(bool marked_too) {
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
-  single_values.resize(kSingleValuesSize);  // all kUntouched
+  single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // all kUntouched
   std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
@@ -89,7 +68,7 @@ void LexiconTrie::index_single_values(bool marked_too) {
     }
     if (single != kWalk && node.children() != 0) single |= kExtended;
     if (single != kWalk && node.children() == 0) ++singles;
-    single_values[child.code_point] = single;
+    single_values.set(child.code_point, single);
   }
   // Where keys start with few characters, the stretches none starts in are
   // copied whole; and where most of those characters start longer keys too,

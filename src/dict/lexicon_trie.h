@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "dict/block_pool.h"
+#include "dict/sparse_table.h"
 #include "dict/text_units.h"
 #include "dict/tuning.h"
 
@@ -46,24 +47,6 @@ class LongKeyIndex;
 // marked key can have one: not where its mark, which makes it a segment of
 // its own, matters to the stages after the first.
 enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
-
-// Zeroed memory for a sparse table: large ones are mapped from the system
-// apart from the heap, so that only the pages written are faulted in and
-// the heap's own trimming is left as it was.
-void* allocate_zeroed(std::size_t bytes);
-void free_zeroed(void* p, std::size_t bytes) noexcept;
-
-// The allocator of sparse tables that start all zeros (see allocate_zeroed);
-// a resize() leaves the new elements as they come, zeros.
-template <typename T>
-struct ZeroedAllocator : UnwrittenAllocator<T> {
-  ZeroedAllocator() = default;
-  template <typename U>
-  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
-
-  T* allocate(std::size_t n) { return static_cast<T*>(allocate_zeroed(n * sizeof(T))); }
-  void deallocate(T* p, std::size_t n) noexcept { free_zeroed(p, n * sizeof(T)); }
-};
 
 struct LexiconTrie {
   static constexpr std::uint32_t kNoValue = UINT32_MAX;
@@ -323,7 +306,7 @@ struct LexiconTrie {
   // the root's child, or an empty node. Pages are small because the characters keys start with are
   // scattered: with 32 code points a page, the largest tables hold about
   // five slots per child, and the page-number table stays small.
-  std::vector<std::uint16_t, ZeroedAllocator<std::uint16_t>> root_page_of;
+  SparseTable<std::uint16_t> root_page_of;
   std::vector<Node, UnwrittenAllocator<Node>> root_table;
   // Per code point below kSingleValuesSize, kUntouched when no key starts
   // with it; for a non-ASCII character that no mark carries (or one that
@@ -331,7 +314,7 @@ struct LexiconTrie {
   // whose value is one character, the code point its walk writes when no
   // longer key matches (its value, or itself), with kExtended when longer
   // keys start with it; kWalk otherwise. Empty in tries built without.
-  std::vector<std::uint32_t, ZeroedAllocator<std::uint32_t>> single_values;
+  SparseTable<std::uint32_t> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;

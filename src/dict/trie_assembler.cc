@@ -173,6 +173,7 @@ void TrieJoin::size_trie(TrieAssembler& first, TrieAssembler* second) {
   }
   trie.nodes[0].child_count += static_cast<std::uint32_t>(root_children - first_root_children);
   trie.root_table.resize(std::size_t{1 + pages} << LexiconTrie::kRootPageBits);
+  root_page_of_ = trie.root_page_of.writable();
   trie.children.resize(nodes - 1);
   trie.size_edge_filters(nodes - 1 - root_children);
   parts_[0].filter = trie.edge_filter.data();
@@ -260,7 +261,7 @@ void TrieJoin::fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_
       // A new page: numbered, and its slots within the part's range emptied.
       ++page;
       if (i != 0 || !part.page_shared) {
-        trie.root_page_of[code_point >> kBits] = static_cast<std::uint16_t>(page);
+        root_page_of_[code_point >> kBits] = static_cast<std::uint16_t>(page);
       }
       const char32_t start = code_point & ~(kSize - 1);
       const char32_t from = std::max(start, part.from);
@@ -282,6 +283,14 @@ Lexicon TrieJoin::finish(SingleValues single_values) {
   const std::uint32_t root_children = trie.nodes[0].children();
   for (std::uint32_t slot = 0; slot < root_children; ++slot) {
     trie.mark_key_start(trie.children[slot].code_point);
+  }
+  // The root's children, in order, numbered their pages.
+  if (root_children != 0) {
+    trie.root_page_of.written(
+        trie.children[0].code_point >> LexiconTrie::kRootPageBits,
+        (trie.children[root_children - 1].code_point >> LexiconTrie::kRootPageBits) + 1);
+  } else {
+    trie.root_page_of.written(0, 0);
   }
   trie.values.append(LexiconTrie::kValuePadding, '\0');
   if (single_values != SingleValues::kNone) {

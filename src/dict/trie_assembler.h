@@ -121,8 +121,10 @@ class TrieJoin {
     char32_t to = 0x110000;
   };
   // Files the root's children of `part`, laid out, in the root table.
-  static void fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_t count);
+  void fill_root_table(const Part& part, LexiconTrie& trie, std::uint32_t count);
   Part parts_[2];
+  // The trie's page numbers, written by both parts.
+  std::uint16_t* root_page_of_ = nullptr;
   // The second's edges, joined at the end.
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> second_filter_;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> second_pair_filter_;

@@ -54,7 +54,7 @@ struct TestSystem {
               out_bytes += bytes;
               return p;
             },
-            [](void* p) noexcept {
+            [](void* p, std::size_t) noexcept {
               out_bytes -= out.at(p);
               out.erase(p);
               freed.push_back(p);
