@@ -63,8 +63,9 @@ def measure(what, config):
     if os.path.isdir(what):
         env["PYTHONPATH"] = what
         python = sys.executable
-    out = subprocess.run([python, "-c", PROBE, config], capture_output=True, text=True,
-                         env=env, check=True).stdout.split()
+    out = subprocess.run(
+        [python, "-c", PROBE, config], capture_output=True, text=True, env=env, check=True
+    ).stdout.split()
     return int(out[0]), int(out[1]), float(out[2])
 
 
