@@ -49,25 +49,33 @@ const LexiconTrie::Node* LexiconTrie::find_node(std::string_view key) const {
 void LexiconTrie::index_single_values(bool marked_too) {
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
-  single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // all kUntouched
+  single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // each converting to itself
   std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
     if (child.code_point >= kSingleValuesSize) continue;
     const Node& node = nodes[child.node];
-    std::uint32_t single = kWalk;
+    // What the character converts to alone, if it can.
+    char32_t target = 0;
     if (child.code_point >= 0x80 && !(marks_matter && node.marked())) {
       if (!node.valued()) {
-        single = child.code_point;
+        target = child.code_point;
       } else {
         const std::string_view value = value_of(node);
         std::size_t length = 0;
         const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
-        if (length == value.size() && code_point != 0) single = code_point;
+        if (length == value.size()) target = code_point;
       }
     }
-    if (single != kWalk && node.children() != 0) single |= kExtended;
-    if (single != kWalk && node.children() == 0) ++singles;
+    std::uint32_t single = kWalk;
+    if (target != 0) {
+      single = static_cast<std::uint32_t>(child.code_point ^ target);
+      if (node.children() != 0) {
+        single |= kExtended;
+      } else {
+        ++singles;
+      }
+    }
     single_values.set(child.code_point, single);
   }
   // Where keys start with few characters, the stretches none starts in are

@@ -58,10 +58,8 @@ struct LexiconTrie {
   static constexpr std::uint32_t kRootPageBits = 5;
   static constexpr std::uint32_t kRootPageSize = 1u << kRootPageBits;
   static constexpr std::uint32_t kRootPageCount = 0x110000 >> kRootPageBits;
-  // single_values: no key starts with the character; or a walk is needed;
-  // otherwise the code point of its value, with kExtended where longer keys
-  // start with it too.
-  static constexpr std::uint32_t kUntouched = 0;
+  // single_values: a walk is needed; or, where longer keys start with the
+  // character too, this bit beside what it converts to.
   static constexpr std::uint32_t kWalk = UINT32_MAX;
   static constexpr std::uint32_t kExtended = 1u << 31;
   // single_values covers the code points below this, directly indexed: the
@@ -134,8 +132,9 @@ struct LexiconTrie {
     return pos;
   }
   // What `code_point` alone converts to where no key longer than it can
-  // start: kUntouched, kWalk or a code point, maybe with kExtended (see
-  // single_values). Only for tries with single_values.
+  // start, as single_values holds it: kWalk, or its code point's XOR with
+  // the one it converts to, maybe with kExtended. Only for tries with
+  // single_values.
   std::uint32_t single_value(char32_t code_point) const {
     return code_point < kSingleValuesSize ? single_values[code_point] : kWalk;
   }
@@ -160,12 +159,9 @@ struct LexiconTrie {
         if (extended & may_have_pair(code_point, next)) return kWalk;
       }
     }
-    // Without a branch: whether a character has a value of its own is as
-    // likely as not in running text, and a mispredicted branch costs more
-    // than the masking.
-    const std::uint32_t value = single & ~kExtended;
-    const std::uint32_t untouched = 0u - static_cast<std::uint32_t>(value == kUntouched);
-    return value | (static_cast<std::uint32_t>(code_point) & untouched);
+    // One instruction, whether the character converts to another or to
+    // itself, as likely as not in running text.
+    return static_cast<std::uint32_t>(code_point) ^ (single & ~kExtended);
   }
   // Fills single_values, once the root's children and the edge filter are
   // indexed, unless under half of the characters that start keys would
@@ -308,12 +304,13 @@ struct LexiconTrie {
   // five slots per child, and the page-number table stays small.
   SparseTable<std::uint16_t> root_page_of;
   std::vector<Node, UnwrittenAllocator<Node>> root_table;
-  // Per code point below kSingleValuesSize, kUntouched when no key starts
-  // with it; for a non-ASCII character that no mark carries (or one that
-  // does not matter, see index_single_values) and is no key or a valued key
-  // whose value is one character, the code point its walk writes when no
-  // longer key matches (its value, or itself), with kExtended when longer
-  // keys start with it; kWalk otherwise. Empty in tries built without.
+  // Per code point below kSingleValuesSize, what the character converts to
+  // alone, where no longer key matches, XOR its own code point: 0 where no
+  // key starts with it. Where some key does, kWalk unless it is non-ASCII,
+  // carries no mark (or one that does not matter, see index_single_values),
+  // and is no key or a valued key whose value is one character (its value,
+  // or itself); with kExtended where longer keys start with it. Empty in
+  // tries built without.
   SparseTable<std::uint32_t> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
