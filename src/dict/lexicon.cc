@@ -50,7 +50,6 @@ void LexiconTrie::index_single_values(bool marked_too) {
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
   single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // each converting to itself
-  std::size_t singles = 0;
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
     if (child.code_point >= kSingleValuesSize) continue;
@@ -70,18 +69,10 @@ void LexiconTrie::index_single_values(bool marked_too) {
     std::uint32_t single = kWalk;
     if (target != 0) {
       single = static_cast<std::uint32_t>(child.code_point ^ target);
-      if (node.children() != 0) {
-        single |= kExtended;
-      } else {
-        ++singles;
-      }
+      if (node.children() != 0) single |= kExtended;
     }
     single_values.set(child.code_point, single);
   }
-  // Where keys start with few characters, the stretches none starts in are
-  // copied whole; and where most of those characters start longer keys too,
-  // or need walks, looking them up first costs more than it saves.
-  if (2 * singles < root.children() && root.children() < tuning::kFewKeyStarts) single_values = {};
 }
 
 void LexiconTrie::size_edge_filters(std::size_t edges) {

@@ -103,8 +103,7 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
 // A lexicon of the entries of several texts read in order, as if
 // concatenated with a line break between them. Sorted texts (all the
 // built-in ones) are merged as they are read, with no intermediate list.
-// The trie keeps `single_values` if asked and most characters that start
-// keys would have one (see LexiconTrie).
+// The trie keeps single values if `single_values` asks (see LexiconTrie).
 Lexicon lexicon_from_texts(const std::vector<TextSource>& sources,
                            SingleValues single_values = SingleValues::kNone);
 

@@ -164,8 +164,7 @@ struct LexiconTrie {
     return static_cast<std::uint32_t>(code_point) ^ (single & ~kExtended);
   }
   // Fills single_values, once the root's children and the edge filter are
-  // indexed, unless under half of the characters that start keys would
-  // have one; marked keys may have one if `marked_too` and no key starts
+  // indexed; marked keys may have one if `marked_too` and no key starts
   // with an ASCII character (a segment of its own restarts the rule for
   // runs led by one).
   void index_single_values(bool marked_too);

@@ -32,9 +32,8 @@ class TrieAssembler {
   // trie's 32-bit limits.
   bool add(std::string_view key, std::string_view value, std::uint8_t roles);
 
-  // The valued view of the finished trie, with single_values if asked and
-  // most characters that start keys would have one (see LexiconTrie). The
-  // assembler is spent.
+  // The valued view of the finished trie, with single values if
+  // `single_values` asks (see LexiconTrie). The assembler is spent.
   Lexicon finish(SingleValues single_values = SingleValues::kNone);
 
   // From now on, adds only what fits in the memory already reserved: a key

@@ -15,12 +15,16 @@ namespace lumo::tuning {
 // Lexicons whose keys start with fewer characters than this leave
 // stretches of ordinary text untouched often enough for copying them
 // without walks to pay: the shared walk copies untouched stretches after a
-// miss (the key-start bitmap scan, engine: jp2t +43%, t2jp +20%). They keep
-// a table of single values only where most of those characters are keys
-// of one character that no longer key extends (bench: t2s +40%, jp2t
-// +25%, t2tw +6%); lexicons with more, like the Simplified-to-Traditional
-// dictionaries (over 6 000), always keep one, since nearly every character
-// of running text starts a key there (engine: s2t 186 to 286 MB/s).
+// miss (the key-start bitmap scan, engine: jp2t +43%, t2jp +20%), or, with
+// single values, where few of their characters convert (see kLongStretch).
+// Lexicons with more, like the Simplified-to-Traditional dictionaries (over
+// 6 000), always look each character's single value up, since nearly every
+// character of running text starts a key there (engine: s2t 186 to 286
+// MB/s). Every lexicon a conversion walks keeps single values: once a
+// lookup cost one load and one XOR, keeping them where most characters
+// that start keys start longer ones too, as few lexicons did, measured
+// faster as well (one thread: tw2sp +39%, t2hk +29%, hk2sp +25%, jp2t +3%,
+// t2tw and s2tw level).
 inline constexpr std::uint32_t kFewKeyStarts = 5000;
 
 // The shared walk switches between scanning for stretches no key starts in
