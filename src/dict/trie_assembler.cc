@@ -284,7 +284,8 @@ Lexicon TrieJoin::finish(SingleValues single_values) {
   for (std::uint32_t slot = 0; slot < root_children; ++slot) {
     trie.mark_key_start(trie.children[slot].code_point);
   }
-  // The root's children, in order, numbered their pages.
+  // Page numbers were written for the root's children alone, which are
+  // sorted by code point.
   if (root_children != 0) {
     trie.root_page_of.written(
         trie.children[0].code_point >> LexiconTrie::kRootPageBits,
