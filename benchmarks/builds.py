@@ -57,12 +57,18 @@ print(after["Rss"] - before["Rss"], after["Anonymous"] - before["Anonymous"],
 """
 
 
-def measure(what, config):
+def interpreter(what):
+    """The interpreter and environment of one build: WHAT is an interpreter that has the module
+    installed, or a folder holding a built module, put first on the path of this one."""
     env = dict(os.environ)
-    python = what
     if os.path.isdir(what):
         env["PYTHONPATH"] = what
-        python = sys.executable
+        return sys.executable, env
+    return what, env
+
+
+def measure(what, config):
+    python, env = interpreter(what)
     out = subprocess.run(
         [python, "-c", PROBE, config], capture_output=True, text=True, env=env, check=True
     ).stdout.split()

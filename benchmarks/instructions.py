@@ -15,11 +15,11 @@ time, the count does not move with the load of the machine.
 """
 
 import argparse
-import os
 import subprocess
-import sys
 import tempfile
 from pathlib import Path
+
+from builds import interpreter
 
 REPO = Path(__file__).resolve().parent.parent
 CORPUS = REPO.parent / "shared" / "corpus" / "zuozhuan.txt"
@@ -42,14 +42,6 @@ converter = lumo.Converter(sys.argv[1])
 text = open(sys.argv[2], encoding="utf-8").read()
 converter.convert(text)
 """
-
-
-def interpreter(what):
-    env = dict(os.environ)
-    if os.path.isdir(what):
-        env["PYTHONPATH"] = what
-        return sys.executable, env
-    return what, env
 
 
 def main():
