@@ -13,7 +13,21 @@ Unit* BasicTextStream<Unit>::grow(std::size_t count) {
   const std::size_t old_size = pending_.size();
   pending_.resize(old_size + count);  // the only step that can throw
   arrived_ += count;
+  last_growth_ = count;
   return pending_.data() + old_size;
+}
+
+template <typename Unit>
+void BasicTextStream<Unit>::append_units(const Unit* first, std::size_t first_count,
+                                         const Unit* second, std::size_t second_count) {
+  const std::size_t count = first_count + second_count;
+  const std::size_t needed = pending_.size() + count;
+  // The only step that can throw; doubling keeps many small appends linear.
+  if (needed > pending_.capacity()) pending_.reserve(std::max(needed, 2 * pending_.capacity()));
+  pending_.insert(pending_.end(), first, first + first_count);
+  pending_.insert(pending_.end(), second, second + second_count);
+  arrived_ += count;
+  last_growth_ = count;
 }
 
 template <typename Unit>
@@ -31,8 +45,10 @@ template <typename Unit>
 void BasicTextStream<Unit>::take(std::size_t count) {
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
   clear_ = 0;
-  // A chunk far larger than the ones that follow leaves no lasting mark.
-  if (pending_.capacity() > 4 * pending_.size() + tuning::kCutSearchUnits) {
+  // A chunk far larger than the ones that follow leaves no lasting mark;
+  // chunks of one size reuse the space (given back after each, it was
+  // taken afresh from the system and its pages faulted in again).
+  if (pending_.capacity() > 4 * (pending_.size() + last_growth_) + tuning::kCutSearchUnits) {
     pending_.shrink_to_fit();
   }
 }
@@ -52,19 +68,31 @@ void TextStream::append(const CodePoint* chars, std::size_t count) {
 }
 
 Utf8Check Utf8TextStream::append(std::string_view bytes) {
-  // A character held back is completed by the chunk's first bytes.
-  std::string joined;
-  std::string_view text = bytes;
-  if (!held_.empty()) {
-    joined.reserve(held_.size() + bytes.size());
-    joined.append(held_).append(bytes);
-    text = joined;
+  // A character held back is completed by the chunk's first bytes, checked
+  // with it in a copy of a few bytes: the chunk itself is not copied.
+  const std::size_t held = held_.size();
+  std::size_t completing = 0;  // bytes of the chunk checked with those held
+  if (held != 0) {
+    char joined[8];
+    const std::size_t taken = std::min<std::size_t>(bytes.size(), 4);
+    std::copy_n(held_.data(), held, joined);
+    std::copy_n(bytes.data(), taken, joined + held);
+    const Utf8Check head = check_utf8(joined, held + taken);
+    // The held character cannot be judged without more bytes only when the
+    // chunk is shorter than one character.
+    if (head.valid == 0) {
+      if (head.cut_short) held_.append(bytes);
+      return head;
+    }
+    completing = head.valid - held;
   }
-  const Utf8Check check = check_utf8(text.data(), text.size());
-  if (check.valid < text.size() && !check.cut_short) return check;
-  std::string held(text.substr(check.valid));
-  std::copy_n(text.data(), check.valid, grow(check.valid));
-  held_ = std::move(held);
+  Utf8Check check = check_utf8(bytes.data() + completing, bytes.size() - completing);
+  check.valid += held + completing;
+  if (check.valid < held + bytes.size() && !check.cut_short) return check;
+  const std::size_t whole = check.valid - held;  // bytes of the chunk appended
+  std::string rest(bytes.substr(whole));
+  append_units(held_.data(), held, bytes.data(), whole);
+  held_ = std::move(rest);
   return check;
 }
 

@@ -48,12 +48,18 @@ class BasicTextStream {
   // Appends whole characters; may throw std::bad_alloc, leaving the stream
   // as it was.
   Unit* grow(std::size_t count);
+  // Appends first[0, first_count) and second[0, second_count), whole
+  // characters together, without writing the space first; may throw
+  // std::bad_alloc, leaving the stream as it was.
+  void append_units(const Unit* first, std::size_t first_count, const Unit* second,
+                    std::size_t second_count);
 
  private:
   const Converter& converter_;
   std::vector<Unit> pending_;
-  std::size_t arrived_ = 0;  // units appended since the last search
-  std::size_t clear_ = 0;    // positions before this are known to be no cut
+  std::size_t arrived_ = 0;      // units appended since the last search
+  std::size_t last_growth_ = 0;  // units the last append brought
+  std::size_t clear_ = 0;        // positions before this are known to be no cut
 };
 
 class TextStream : public BasicTextStream<std::uint16_t> {

@@ -121,6 +121,8 @@ def test_bad_chunks_raise_when_reached_and_end_the_stream(chunks, error, message
         ([b"\n", b"x\xf4\x90\x80\x80"], "invalid continuation byte", 1),  # past U+10FFFF
         ([b"\n", b"x\xc0\xaf"], "invalid start byte", 1),  # overlong
         ([b"\n", bytearray(b"\xe6"), memoryview(b"\xb1")], "unexpected end of data", 0),
+        # A character held back over chunks shorter than it, then broken.
+        ([b"\n", b"\xf0\x90", b"\x80", b"A\xe6\xb1\x89"], "invalid continuation byte", 0),
     ],
 )
 def test_utf8_chunks_that_are_not_utf8_raise_as_decoding_does(chunks, error, position):
