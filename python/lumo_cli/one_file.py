@@ -31,12 +31,12 @@ def _describe(error: OSError) -> str:
     return error.strerror or str(error)
 
 
-def _reader(file: BinaryIO, label: str) -> Callable[[int], bytes]:
-    read1 = getattr(file, "read1", file.read)
+def _reader(file: BinaryIO, label: str) -> Callable[[memoryview], int]:
+    read_into = getattr(file, "readinto1", file.readinto)
 
-    def read(size: int) -> bytes:
+    def read(buffer: memoryview) -> int:
         try:
-            return bytes(read1(size))
+            return read_into(buffer) or 0
         except OSError as error:
             raise FileError(f"{label}: {_describe(error)}") from None
 

@@ -2,11 +2,12 @@
 
 The input is read in binary chunks, decoded incrementally, converted through
 `Converter.convert_stream` and encoded and written piece by piece as the
-converter hands them out; from UTF-8 to UTF-8, the bytes go through
-`Converter.convert_utf8_stream` as they are. Explanations (`--ambiguities`,
-`--mark`) come from `Converter.explain_stream` the same way. Memory stays
-near a few chunks whatever the size of the input, and the output is byte
-for byte what converting the whole text at once would give.
+converter hands them out, each written while the next converts; from UTF-8
+to UTF-8, the bytes go through `Converter.convert_utf8_stream` as they are.
+Explanations (`--ambiguities`, `--mark`) come from `Converter.explain_stream`
+the same way. Memory stays near a few chunks whatever the size of the input,
+and the output is byte for byte what converting the whole text at once would
+give.
 """
 
 from __future__ import annotations
@@ -17,6 +18,7 @@ from typing import Callable
 
 import lumo
 
+from .background_writes import write_all
 from .text_codecs import Decoder, Encoder
 
 CHUNK_BYTES = 1 << 20  # bytes read at a time
@@ -24,7 +26,7 @@ CHUNK_BYTES = 1 << 20  # bytes read at a time
 
 def convert_bytes(
     converter: lumo.Converter,
-    read: Callable[[int], bytes],
+    read: Callable[[memoryview], int],
     write: Callable[[bytes], None],
     decoder: Decoder,
     encoder: Encoder,
@@ -32,7 +34,8 @@ def convert_bytes(
     on_read: Callable[[int], None] = lambda size: None,
     explain: str | None = None,
 ) -> None:
-    """Reads with `read(size)` until it returns b"", and writes the converted
+    """Reads with `read(buffer)`, which fills the start of the buffer and
+    returns how many bytes it wrote, until it returns 0; writes the converted
     text with `write`, or with `explain` its ambiguities or the text marked.
     `on_read` hears the size of every chunk read. Errors from the decoder
     and encoder, and from `read` and `write`, propagate."""
@@ -41,33 +44,44 @@ def convert_bytes(
         return
 
     def texts() -> Iterator[str]:
-        while True:
-            data = read(chunk_bytes)
-            if not data:
-                break
+        for data in chunks(read, chunk_bytes):
             on_read(len(data))
-            text = decoder.decode(data)
+            text = decoder.decode(bytes(data))
             if text:
                 yield text
         text = decoder.decode(b"", final=True)
         if text:
             yield text
 
-    pieces = converter.convert_stream(texts())
-    if explain is not None:
-        pieces = (ambiguities if explain == "ambiguities" else marked)(converter, texts())
-    for piece in pieces:
-        data = encoder.encode(piece)
-        if data:
-            write(data)
+    if explain is None:
+        write_all(filter(None, map(encoder.encode, converter.convert_stream(texts()))), write)
+    else:
+        # Spans come a line at a time: too small to pay for a thread's turn.
+        spans = (ambiguities if explain == "ambiguities" else marked)(converter, texts())
+        for data in map(encoder.encode, spans):
+            if data:
+                write(data)
     data = encoder.finish()
     if data:
         write(data)
 
 
+def chunks(read: Callable[[memoryview], int], chunk_bytes: int) -> Iterator[memoryview]:
+    """The input, `chunk_bytes` at most at a time, read into one buffer: a
+    chunk is gone once the next is asked for. A buffer used again keeps its
+    pages, where one made for each chunk has the system fault them in anew
+    (a third of the time, with reads of 1 MiB)."""
+    view = memoryview(bytearray(chunk_bytes))
+    while True:
+        size = read(view)
+        if size == 0:
+            return
+        yield view[:size]
+
+
 def convert_utf8(
     converter: lumo.Converter,
-    read: Callable[[int], bytes],
+    read: Callable[[memoryview], int],
     write: Callable[[bytes], None],
     decoder: Decoder,
     chunk_bytes: int,
@@ -78,19 +92,15 @@ def convert_utf8(
     decoding or encoding them here."""
     fed = 0
 
-    def chunks() -> Iterator[bytes]:
+    def counted() -> Iterator[memoryview]:
         nonlocal fed
-        while True:
-            data = read(chunk_bytes)
-            if not data:
-                break
+        for data in chunks(read, chunk_bytes):
             on_read(len(data))
             fed += len(data)
             yield data
 
     try:
-        for piece in converter.convert_utf8_stream(chunks()):
-            write(piece)
+        write_all(converter.convert_utf8_stream(counted()), write)
     except UnicodeDecodeError as error:
         # Its object is what was held back, then the last chunk read (or
         # nothing, at the end): it ends after `fed` bytes.

@@ -341,3 +341,36 @@ def test_progress_bar_on_a_terminal(tmp_path):
         subprocess.run([*tmux, "kill-server"], capture_output=True)
     assert "status=0" in screen
     assert re.search(r"100%\|█+\| ([\d.]+M)/\1 \[[\d:]+<[\d:]+, +[\d.]+MB/s\]", screen), screen
+
+
+@pytest.mark.parametrize(
+    "failing, written",
+    [
+        (None, [b"%d" % i for i in range(50)]),
+        ("write", [b"0", b"1", b"2"]),  # nothing after the failed write
+        ("pieces", [b"0", b"1", b"2", b"3"]),  # what came before, all written
+    ],
+)
+def test_background_writes_keep_the_order_and_raise_the_first_error(failing, written):
+    from lumo_cli.background_writes import write_all
+
+    out = []
+
+    def write(piece):
+        if failing == "write" and piece == b"3":
+            raise OSError("disk full")
+        time.sleep(0.001)  # the thread is still writing when the next piece comes
+        out.append(piece)
+
+    def pieces():
+        for i in range(50):
+            if failing == "pieces" and i == 4:
+                raise ValueError("bad input")
+            yield b"%d" % i
+
+    if failing is None:
+        write_all(pieces(), write)
+    else:
+        with pytest.raises(OSError if failing == "write" else ValueError):
+            write_all(pieces(), write)
+    assert out == written
