@@ -11,7 +11,6 @@ from .custom_words import read_custom_words
 from .errors import FAILED, SUCCESS, FileError
 from .one_file import StreamSettings, convert_task
 from .options import ConvertOptions
-from .parallel import convert_in_processes
 from .progress import Progress, wanted
 from .recipe import Recipe
 from .tasks import Task, plan_tasks, standard_input
@@ -49,6 +48,10 @@ def run_convert(options: ConvertOptions) -> int:
     all_converted = True
     try:
         if options.jobs > 1 and len(tasks) > 1 and not to_stdout:
+            # Imported here: its process pool takes a fifth of the command's
+            # start-up to import.
+            from .parallel import convert_in_processes
+
             size_of = {id(task): size or 0 for task, size in zip(tasks, sizes)}
             all_converted = convert_in_processes(
                 recipe,
