@@ -23,6 +23,7 @@
 #define LUMO_DICT_LEXICON_TRIE_H_
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -47,6 +48,23 @@ class LongKeyIndex;
 // marked key can have one: not where its mark, which makes it a segment of
 // its own, matters to the stages after the first.
 enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
+
+// Words of two distinct bits each, spread over the 64 positions: the masks
+// of the pair filter (see LexiconTrie::pair_bits).
+inline constexpr std::array<std::uint64_t, 256> kPairMasks = [] {
+  std::array<std::uint64_t, 256> masks{};
+  for (std::uint64_t i = 0; i < masks.size(); ++i) {
+    // splitmix64's finaliser, for bits that do not follow i.
+    std::uint64_t z = (i + 1) * 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    const std::uint64_t first = z & 63;
+    const std::uint64_t second = (first + 1 + (z >> 6) % 63) & 63;  // never the first
+    masks[i] = (std::uint64_t{1} << first) | (std::uint64_t{1} << second);
+  }
+  return masks;
+}();
 
 struct LexiconTrie {
   static constexpr std::uint32_t kNoValue = UINT32_MAX;
@@ -142,21 +160,21 @@ struct LexiconTrie {
   // converts to by its single value where the text ends at `end`: the code
   // point its walk would write, or kWalk where a walk is needed, a longer
   // key possibly starting there (the edge to the next character says).
-  // Only for tries with single_values. With kEveryPair, the pair filter is
-  // read for every character, without a branch on whether longer keys
-  // start with it: faster where most characters of running text do (the
+  // Only for tries with single_values. Where it decodes the next character
+  // it stores it in `*next` and its length in `*next_length`. With
+  // kEveryPair, the pair filter is read for every character, without a branch on whether longer
+  // keys start with it: faster where most characters of running text do (the
   // Simplified-to-Traditional lexicons), slower elsewhere.
   template <bool kEveryPair, typename Unit>
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
-                          std::size_t length) const {
+                          std::size_t length, char32_t* next, std::size_t* next_length) const {
     const std::uint32_t single = single_value(code_point);
     const bool extended = (single & kExtended) != 0;  // kWalk too
     if (kEveryPair || extended) {
       if (single == kWalk) return kWalk;
       if (pos + length < end) {
-        std::size_t next_length = 0;
-        const char32_t next = decode_char(text + pos + length, &next_length);
-        if (extended & may_have_pair(code_point, next)) return kWalk;
+        *next = decode_char(text + pos + length, next_length);
+        if (extended & may_have_pair(code_point, *next)) return kWalk;
       }
     }
     // One instruction, whether the character converts to another or to
@@ -195,7 +213,8 @@ struct LexiconTrie {
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
   }
   // Where the pair filter records that some key starts with `first` then
-  // `second`: a word, by multiplication, and two bits in it.
+  // `second`: a word, by multiplication, and two bits in it, from a table
+  // (a load, where shifting two bits into place costs nine instructions).
   struct PairBits {
     std::size_t word;
     std::uint64_t mask;
@@ -203,7 +222,7 @@ struct LexiconTrie {
   PairBits pair_bits(char32_t first, char32_t second) const {
     const std::uint64_t hash = ((std::uint64_t{first} << 21) | second) * 0x9E3779B97F4A7C15ull;
     return {static_cast<std::size_t>(((hash >> 32) * pair_filter_words) >> 32),
-            (std::uint64_t{1} << (hash & 63)) | (std::uint64_t{1} << ((hash >> 6) & 63))};
+            kPairMasks[(hash >> 24) & 0xFF]};
   }
   // False only if no key starts with `first` then `second`.
   bool may_have_pair(char32_t first, char32_t second) const {

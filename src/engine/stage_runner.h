@@ -41,10 +41,17 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   const std::size_t stop = pos + std::min(tuning::kBlock, end - pos);
   Unit* out = output.room_for(2 * (stop - pos + 3));
   std::size_t converted = 0;
+  // With kEveryPair, each character after the first was decoded as the one
+  // after its predecessor (which is not the last of the text, since `pos`
+  // is then before `stop`).
+  std::size_t length = 0;
+  char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
   while (pos < stop) {
-    std::size_t length = 0;
-    const char32_t code_point = decode_char(data + pos, &length);
-    const std::uint32_t single = trie.single_at<kEveryPair>(data, pos, end, code_point, length);
+    if constexpr (!kEveryPair) code_point = decode_char(data + pos, &length);
+    char32_t next = 0;
+    std::size_t next_length = 0;
+    const std::uint32_t single =
+        trie.single_at<kEveryPair>(data, pos, end, code_point, length, &next, &next_length);
     if (single == LexiconTrie::kWalk) {
       *walk = true;
       break;
@@ -52,6 +59,10 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
     converted += single != code_point;
     out = encode_char(single, out);
     pos += length;
+    if constexpr (kEveryPair) {
+      code_point = next;
+      length = next_length;
+    }
   }
   output.keep_until(out);
   return converted;

@@ -76,9 +76,17 @@ TEST(Lexicon, SingleValuesAgreeWithWalks) {
   for (const char32_t first : alphabet) {
     for (const char32_t second : alphabet) {
       const std::u32string text = {first, second};
-      const std::uint32_t single = trie.single_at<false>(text.data(), 0, text.size(), first, 1);
-      EXPECT_EQ(trie.single_at<true>(text.data(), 0, text.size(), first, 1), single);
+      char32_t next = 0;
+      std::size_t next_length = 0;
+      const std::uint32_t single =
+          trie.single_at<false>(text.data(), 0, text.size(), first, 1, &next, &next_length);
+      next_length = 0;
+      EXPECT_EQ(trie.single_at<true>(text.data(), 0, text.size(), first, 1, &next, &next_length),
+                single);
       if (single == LexiconTrie::kWalk) continue;
+      // Read for every character, the pair gives the next one to the caller.
+      EXPECT_EQ(next_length, 1u);
+      EXPECT_EQ(next, second);
       ++standing;
       const LexiconTrie::Walk walk = trie.walk<false, true>(text.data(), text.size());
       std::u32string value;
