@@ -162,9 +162,10 @@ struct LexiconTrie {
   // key possibly starting there (the edge to the next character says).
   // Only for tries with single_values. Where it decodes the next character
   // it stores it in `*next` and its length in `*next_length`. With
-  // kEveryPair, the pair filter is read for every character, without a branch on whether longer
-  // keys start with it: faster where most characters of running text do (the
-  // Simplified-to-Traditional lexicons), slower elsewhere.
+  // kEveryPair, the pair filter is read for every character, without a
+  // branch on whether longer keys start with it: faster where most
+  // characters of running text do (the Simplified-to-Traditional
+  // lexicons), slower elsewhere.
   template <bool kEveryPair, typename Unit>
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length, char32_t* next, std::size_t* next_length) const {
