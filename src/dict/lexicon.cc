@@ -73,6 +73,10 @@ void LexiconTrie::index_single_values(bool marked_too) {
     }
     single_values.set(child.code_point, single);
   }
+  // A high surrogate, read as one unit of UTF-16, leads a character past
+  // the table: a walk decodes it.
+  std::fill(single_values.writable() + 0xD800, single_values.writable() + 0xDC00, kWalk);
+  single_values.written(0xD800, 0xDC00);
 }
 
 void LexiconTrie::size_edge_filters(std::size_t edges) {

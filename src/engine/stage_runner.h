@@ -47,7 +47,15 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   std::size_t length = 0;
   char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
   while (pos < stop) {
-    if constexpr (!kEveryPair) code_point = decode_char(data + pos, &length);
+    if constexpr (!kEveryPair) {
+      if constexpr (sizeof(Unit) == 2) {
+        // Read as a unit: a high surrogate's single value is kWalk.
+        code_point = data[pos];
+        length = 1;
+      } else {
+        code_point = decode_char(data + pos, &length);
+      }
+    }
     char32_t next = 0;
     std::size_t next_length = 0;
     const std::uint32_t single =
