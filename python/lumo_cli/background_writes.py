@@ -9,52 +9,55 @@ overlap instead of taking turns.
 from __future__ import annotations
 
 import threading
+from collections import deque
 from collections.abc import Iterable
 from typing import Callable
 
 
 class _Writer:
-    """One thread that writes one piece at a time, in the order given."""
+    """One thread that writes the pieces given to it, in order, one at a
+    time. Ctrl-C may interrupt the main thread anywhere in give() or
+    finish(): finish() takes no lock that give() may have left held, and the
+    thread takes every piece queued at each wake, so that it always reaches
+    the end mark."""
 
     def __init__(self, write: Callable[[bytes], None]) -> None:
         self._write = write
-        self._piece: bytes | None = None
+        self._pieces: deque[bytes | None] = deque()  # None marks the end
         self._error: BaseException | None = None
-        self._given = threading.Lock()  # released when a piece (or None, to stop) is given
-        self._given.acquire()
-        self._free = threading.Lock()  # held while a piece is being written
+        self._queued = threading.Semaphore(0)  # released once a piece or the end is queued
+        self._room = threading.Semaphore(1)  # held while a piece waits or is written
         self._thread = threading.Thread(target=self._run, name="lumo-writer", daemon=True)
         self._thread.start()
 
     def _run(self) -> None:
         while True:
-            self._given.acquire()
-            piece, self._piece = self._piece, None
-            if piece is None:
-                return
-            try:
-                if self._error is None:
-                    self._write(piece)
-            except BaseException as error:
-                self._error = error
-            finally:
-                self._free.release()
+            self._queued.acquire()
+            while self._pieces:
+                piece = self._pieces.popleft()
+                if piece is None:
+                    return
+                try:
+                    if self._error is None:
+                        self._write(piece)
+                except BaseException as error:
+                    self._error = error
+                self._room.release()
 
     def give(self, piece: bytes) -> None:
         """Waits for the piece before to be written, raising what writing it
-        raised, and hands `piece` over."""
-        self._free.acquire()
+        raised, and queues `piece`."""
+        self._room.acquire()
         if self._error is not None:
-            self._free.release()
             raise self._error
-        self._piece = piece
-        self._given.release()
+        self._pieces.append(piece)
+        self._queued.release()
 
     def finish(self) -> BaseException | None:
-        """Waits for the last piece to be written and ends the thread;
+        """Waits for the pieces queued to be written and ends the thread;
         returns what writing a piece raised, if anything did."""
-        self._free.acquire()
-        self._given.release()
+        self._pieces.append(None)
+        self._queued.release()
         self._thread.join()
         return self._error
 
@@ -62,8 +65,9 @@ class _Writer:
 def write_all(pieces: Iterable[bytes], write: Callable[[bytes], None]) -> None:
     """Writes the pieces in order with `write`: the first at once, each next
     one on a thread while the piece after it is made. Returns once all are
-    written; errors from `write` and from the pieces propagate, the first
-    one raised."""
+    written, and in any case no write is still running when it returns or
+    raises (a descriptor closed afterwards must not be written to); errors
+    from `write` and from the pieces propagate, the first one raised."""
     writer: _Writer | None = None
     try:
         for piece in pieces:

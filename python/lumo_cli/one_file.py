@@ -3,9 +3,10 @@ into a FileError naming the file it is about."""
 
 from __future__ import annotations
 
+import io
 import os
 from dataclasses import dataclass
-from typing import BinaryIO, Callable
+from typing import BinaryIO, Callable, cast
 
 import lumo
 
@@ -32,7 +33,10 @@ def _describe(error: OSError) -> str:
 
 
 def _reader(file: BinaryIO, label: str) -> Callable[[memoryview], int]:
-    read_into = getattr(file, "readinto1", file.readinto)
+    # Files opened "rb" and standard input's buffer are buffered readers; a
+    # raw one has readinto alone.
+    reader = cast(io.BufferedIOBase, file)
+    read_into: Callable[[memoryview], int | None] = getattr(reader, "readinto1", reader.readinto)
 
     def read(buffer: memoryview) -> int:
         try:

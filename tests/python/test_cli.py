@@ -374,3 +374,28 @@ def test_background_writes_keep_the_order_and_raise_the_first_error(failing, wri
         with pytest.raises(OSError if failing == "write" else ValueError):
             write_all(pieces(), write)
     assert out == written
+
+
+def test_background_writes_end_after_ctrl_c_inside_a_handover(monkeypatch):
+    # Ctrl-C right after a piece is queued, before the writer hears of it:
+    # the run must still end, with every queued piece written.
+    from lumo_cli import background_writes
+
+    def interrupted_give(self, piece):
+        self._room.acquire()
+        self._pieces.append(piece)
+        raise KeyboardInterrupt
+
+    monkeypatch.setattr(background_writes._Writer, "give", interrupted_give)
+    out, raised = [], []
+
+    def run():
+        try:
+            background_writes.write_all(iter([b"0", b"1", b"2"]), out.append)
+        except KeyboardInterrupt:
+            raised.append(True)
+
+    thread = threading.Thread(target=run, daemon=True)
+    thread.start()
+    thread.join(10)
+    assert not thread.is_alive() and raised and out == [b"0", b"1"]
