@@ -1,6 +1,5 @@
 #include "dict/lexicon.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -73,10 +72,14 @@ void LexiconTrie::index_single_values(bool marked_too) {
     }
     single_values.set(child.code_point, single);
   }
-  // A high surrogate, read as one unit of UTF-16, leads a character past
-  // the table: a walk decodes it.
-  std::fill(single_values.writable() + 0xD800, single_values.writable() + 0xDC00, kWalk);
-  single_values.written(0xD800, 0xDC00);
+  // UTF-16 is looked up a unit at a time: a high surrogate that leads a
+  // character some key starts with sends it to a walk, which decodes it.
+  // Any other pair converts to itself unit by unit, as its character does.
+  for (std::uint32_t slot = root.first_child + root.children(); slot > root.first_child;) {
+    const char32_t code_point = children[--slot].code_point;  // sorted: the largest first
+    if (code_point < 0x10000) break;
+    single_values.set(0xD800 + ((code_point - 0x10000) >> 10), kWalk);
+  }
 }
 
 void LexiconTrie::size_edge_filters(std::size_t edges) {

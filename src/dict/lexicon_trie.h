@@ -329,8 +329,8 @@ struct LexiconTrie {
   // carries no mark (or one that does not matter, see index_single_values),
   // and is no key or a valued key whose value is one character (its value,
   // or itself); with kExtended where longer keys start with it. kWalk for
-  // the high surrogates, so that UTF-16 is looked up a unit at a time.
-  // Empty in tries built without.
+  // the high surrogates that lead characters keys start with, so that
+  // UTF-16 is looked up a unit at a time. Empty in tries built without.
   SparseTable<std::uint32_t> single_values;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
