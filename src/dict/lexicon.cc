@@ -51,7 +51,16 @@ void LexiconTrie::index_single_values(bool marked_too) {
   single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // each converting to itself
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
-    if (child.code_point >= kSingleValuesSize) continue;
+    if (child.code_point >= kSingleValuesSize) {
+      // UTF-16 is looked up a unit at a time: the high surrogate that leads
+      // a character some key starts with sends it to a walk, which decodes
+      // it. Any other pair converts to itself unit by unit, as its
+      // character does.
+      if (child.code_point >= 0x10000) {
+        single_values.set(0xD800 + ((child.code_point - 0x10000) >> 10), kWalk);
+      }
+      continue;
+    }
     const Node& node = nodes[child.node];
     // What the character converts to alone, if it can.
     char32_t target = 0;
@@ -71,14 +80,6 @@ void LexiconTrie::index_single_values(bool marked_too) {
       if (node.children() != 0) single |= kExtended;
     }
     single_values.set(child.code_point, single);
-  }
-  // UTF-16 is looked up a unit at a time: a high surrogate that leads a
-  // character some key starts with sends it to a walk, which decodes it.
-  // Any other pair converts to itself unit by unit, as its character does.
-  for (std::uint32_t slot = root.first_child + root.children(); slot > root.first_child;) {
-    const char32_t code_point = children[--slot].code_point;  // sorted: the largest first
-    if (code_point < 0x10000) break;
-    single_values.set(0xD800 + ((code_point - 0x10000) >> 10), kWalk);
   }
 }
 

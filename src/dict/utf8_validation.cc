@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dict/utf8.h"
+
 namespace lumo {
 namespace {
 
@@ -20,7 +22,7 @@ void second_byte_range(unsigned char lead, unsigned char* low, unsigned char* hi
 // `end` may cut short.
 std::size_t last_boundary(const unsigned char* bytes, std::size_t end) {
   std::size_t start = end;
-  while (start > 0 && end - start < 3 && (bytes[start - 1] & 0xC0) == 0x80) --start;
+  while (start > 0 && end - start < 3 && is_continuation_byte(bytes[start - 1])) --start;
   if (start > 0 && bytes[start - 1] >= 0xC0) --start;
   return start;
 }
