@@ -26,6 +26,16 @@ Detection japanese(const DetectionCounts& counts) {
   return {Region::kJpT, percent(counts.kyujitai, total)};
 }
 
+// Text with more Simplified characters than characters of every
+// Traditional standard together is Simplified, whatever phrases it holds:
+// the Taiwan phrase list holds everyday words of Simplified text (程序,
+// 建立), and a single one of them must not outweigh the characters.
+bool mostly_simplified(const DetectionCounts& c) {
+  return c.simplified > c.traditional + c.tw_variant + c.hk_variant;
+}
+
+// The decision for Chinese text that is not mostly Simplified: phrases
+// first, then the character counts.
 Detection chinese(const DetectionCounts& c, const PhraseScores& phrases) {
   const std::uint64_t cjk = c.cjk;
   if (phrases.tw > phrases.hk) {
@@ -33,9 +43,6 @@ Detection chinese(const DetectionCounts& c, const PhraseScores& phrases) {
   }
   if (phrases.hk > phrases.tw) {
     return {Region::kCnHk, std::max<std::uint8_t>(50, percent(c.traditional + c.hk_variant, cjk))};
-  }
-  if (c.simplified > c.traditional + c.tw_variant + c.hk_variant) {
-    return {Region::kCnS, percent(c.simplified, cjk)};
   }
   const std::uint64_t all_traditional = c.traditional + c.tw_variant + c.hk_variant;
   if (c.tw_variant < c.hk_variant && c.hk_variant < c.traditional) {
@@ -120,6 +127,8 @@ std::optional<Detection> detect(const Unit* text, std::size_t size) {
   const DetectionCounts counts = count_characters(text, size);
   if (counts.kana > 0) return japanese(counts);
   if (counts.cjk == 0) return std::nullopt;
+  if (mostly_simplified(counts))
+    return Detection{Region::kCnS, percent(counts.simplified, counts.cjk)};
   return chinese(counts, regional_phrase_search().score(text, size));
 }
 

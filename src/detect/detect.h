@@ -3,8 +3,10 @@
 // One pass counts CJK ideographs (U+4E00..U+9FFF) against the six character
 // sets, and kana (U+3040..U+30FF). Any kana makes the text Japanese, new or
 // old forms by the Japanese counts. Otherwise, when there are CJK
-// ideographs, Taiwan and Hong Kong phrases are searched and a fixed table of
-// rows decides between cn-tw, cn-hk, cn-s and cn-t. Confidences are
+// ideographs, a text with more Simplified characters than Traditional,
+// Taiwan and Hong Kong ones together is cn-s; any other is searched for
+// Taiwan and Hong Kong phrases, and a fixed table of rows decides between
+// cn-tw, cn-hk, cn-s and cn-t. Confidences are
 // percentages of the CJK count; sums of counts can exceed it (a character
 // can be in several sets), so a confidence may exceed 100, and one above
 // 255 is reported as 255.

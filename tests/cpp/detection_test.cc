@@ -143,13 +143,15 @@ TEST(Detection, DecisionRows) {
       {"這個問題很難清楚の", "jp-n 50"},  // one kana outweighs the Chinese counts
       {"國學體為說爲の臺灣", "jp-t 87"},
       {"这是简体中文", "cn-s 50"},
-      {"爲", "cn-tw 200"},             // row 7
-      {"說", "cn-hk 200"},             // row 5
-      {"我的隨身碟壞了", "cn-tw 50"},  // row 1, raised to 50
-      {"伊利諾州", "cn-t 25"},         // in both phrase lists: counters decide
-      {"爲僞啓國", "cn-t 250"},        // row 6: 10 / 4
-      {"爲僞啓喫國", "cn-t 255"},      // row 6: 13 / 5 saturates
-      {"爲僞啓喫衆說國", "cn-t 255"},  // row 4: TW 5 < HK 6 < T 7, 18 / 7
+      {"爲", "cn-tw 200"},                    // row 7
+      {"說", "cn-hk 200"},                    // row 5
+      {"我的隨身碟壞了", "cn-tw 50"},         // row 1, raised to 50
+      {"我们建立了一个新的公司", "cn-s 18"},  // Simplified outweighs the phrase 建立
+      {"这是简体中文隨身碟", "cn-s 33"},      // and a quoted Taiwan term
+      {"伊利諾州", "cn-t 25"},                // in both phrase lists: counters decide
+      {"爲僞啓國", "cn-t 250"},               // row 6: 10 / 4
+      {"爲僞啓喫國", "cn-t 255"},             // row 6: 13 / 5 saturates
+      {"爲僞啓喫衆說國", "cn-t 255"},         // row 4: TW 5 < HK 6 < T 7, 18 / 7
   };
   for (const auto& c : cases) EXPECT_EQ(describe(detect(c.text)), c.expected) << c.text;
   const PhraseScores both_lists = regional_phrase_search().score("伊利諾州");

@@ -26,6 +26,10 @@ from hypothesis import strategies as st
         ("爲", ("cn-tw", 200)),
         ("說", ("cn-hk", 200)),
         ("我的隨身碟壞了", ("cn-tw", 50)),
+        # Simplified characters outweigh Taiwan phrases that Simplified text uses too.
+        ("软件、鼠标、驱动程序都装好了", ("cn-s", 41)),
+        ("我们建立了一个新的公司", ("cn-s", 18)),
+        ("这是简体中文隨身碟", ("cn-s", 33)),
         ("伊利諾州", ("cn-t", 25)),  # a phrase of both lists scores for neither
         ("爲僞啓喫國", ("cn-t", 255)),  # 260 saturates
     ],
