@@ -11,10 +11,11 @@ import lumo
 
 def converter(config, pairs=()):
     """The Converter for `config` with the custom `pairs`, if any."""
-    made = lumo.Converter(config)
+    if not pairs:
+        return lumo.Converter(config)
     # As a dict: the one shape that takes every pair a converter may hold
     # (an empty key too), and the later of two equal keys wins in both.
-    return made.with_custom(dict(pairs)) if pairs else made
+    return lumo.Converter._restore(config, dict(pairs))
 
 
 def detection(region, confidence):

@@ -209,6 +209,28 @@ PyObject* converter_with_custom(PyObject* self, PyObject* const* args, Py_ssize_
   });
 }
 
+// Converter._restore(config, entries): the converter a pickle holds, built
+// once with its custom words (a Converter and then with_custom would build
+// it twice).
+PyObject* converter_restore(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static const char* const kParameters[] = {"config", "entries"};
+  static const Signature kSignature{"Converter._restore", kParameters, 2};
+  PyObject* bound[2];
+  std::string_view config;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound) ||
+      !read_utf8("config", bound[0], &config)) {
+    return nullptr;
+  }
+  Result<ConfigId> id = resolve_config_name(config);
+  if (!id) return raise_value_error(id.error());
+  CustomPairs pairs;
+  if (!parse_custom_entries(bound[1], &pairs)) return nullptr;
+  return guarded([&] {
+    return new_converter_object(build_converter(id.value(), pairs, thread_count()), config,
+                                std::move(pairs));
+  });
+}
+
 PyMethodDef converter_methods[] = {
     {"convert", as_cfunction(converter_convert), METH_FASTCALL | METH_KEYWORDS,
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
@@ -258,6 +280,8 @@ PyMethodDef converter_methods[] = {
      "with_custom($self, entries)\n--\n\nReturn a new Converter with these custom words baked "
      "in."},
     {"__reduce__", converter_reduce, METH_NOARGS, nullptr},
+    {"_restore", as_cfunction(converter_restore), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     nullptr},
     {"__copy__", same_object, METH_NOARGS, nullptr},
     {"__deepcopy__", same_object, METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},

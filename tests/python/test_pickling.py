@@ -50,12 +50,19 @@ def test_detections_round_trip_and_copies_are_the_objects():
 
 
 @pytest.mark.parametrize(
-    ("arguments", "error"),
-    [(("xx", 3), ValueError), (("cn-tw", 256), ValueError), (("cn-tw", "3"), ValueError)],
+    ("restore", "arguments", "error"),
+    [
+        (lumo.Detection._restore, ("xx", 3), ValueError),
+        (lumo.Detection._restore, ("cn-tw", 256), ValueError),
+        (lumo.Detection._restore, ("cn-tw", "3"), ValueError),
+        (lumo.Converter._restore, ("s2x", {"a": "b"}), ValueError),
+        (lumo.Converter._restore, ("s2t", 3), ValueError),
+        (lumo.Converter._restore, ("s2t", {"a": 3}), ValueError),
+    ],
 )
-def test_a_forged_detection_pickle_is_refused(arguments, error):
+def test_a_forged_pickle_is_refused(restore, arguments, error):
     with pytest.raises(error):
-        lumo.Detection._restore(*arguments)
+        restore(*arguments)
 
 
 def readme_example(heading):
