@@ -3,11 +3,37 @@ line ``lumo: MESSAGE`` on standard error and an exit status."""
 
 from __future__ import annotations
 
+import sys
+from typing import Callable
+
 SUCCESS = 0
 FAILED = 1  # an input, output or conversion error
 USAGE = 2  # the command line is wrong; nothing was converted
 INTERRUPTED = 130  # Ctrl-C: 128 + SIGINT, as shells report it
 PIPE_CLOSED = 141  # standard output closed early: 128 + SIGPIPE, as for other tools
+
+
+def report(message: str, write: Callable[[str], None] | None = None) -> None:
+    """Writes the line ``lumo: MESSAGE`` to standard error, or hands it to
+    `write` (a progress bar's, which keeps the bar below it). A line break
+    left in the message is escaped: one line per error, whatever it holds."""
+    line = "lumo: " + message.replace("\n", "\\n").replace("\r", "\\r")
+    if write is None:
+        print(line, file=sys.stderr, flush=True)
+    else:
+        write(line)
+
+
+def shown_name(path: str) -> str:
+    """A file name as the command writes it in messages and in detect's
+    lines: as it is when every character is printable, otherwise as a quoted
+    Python string literal (``'a\\nb.txt'``), so that a name holding a line
+    feed, a tab, a control or format character, or bytes that are not UTF-8
+    keeps its line whole. A name that starts with a quote is quoted too, so
+    that every name shown can be read back exactly."""
+    if path.isprintable() and not path.startswith(("'", '"')):
+        return path
+    return repr(path)
 
 
 class CliError(Exception):

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import textwrap
 from dataclasses import dataclass
 from typing import NoReturn
@@ -10,7 +11,7 @@ from typing import NoReturn
 import lumo
 
 from .detection import SAMPLE_BYTES
-from .errors import UsageError
+from .errors import UsageError, shown_name
 from .streaming import CHUNK_BYTES
 from .text_codecs import ENCODINGS
 
@@ -143,9 +144,38 @@ def _convert_parser() -> _Parser:
     return parser
 
 
+def _parse(parser: _Parser, argv: list[str]) -> argparse.Namespace:
+    """The options of `argv`, given in any order among the files, and the
+    files. Everything after the first `--` is a file, whatever it looks like
+    (argparse's intermixed parsing does not end the options there in every
+    Python version)."""
+    files: list[str] = []
+    if "--" in argv:
+        end = argv.index("--")
+        argv, files = argv[:end], argv[end + 1 :]
+    args = parser.parse_intermixed_args(argv)
+    args.files += files
+    return args
+
+
+def _config_name(text: str) -> str:
+    """The configuration -c names. A built-in name may also be written as its
+    file name, s2t.json, or as a path ending in that; another path names no
+    configuration, since all of them are built in."""
+    folder, name = os.path.split(text)
+    if name.endswith(".json") and name[: -len(".json")] in lumo.configs():
+        return name[: -len(".json")]
+    if folder or name.endswith(".json"):
+        raise UsageError(
+            f"-c {shown_name(text)}: configurations are built in, not read from files;"
+            f" choose one of {', '.join(lumo.configs())} (see 'lumo configs')"
+        )
+    return text
+
+
 def parse_convert(argv: list[str]) -> ConvertOptions:
     parser = _convert_parser()
-    args = parser.parse_intermixed_args(argv)
+    args = _parse(parser, argv)
     regions = None
     if args.source is not None or args.target is not None:
         if args.config is not None:
@@ -156,7 +186,7 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
     elif args.config is None:
         parser.error("choose a conversion with -c NAME or --from CODE --to CODE")
     return ConvertOptions(
-        config=args.config,
+        config=None if args.config is None else _config_name(args.config),
         regions=regions,
         inputs=[*args.input, *args.files],
         output=args.output,
@@ -183,7 +213,7 @@ def parse_detect(argv: list[str]) -> DetectOptions:
     parser.add_argument("files", nargs="*", metavar="FILE", help="default: standard input")
     parser.add_argument("--encoding", default="utf-8", metavar="ENC", help="default: UTF-8")
     parser.add_argument("--json", action="store_true", help="write JSON lines")
-    args = parser.parse_intermixed_args(argv)
+    args = _parse(parser, argv)
     return DetectOptions(inputs=args.files, encoding=args.encoding, as_json=args.json)
 
 
