@@ -41,7 +41,12 @@ def _pair(piece: str) -> tuple[str, str] | None:
 
 
 _JSON_SHAPES = 'an object of strings, {"key": "value"}, or an array of pairs, [["key", "value"]]'
-_JSON_KINDS = {str: "a string", int: "a number", float: "a number", bool: "true or false"}
+_JSON_KINDS: dict[object, str] = {
+    str: "a string",
+    int: "a number",
+    float: "a number",
+    bool: "true or false",
+}
 
 
 def _json_pairs(text: str) -> list[tuple[str, str]]:

@@ -16,8 +16,8 @@ from .streaming import CHUNK_BYTES
 from .text_codecs import ENCODINGS
 
 USAGE = """\
-lumo (-c NAME | --from CODE --to CODE) [options] [FILE ...]
-       lumo detect [--encoding ENC] [--json] [FILE ...]
+lumo (-c NAME | --from CODE --to CODE) [options] [--] [FILE ...]
+       lumo detect [--encoding ENC] [--json] [--] [FILE ...]
        lumo configs"""
 
 _ENCODINGS_NOTE = textwrap.fill(
@@ -35,15 +35,25 @@ commands:
   lumo configs            list the configurations, with what each converts
                           from and to
 
-Without FILE, or with "-", lumo reads standard input. Without -o it writes
-standard output. Output files are written under a temporary name and
-renamed into place only when the whole input converted.
+Without FILE, or with "-", lumo reads standard input; after "--", every
+argument is a file, even one starting with "-". Without -o it writes
+standard output, as the text arrives: from a pipe or a terminal, each line
+as soon as it is read where a line feed ends what later text can change
+(t2s, t2tw, jp2t and the others whose keys never start with ASCII), else
+once a few dozen characters follow it. Output files are written under a
+temporary name and renamed into place only when the whole input converted.
+With several inputs, -o names an existing folder, or ends with "/" to make
+one. -c also takes a configuration's file name, s2t.json, or a path ending
+in one; the configurations are built in, and no file is read.
 
 {_ENCODINGS_NOTE}
 
 errors are one line each, "lumo: FILE: ...". Offsets in "cannot decode"
 errors count bytes of the input; offsets in "cannot encode" errors count
-characters of the converted text. Both count from 0.
+characters of the converted text. Both count from 0. A file name holding a
+character that is not printable (a line feed, a tab), or starting with a
+quote, is written as a Python string literal, 'two\\nlines.txt', in errors
+and in the lines of lumo detect.
 
 exit status: 0 done, 1 an input, output or conversion error (the other
 inputs are still converted), 2 a wrong command line, 130 interrupted,
@@ -104,7 +114,8 @@ def _convert_parser() -> _Parser:
     )
     add = parser.add_argument
     add("files", nargs="*", metavar="FILE", help="input files (default: standard input)")
-    add("-c", "--config", metavar="NAME", help="configuration, such as s2twp ('lumo configs')")
+    add("-c", "--config", metavar="NAME",
+        help="configuration, such as s2twp or s2twp.json ('lumo configs')")  # fmt: skip
     add("--from", dest="source", metavar="CODE", help="region code of the input, such as cn-s")
     add("--to", dest="target", metavar="CODE", help="region code of the output, such as cn-tw")
     add("-i", "--input", action="append", default=[], metavar="FILE", help="an input file")
@@ -112,7 +123,8 @@ def _convert_parser() -> _Parser:
         "-o",
         "--output",
         metavar="PATH",
-        help="output file, or folder for several inputs (default: standard output)",
+        help="output file, or folder (an existing one, or a path ending in / to make one) "
+        "(default: standard output)",
     )
     add("--in-place", action="store_true", help="replace each input file with its conversion")
     add("--encoding", default="utf-8", metavar="ENC", help="input encoding (default: UTF-8)")
@@ -126,7 +138,8 @@ def _convert_parser() -> _Parser:
         "or '?' (replace)",
     )
     add("--custom", action="append", default=[], metavar="FILE",
-        help="custom words: 'key value' lines, or a JSON object")  # fmt: skip
+        help="custom words: 'key value' lines, or JSON: an object of strings or an array "
+        "of [key, value] pairs")  # fmt: skip
     add("--custom-text", action="append", default=[], metavar="TEXT",
         help="custom words as 'key value|key value'")  # fmt: skip
     add("-j", "--jobs", type=_positive, default=1, metavar="N",

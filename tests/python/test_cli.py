@@ -214,6 +214,14 @@ def test_names_that_would_break_a_line_are_quoted(tmp_path):
     assert result.stderr == b"lumo: 'a\\nb.txt': cannot decode byte 0xff at offset 0 as UTF-8\n"
 
 
+def test_the_readme_names_the_configurations_that_pass_each_line_at_once():
+    section = README.read_text().split("**Pipes and terminals.**", 1)[1].split("\n- **", 1)[0]
+    at_once = re.findall(r"`(\w+)`", section.split("each line comes out")[0])
+    for name in lumo.configs():
+        pieces = list(lumo.Converter(name).convert_stream(iter(["x\n", "y\n"])))
+        assert (len(pieces) == 2) == (name in at_once), name
+
+
 def read_for(stream, size, timeout=30):
     """Up to `size` bytes from `stream`, as many as come within `timeout` seconds."""
     data = b""
