@@ -165,11 +165,7 @@ def test_a_character_the_output_encoding_lacks():
     "config, codec, message",
     [
         ("s2t", "big5", "'爲' (U+7232) at offset 0 as Big5; -c s2tw writes '為', which Big5 holds"),
-        (
-            "s2hk",
-            "big5",
-            "'説' (U+8AAC) at offset 1 as Big5; -c s2tw writes '說', which Big5 holds",
-        ),
+        ("s2hk", "big5", "(U+8AAC) at offset 1 as Big5; -c s2tw writes '說', which Big5 holds"),
         ("s2t", "big5hkscs", "as Big5-HKSCS; -c s2hk writes '為', which Big5-HKSCS holds"),
     ],
 )
@@ -385,7 +381,6 @@ def test_custom_words(tmp_path, words, texts, expected):
     "words, reason",
     [
         ("[" * 100000 + "]" * 100000, "not valid JSON: nested too deeply"),
-        ('{"a": ' * 100000 + "1" + "}" * 100000, "not valid JSON: nested too deeply"),
         ("[1, 2", "not valid JSON: Expecting ',' delimiter: line 1 column 6 (char 5)"),
         ('["鼠标 滑鼠"]', "item 1 is not a pair of strings; expected " + JSON_SHAPES),
         ('{"鼠标": ["滑鼠"]}', "the value of '鼠标' is not a string; expected " + JSON_SHAPES),
