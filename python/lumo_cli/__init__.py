@@ -11,13 +11,9 @@ import sys
 from collections.abc import Sequence
 
 from .errors import FAILED, INTERRUPTED, PIPE_CLOSED, CliError, StdoutClosed
+from .errors import report as _report
 
 __all__ = ["main"]
-
-
-def _report(message: str) -> None:
-    # One line per error, whatever the message holds.
-    print("lumo: " + message.replace("\n", "\\n"), file=sys.stderr, flush=True)
 
 
 def _silence_stdout() -> None:

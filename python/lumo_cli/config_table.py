@@ -2,6 +2,8 @@
 
 from __future__ import annotations
 
+import lumo
+
 from .errors import SUCCESS, StdoutClosed
 from .tasks import standard_output
 
@@ -27,6 +29,45 @@ CONFIGS = {
     "t2jp": ("Old Japanese kanji (Kyūjitai)", "New Japanese kanji (Shinjitai)"),
     "jp2t": ("New Japanese kanji (Shinjitai)", "Old Japanese kanji (Kyūjitai)"),
 }
+
+# The Traditional forms a legacy encoding was made for, the closest first.
+# Another Traditional form may write a character with a variant it lacks, as
+# s2t writes 爲 where the Taiwan standard, and Big5, have 為.
+_ENCODING_FORMS = {"big5": ("tw",), "big5hkscs": ("hk", "tw")}
+_TRADITIONAL_FORMS = ("t", "tw", "hk")
+
+
+def _forms(config: str) -> tuple[str, str, bool]:
+    """The source and target forms a configuration's name gives, and whether
+    it converts phrases too: s2twp is ("s", "tw", True)."""
+    source, _, target = config.partition("2")
+    phrases = target.endswith("p") and target != "jp"
+    return source, target[:-1] if phrases else target, phrases
+
+
+def fitting_config(config: str, codec: str, character: str) -> tuple[str, str] | None:
+    """For `character`, which `config` wrote and the encoding `codec` lacks:
+    a configuration from the same source to a Traditional form the encoding
+    was made for, and what it writes for the character, when that differs
+    and the encoding holds it; otherwise None."""
+    source, target, phrases = _forms(config)
+    back = f"{target}2{source}"
+    if target not in _TRADITIONAL_FORMS or back not in CONFIGS:
+        return None
+    for form in _ENCODING_FORMS.get(codec, ()):
+        other = f"{source}2{form}"
+        if phrases and other + "p" in CONFIGS:
+            other += "p"
+        if form == target or other not in CONFIGS:
+            continue
+        written = lumo.convert(lumo.convert(character, back), other)
+        try:
+            written.encode(codec)
+        except UnicodeEncodeError:
+            continue
+        if written != character:
+            return other, written
+    return None
 
 
 def run_configs() -> int:

@@ -39,6 +39,7 @@ def run_convert(options: ConvertOptions) -> int:
         replace_errors=options.replace_errors,
         chunk_bytes=options.chunk_bytes,
         explain=options.explain,
+        config=converter.config,
     )
     tasks = plan_tasks(options.inputs, options.output, options.in_place)
     to_stdout = tasks[0].target is None
@@ -59,7 +60,7 @@ def run_convert(options: ConvertOptions) -> int:
                 settings,
                 options.jobs,
                 on_done=lambda task: progress.advance(size_of[id(task)]),
-                report=lambda message: progress.report(f"lumo: {message}"),
+                report=progress.report,
             )
         else:
             for task in tasks:
@@ -67,7 +68,7 @@ def run_convert(options: ConvertOptions) -> int:
                 try:
                     convert_task(converter, task, settings, progress.advance)
                 except FileError as error:
-                    progress.report(f"lumo: {error.message}")
+                    progress.report(error.message)
                     all_converted = False
     finally:
         progress.close()

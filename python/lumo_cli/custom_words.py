@@ -3,9 +3,11 @@
 A file holds one "key value" per line, read as the library reads each piece
 of a "key value|key value" text: the line is trimmed of white space, blank
 lines are skipped, the first space separates the key from the value and both
-are trimmed again. A file whose first non-blank character is `{` is a JSON
-object of strings instead. Files come first, then texts, and a later entry
-for a key wins.
+are trimmed again. A file whose first non-blank character is `{` or `[` is
+JSON instead: an object of strings, or an array of [key, value] pairs of
+strings, the two shapes Converter.with_custom takes. Any other JSON (a file
+that is one JSON string, say) is refused rather than read as lines. Files
+come first, then texts, and a later entry for a key wins.
 """
 
 from __future__ import annotations
@@ -16,7 +18,7 @@ from typing import Union, cast
 
 import lumo
 
-from .errors import UsageError
+from .errors import UsageError, shown_name
 
 # What Converter.with_custom takes from here.
 CustomEntries = Union[str, "tuple[tuple[str, str], ...]"]
@@ -38,34 +40,73 @@ def _pair(piece: str) -> tuple[str, str] | None:
     return key.strip(_WHITE_SPACE), value.strip(_WHITE_SPACE)
 
 
+_JSON_SHAPES = 'an object of strings, {"key": "value"}, or an array of pairs, [["key", "value"]]'
+_JSON_KINDS: dict[object, str] = {
+    str: "a string",
+    int: "a number",
+    float: "a number",
+    bool: "true or false",
+}
+
+
+def _json_pairs(text: str) -> list[tuple[str, str]]:
+    """The entries of a JSON file; raises ValueError saying what is wrong."""
+    try:
+        words: object = json.loads(text)
+    except RecursionError:
+        raise ValueError("not valid JSON: nested too deeply") from None
+    except ValueError as error:
+        raise ValueError(f"not valid JSON: {error}") from None
+    if isinstance(words, dict):
+        entries = list(cast("dict[str, object]", words).items())
+        for key, value in entries:
+            if not isinstance(value, str):
+                raise ValueError(f"the value of {key!r} is not a string; expected {_JSON_SHAPES}")
+        return cast("list[tuple[str, str]]", entries)
+    if isinstance(words, list):
+        pairs: list[tuple[str, str]] = []
+        for number, item in enumerate(cast("list[object]", words), 1):
+            pair = cast("list[object]", item) if isinstance(item, list) else []
+            if len(pair) != 2 or not all(isinstance(part, str) for part in pair):
+                raise ValueError(f"item {number} is not a pair of strings; expected {_JSON_SHAPES}")
+            pairs.append(cast("tuple[str, str]", tuple(pair)))
+        return pairs
+    kind = _JSON_KINDS.get(type(words), "null")
+    raise ValueError(f"the JSON is {kind}; expected {_JSON_SHAPES}, or 'key value' lines")
+
+
 def _read_file(path: str) -> list[tuple[str, str]]:
+    name = shown_name(path)
     try:
         with open(path, encoding="utf-8-sig", newline="") as file:
             text = file.read()
     except (OSError, UnicodeDecodeError) as error:
         reason = error.strerror if isinstance(error, OSError) else f"not UTF-8 ({error.reason})"
-        raise UsageError(f"--custom {path}: {reason or error}") from None
-    pairs: list[tuple[str, str]] = []
-    if text.lstrip(_WHITE_SPACE).startswith("{"):
+        raise UsageError(f"--custom {name}: {reason or error}") from None
+    if text.lstrip(_WHITE_SPACE).startswith(("{", "[")) or _is_json(text):
         try:
-            words: object = json.loads(text)
+            return _json_pairs(text)
         except ValueError as error:
-            raise UsageError(f"--custom {path}: not valid JSON: {error}") from None
-        if not isinstance(words, dict):
-            raise UsageError(f"--custom {path}: the JSON must be an object of strings")
-        for key, value in cast("dict[object, object]", words).items():
-            if not isinstance(key, str) or not isinstance(value, str):
-                raise UsageError(f"--custom {path}: the JSON must be an object of strings")
-            pairs.append((key, value))
-        return pairs
+            raise UsageError(f"--custom {name}: {error}") from None
+    pairs: list[tuple[str, str]] = []
     for number, line in enumerate(re.split("\r\n|\r|\n", text), 1):
         try:
             pair = _pair(line)
         except ValueError as error:
-            raise UsageError(f"--custom {path}: line {number}: {error}") from None
+            raise UsageError(f"--custom {name}: line {number}: {error}") from None
         if pair is not None:
             pairs.append(pair)
     return pairs
+
+
+def _is_json(text: str) -> bool:
+    """Whether `text` as a whole is one JSON value, such as a quoted string,
+    which would otherwise pass for a 'key value' line."""
+    try:
+        json.loads(text)
+    except (ValueError, RecursionError):
+        return False
+    return True
 
 
 def read_custom_words(files: list[str], texts: list[str]) -> CustomEntries | None:
@@ -82,5 +123,5 @@ def read_custom_words(files: list[str], texts: list[str]) -> CustomEntries | Non
     for text in texts:
         pairs += [pair for piece in text.split("|") if (pair := _pair(piece)) is not None]
     if not pairs:
-        raise UsageError(f"--custom {files[0]}: no custom words in it")
+        raise UsageError(f"--custom {shown_name(files[0])}: no custom words in it")
     return tuple(pairs)

@@ -8,20 +8,15 @@ while a multi-gigabyte file would otherwise have to be held in memory.
 from __future__ import annotations
 
 import json
-import os
-import sys
 from typing import BinaryIO
 
 import lumo
 
-from .errors import FAILED, SUCCESS, FileError, StdoutClosed
+from .errors import FAILED, SUCCESS, FileError, StdoutClosed, report, shown_name
 from .tasks import STDIN_LABEL, standard_input, standard_output
 from .text_codecs import Decoder
 
 SAMPLE_BYTES = 4 << 20
-
-# Backslash escapes for the characters that would break a tab-separated line.
-_TSV_ESCAPES = {ord("\\"): "\\\\", ord("\t"): "\\t", ord("\n"): "\\n", ord("\r"): "\\r"}
 
 
 def _read_sample(file: BinaryIO) -> tuple[bytes, bool]:
@@ -38,7 +33,7 @@ def _read_sample(file: BinaryIO) -> tuple[bytes, bool]:
 
 
 def _detect(path: str | None, codec: str) -> lumo.Detection | None:
-    label = STDIN_LABEL if path is None else path
+    label = STDIN_LABEL if path is None else shown_name(path)
     try:
         if path is None:
             sample, whole = _read_sample(standard_input())
@@ -60,9 +55,10 @@ def _line(label: str, found: lumo.Detection | None, as_json: bool) -> bytes:
         }
         # File names that are not UTF-8 keep their bytes as \udcXX escapes.
         return json.dumps(record, ensure_ascii=False).encode("utf-8", "backslashreplace")
-    fields = [label.translate(_TSV_ESCAPES)]
+    # A name with a tab or a line break is quoted, so the line stays whole.
+    fields = [shown_name(label)]
     fields += ["none"] if found is None else [found.region, str(found.confidence)]
-    return os.fsencode("\t".join(fields))
+    return "\t".join(fields).encode()
 
 
 def run_detect(paths: list[str], codec: str, as_json: bool) -> int:
@@ -73,7 +69,7 @@ def run_detect(paths: list[str], codec: str, as_json: bool) -> int:
         try:
             found = _detect(source, codec)
         except FileError as error:
-            print(f"lumo: {error.message}", file=sys.stderr, flush=True)
+            report(error.message)
             status = FAILED
             continue
         line = _line(STDIN_LABEL if source is None else path, found, as_json)

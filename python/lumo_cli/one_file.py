@@ -26,6 +26,7 @@ class StreamSettings:
     replace_errors: bool = False
     chunk_bytes: int = CHUNK_BYTES
     explain: str | None = None  # "ambiguities" or "mark": spans instead of the text
+    config: str = ""  # the converter's configuration, named in hints
 
 
 def _describe(error: OSError) -> str:
@@ -75,7 +76,7 @@ def convert_task(
     went away."""
     label = task.label
     decoder = Decoder(settings.input_codec, label)
-    encoder = Encoder(settings.output_codec, label, settings.replace_errors)
+    encoder = Encoder(settings.output_codec, label, settings.replace_errors, settings.config)
     try:
         source = standard_input() if task.source is None else open(task.source, "rb")
     except OSError as error:

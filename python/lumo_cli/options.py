@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import argparse
+import os
 import textwrap
 from dataclasses import dataclass
 from typing import NoReturn
@@ -10,13 +11,13 @@ from typing import NoReturn
 import lumo
 
 from .detection import SAMPLE_BYTES
-from .errors import UsageError
+from .errors import UsageError, shown_name
 from .streaming import CHUNK_BYTES
 from .text_codecs import ENCODINGS
 
 USAGE = """\
-lumo (-c NAME | --from CODE --to CODE) [options] [FILE ...]
-       lumo detect [--encoding ENC] [--json] [FILE ...]
+lumo (-c NAME | --from CODE --to CODE) [options] [--] [FILE ...]
+       lumo detect [--encoding ENC] [--json] [--] [FILE ...]
        lumo configs"""
 
 _ENCODINGS_NOTE = textwrap.fill(
@@ -34,15 +35,25 @@ commands:
   lumo configs            list the configurations, with what each converts
                           from and to
 
-Without FILE, or with "-", lumo reads standard input. Without -o it writes
-standard output. Output files are written under a temporary name and
-renamed into place only when the whole input converted.
+Without FILE, or with "-", lumo reads standard input; after "--", every
+argument is a file, even one starting with "-". Without -o it writes
+standard output, as the text arrives: from a pipe or a terminal, each line
+as soon as it is read where a line feed ends what later text can change
+(t2s, t2tw, jp2t and the others whose keys never start with ASCII), else
+once a few dozen characters follow it. Output files are written under a
+temporary name and renamed into place only when the whole input converted.
+With several inputs, -o names an existing folder, or ends with "/" to make
+one. -c also takes a configuration's file name, s2t.json, or a path ending
+in one; the configurations are built in, and no file is read.
 
 {_ENCODINGS_NOTE}
 
 errors are one line each, "lumo: FILE: ...". Offsets in "cannot decode"
 errors count bytes of the input; offsets in "cannot encode" errors count
-characters of the converted text. Both count from 0.
+characters of the converted text. Both count from 0. A file name holding a
+character that is not printable (a line feed, a tab), or starting with a
+quote, is written as a Python string literal, 'two\\nlines.txt', in errors
+and in the lines of lumo detect.
 
 exit status: 0 done, 1 an input, output or conversion error (the other
 inputs are still converted), 2 a wrong command line, 130 interrupted,
@@ -103,7 +114,8 @@ def _convert_parser() -> _Parser:
     )
     add = parser.add_argument
     add("files", nargs="*", metavar="FILE", help="input files (default: standard input)")
-    add("-c", "--config", metavar="NAME", help="configuration, such as s2twp ('lumo configs')")
+    add("-c", "--config", metavar="NAME",
+        help="configuration, such as s2twp or s2twp.json ('lumo configs')")  # fmt: skip
     add("--from", dest="source", metavar="CODE", help="region code of the input, such as cn-s")
     add("--to", dest="target", metavar="CODE", help="region code of the output, such as cn-tw")
     add("-i", "--input", action="append", default=[], metavar="FILE", help="an input file")
@@ -111,7 +123,8 @@ def _convert_parser() -> _Parser:
         "-o",
         "--output",
         metavar="PATH",
-        help="output file, or folder for several inputs (default: standard output)",
+        help="output file, or folder (an existing one, or a path ending in / to make one) "
+        "(default: standard output)",
     )
     add("--in-place", action="store_true", help="replace each input file with its conversion")
     add("--encoding", default="utf-8", metavar="ENC", help="input encoding (default: UTF-8)")
@@ -125,7 +138,8 @@ def _convert_parser() -> _Parser:
         "or '?' (replace)",
     )
     add("--custom", action="append", default=[], metavar="FILE",
-        help="custom words: 'key value' lines, or a JSON object")  # fmt: skip
+        help="custom words: 'key value' lines, or JSON: an object of strings or an array "
+        "of [key, value] pairs")  # fmt: skip
     add("--custom-text", action="append", default=[], metavar="TEXT",
         help="custom words as 'key value|key value'")  # fmt: skip
     add("-j", "--jobs", type=_positive, default=1, metavar="N",
@@ -143,9 +157,38 @@ def _convert_parser() -> _Parser:
     return parser
 
 
+def _parse(parser: _Parser, argv: list[str]) -> argparse.Namespace:
+    """The options of `argv`, given in any order among the files, and the
+    files. Everything after the first `--` is a file, whatever it looks like
+    (argparse's intermixed parsing does not end the options there in every
+    Python version)."""
+    files: list[str] = []
+    if "--" in argv:
+        end = argv.index("--")
+        argv, files = argv[:end], argv[end + 1 :]
+    args = parser.parse_intermixed_args(argv)
+    args.files += files
+    return args
+
+
+def _config_name(text: str) -> str:
+    """The configuration -c names. A built-in name may also be written as its
+    file name, s2t.json, or as a path ending in that; another path names no
+    configuration, since all of them are built in."""
+    folder, name = os.path.split(text)
+    if name.endswith(".json") and name[: -len(".json")] in lumo.configs():
+        return name[: -len(".json")]
+    if folder or name.endswith(".json"):
+        raise UsageError(
+            f"-c {shown_name(text)}: configurations are built in, not read from files;"
+            f" choose one of {', '.join(lumo.configs())} (see 'lumo configs')"
+        )
+    return text
+
+
 def parse_convert(argv: list[str]) -> ConvertOptions:
     parser = _convert_parser()
-    args = parser.parse_intermixed_args(argv)
+    args = _parse(parser, argv)
     regions = None
     if args.source is not None or args.target is not None:
         if args.config is not None:
@@ -156,7 +199,7 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
     elif args.config is None:
         parser.error("choose a conversion with -c NAME or --from CODE --to CODE")
     return ConvertOptions(
-        config=args.config,
+        config=None if args.config is None else _config_name(args.config),
         regions=regions,
         inputs=[*args.input, *args.files],
         output=args.output,
@@ -183,7 +226,7 @@ def parse_detect(argv: list[str]) -> DetectOptions:
     parser.add_argument("files", nargs="*", metavar="FILE", help="default: standard input")
     parser.add_argument("--encoding", default="utf-8", metavar="ENC", help="default: UTF-8")
     parser.add_argument("--json", action="store_true", help="write JSON lines")
-    args = parser.parse_intermixed_args(argv)
+    args = _parse(parser, argv)
     return DetectOptions(inputs=args.files, encoding=args.encoding, as_json=args.json)
 
 

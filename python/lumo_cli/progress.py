@@ -11,6 +11,8 @@ from __future__ import annotations
 import sys
 from typing import TYPE_CHECKING, NoReturn
 
+from .errors import report
+
 if TYPE_CHECKING:
     from tqdm import tqdm
 
@@ -73,12 +75,10 @@ class Progress:
         elif self._enabled and self._done > SHOW_BYTES:
             self._show()
 
-    def report(self, line: str) -> None:
-        """Writes one line to standard error above the bar."""
-        if self._bar is not None:
-            self._bar.write(line, file=sys.stderr)
-        else:
-            print(line, file=sys.stderr, flush=True)
+    def report(self, message: str) -> None:
+        """Reports `message` on standard error, above the bar."""
+        bar = self._bar
+        report(message, None if bar is None else lambda line: bar.write(line, file=sys.stderr))
 
     def close(self) -> None:
         if self._bar is not None:

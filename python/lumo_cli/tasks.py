@@ -8,7 +8,7 @@ import sys
 from dataclasses import dataclass
 from typing import BinaryIO
 
-from .errors import FileError, UsageError
+from .errors import FileError, UsageError, shown_name
 
 STDIN_LABEL = "<stdin>"
 STDOUT_LABEL = "<stdout>"
@@ -38,11 +38,13 @@ class Task:
 
     @property
     def label(self) -> str:
-        return STDIN_LABEL if self.source is None else self.source
+        """The input's name as messages show it."""
+        return STDIN_LABEL if self.source is None else shown_name(self.source)
 
     @property
     def target_label(self) -> str:
-        return STDOUT_LABEL if self.target is None else self.target
+        """The output's name as messages show it."""
+        return STDOUT_LABEL if self.target is None else shown_name(self.target)
 
 
 def _same_file(first: str, second: str) -> bool:
@@ -65,11 +67,13 @@ def plan_tasks(inputs: list[str], output: str | None, in_place: bool) -> list[Ta
     """The tasks for `inputs` ("-" is standard input; none means it alone).
 
     With `in_place` each input is its own target. Otherwise `output` names
-    the one output file, or a folder to hold outputs named like their inputs
-    (when there are several inputs, it is a folder, or it ends in a slash),
-    created if missing; or None for standard output. Raises UsageError when
-    an output would overwrite an input without --in-place, when two inputs
-    would go to one output, or when the options do not fit together."""
+    the one output file, or a folder to hold outputs named like their inputs:
+    an existing folder, or a path ending in a slash, made if missing (with
+    several inputs it must be one of these, so that a mistyped file name
+    never quietly becomes a folder); or None for standard output. Raises
+    UsageError when an output would overwrite an input without --in-place,
+    when two inputs would go to one output, or when the options do not fit
+    together."""
     sources = [None if name == "-" else name for name in inputs] or [None]
     folder: str | None = None
     tasks: list[Task]
@@ -81,9 +85,15 @@ def plan_tasks(inputs: list[str], output: str | None, in_place: bool) -> list[Ta
         tasks = [Task(source, source) for source in sources]
     elif output is None:
         tasks = [Task(source, None) for source in sources]
-    elif len(sources) > 1 or os.path.isdir(output) or output.endswith(os.sep):
-        if os.path.exists(output) and not os.path.isdir(output):
-            raise UsageError(f"-o {output}: with several inputs, -o names a folder")
+    elif len(sources) > 1 or os.path.isdir(output) or output.endswith("/"):
+        if not os.path.isdir(output):
+            if os.path.lexists(output.rstrip("/") or output):
+                raise UsageError(f"-o {shown_name(output)}: not a folder")
+            if not output.endswith("/"):
+                raise UsageError(
+                    f"-o {shown_name(output)}: with several inputs, -o names an existing"
+                    " folder, or ends with '/' to make one"
+                )
         folder = output
         tasks = []
         for source in sources:
@@ -99,17 +109,17 @@ def plan_tasks(inputs: list[str], output: str | None, in_place: bool) -> list[Ta
             continue
         if not in_place and _same_file(task.source, task.target):
             raise UsageError(
-                f"-o would overwrite the input {task.source}; give --in-place to replace it"
+                f"-o would overwrite the input {task.label}; give --in-place to replace it"
             )
         other = written.setdefault(_identity(task.target), task)
         if other is not task:
             raise UsageError(
-                f"{other.source} and {task.source} would both be written to {task.target}"
+                f"{other.label} and {task.label} would both be written to {task.target_label}"
             )
 
     if folder is not None:
         try:
             os.makedirs(folder, exist_ok=True)
         except OSError as error:
-            raise FileError(f"{folder}: {error.strerror or error}") from None
+            raise FileError(f"{shown_name(folder)}: {error.strerror or error}") from None
     return tasks

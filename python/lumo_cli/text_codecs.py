@@ -18,6 +18,7 @@ from __future__ import annotations
 
 import codecs
 
+from .config_table import fitting_config
 from .errors import FileError, UsageError
 
 # Codec names as codecs.lookup() gives them, with the names messages use.
@@ -103,13 +104,16 @@ class Encoder:
     """Encodes converted text fed in pieces of any size.
 
     A character the encoding cannot hold raises FileError naming it and its
-    offset in the converted text, or becomes `?` when `replace` is set.
+    offset in the converted text, and the configuration that writes a form
+    of it the encoding holds, where one does (`config` is the one in use);
+    or becomes `?` when `replace` is set.
     """
 
-    def __init__(self, codec: str, label: str, replace: bool) -> None:
+    def __init__(self, codec: str, label: str, replace: bool, config: str = "") -> None:
         self.codec = codec
         self._codec = codec
         self._label = label
+        self._config = config
         inner = "utf-16-le" if codec == "utf-16" else codec
         self._encoder = codecs.getincrementalencoder(inner)("replace" if replace else "strict")
         try:
@@ -136,10 +140,17 @@ class Encoder:
         except UnicodeEncodeError as error:
             character = error.object[error.start]
             shown = f"{character!r} " if character.isprintable() else ""
+            encoding = ENCODINGS[self._codec]
+            fitting = fitting_config(self._config, self._codec, character)
+            hint = (
+                ""
+                if fitting is None
+                else f"; -c {fitting[0]} writes {fitting[1]!r}, which {encoding} holds"
+            )
             raise FileError(
                 f"{self._label}: cannot encode character {shown}(U+{ord(character):04X})"
                 f" at offset {self._offset + skip + error.start}"
-                f" as {ENCODINGS[self._codec]}; --errors replace writes '?' instead"
+                f" as {encoding}{hint}; --errors replace writes '?' instead"
             ) from None
         self._offset += len(text)
         return prefix + data

@@ -4,6 +4,7 @@ bytes, compared with the module's own conversion."""
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import stat
@@ -21,6 +22,9 @@ README = Path(__file__).resolve().parents[2] / "README.md"
 # Phrases, line endings of every kind and characters outside the BMP, so
 # that chunk boundaries fall inside phrases, CRLF pairs and UTF-8 sequences.
 TEXT = "我的U盘坏了，鼠标\r\n头发𠀀发展\r干燥。\n" * 40
+
+
+JSON_SHAPES = 'an object of strings, {"key": "value"}, or an array of pairs, [["key", "value"]]'
 
 
 def lumo_run(*args, stdin=b"", cwd=None):
@@ -158,6 +162,94 @@ def test_a_character_the_output_encoding_lacks():
 
 
 @pytest.mark.parametrize(
+    "config, codec, message",
+    [
+        ("s2t", "big5", "'爲' (U+7232) at offset 0 as Big5; -c s2tw writes '為', which Big5 holds"),
+        ("s2hk", "big5", "(U+8AAC) at offset 1 as Big5; -c s2tw writes '說', which Big5 holds"),
+        ("s2t", "big5hkscs", "as Big5-HKSCS; -c s2hk writes '為', which Big5-HKSCS holds"),
+    ],
+)
+def test_a_configuration_that_fits_the_output_encoding_is_named(config, codec, message):
+    result = lumo_run("-c", config, "--output-encoding", codec, stdin="为说".encode())
+    assert result.returncode == 1
+    assert f"{message}; --errors replace writes '?' instead" in result.stderr.decode()
+
+
+@pytest.mark.parametrize("name", ["s2t.json", "/usr/share/lumo/s2t.json", "conf/s2t", "s2x.json"])
+def test_a_configuration_named_as_a_file(name):
+    result = lumo_run("-c", name, stdin="汉字".encode())
+    if name.endswith("s2t.json"):
+        assert (result.returncode, result.stdout) == (0, "漢字".encode())
+    else:
+        expect_error(result, 2, f"-c {name}: configurations are built in, not read from files; "
+                     f"choose one of {', '.join(lumo.configs())} (see 'lumo configs')")  # fmt: skip
+
+
+@pytest.mark.parametrize("command", [["-c", "s2t"], ["-c", "s2t", "--in-place"], ["detect"]])
+def test_double_dash_ends_the_options(tmp_path, command):
+    (tmp_path / "-x.txt").write_text("汉字")
+    result = lumo_run(*command, "--", "-x.txt", cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert (result.stdout.decode(), (tmp_path / "-x.txt").read_text()) == {
+        "s2t": ("漢字", "汉字"),
+        "--in-place": ("", "漢字"),
+        "detect": ("-x.txt\tcn-s\t50\n", "汉字"),
+    }[command[-1]]
+
+
+def test_names_that_would_break_a_line_are_quoted(tmp_path):
+    (tmp_path / "a\nb.txt").write_bytes(b"\xff")
+    (tmp_path / "c\td.txt").write_text("汉字")
+    result = lumo_run("-c", "s2t", "a\nb.txt", "'quoted'", "-o", "out/", cwd=tmp_path)
+    assert sorted(result.stderr.decode().splitlines()) == [
+        "lumo: \"'quoted'\": No such file or directory",
+        "lumo: 'a\\nb.txt': cannot decode byte 0xff at offset 0 as UTF-8",
+    ]
+    result = lumo_run("detect", "a\nb.txt", "c\td.txt", cwd=tmp_path)
+    assert result.stdout == b"'c\\td.txt'\tcn-s\t50\n"
+    assert result.stderr == b"lumo: 'a\\nb.txt': cannot decode byte 0xff at offset 0 as UTF-8\n"
+
+
+def test_the_readme_names_the_configurations_that_pass_each_line_at_once():
+    section = README.read_text().split("**Pipes and terminals.**", 1)[1].split("\n- **", 1)[0]
+    at_once = re.findall(r"`(\w+)`", section.split("each line comes out")[0])
+    for name in lumo.configs():
+        pieces = list(lumo.Converter(name).convert_stream(iter(["x\n", "y\n"])))
+        assert (len(pieces) == 2) == (name in at_once), name
+
+
+def read_for(stream, size, timeout=30):
+    """Up to `size` bytes from `stream`, as many as come within `timeout` seconds."""
+    data = b""
+    deadline = time.monotonic() + timeout
+    while len(data) < size and select.select([stream], [], [], deadline - time.monotonic())[0]:
+        piece = os.read(stream.fileno(), size - len(data))
+        if not piece:
+            break
+        data += piece
+    return data
+
+
+@pytest.mark.parametrize("args", [[], ["--output-encoding", "gb18030"], ["--mark"]])
+def test_each_line_of_a_slow_pipe_comes_out_before_the_next_goes_in(args):
+    codec = "gb18030" if args[:1] == ["--output-encoding"] else "utf-8"
+    process = subprocess.Popen([*LUMO, "-c", "t2s", *args], stdin=subprocess.PIPE,
+                               stdout=subprocess.PIPE)  # fmt: skip
+    try:
+        for line in ("漢字\n", "頭髮很長\n", "電腦軟體\n"):
+            process.stdin.write(line.encode())
+            process.stdin.flush()
+            expected = lumo.convert(line, "t2s").encode(codec)
+            assert read_for(process.stdout, len(expected)) == expected
+        process.stdin.close()
+        assert process.wait(timeout=30) == 0
+        assert process.stdout.read() == b""
+    finally:
+        process.kill()
+        process.wait()
+
+
+@pytest.mark.parametrize(
     "args",
     [
         [],
@@ -173,6 +265,7 @@ def test_a_character_the_output_encoding_lacks():
         ["-c", "s2t", "--custom", "missing.txt"],
         ["-c", "s2t", "a.txt", "-o", "a.txt"],
         ["-c", "s2t", "a.txt", "sub/a.txt", "-o", "out"],
+        ["-c", "s2t", "a.txt", "b.txt", "-o", "out"],  # several inputs: a folder, or out/
     ],
 )
 def test_usage_errors(tmp_path, args):
@@ -202,7 +295,7 @@ def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
         (tmp_path / name).write_text(f"汉字{name}")
     (tmp_path / "b.txt").write_bytes(b"\xff")
     result = lumo_run("-c", "s2t", "-j", jobs, "a.txt", "b.txt", "missing.txt", "c.txt",
-                      "-o", "out", cwd=tmp_path)  # fmt: skip
+                      "-o", "out/", cwd=tmp_path)  # fmt: skip
     assert result.returncode == 1
     assert sorted(result.stderr.decode().splitlines()) == [
         "lumo: b.txt: cannot decode byte 0xff at offset 0 as UTF-8",
@@ -267,6 +360,7 @@ def test_a_closed_pipe_ends_quietly(tmp_path):
     [
         ("鼠标 滑鼠\n\n 头发  秀髮 \r\n", [], "滑鼠秀髮"),
         ('{"鼠标": "滑 鼠"}', [], "滑 鼠頭髮"),
+        (' [["鼠标", "滑 鼠"], ["头发", "毛"]]', [], "滑 鼠毛"),
         ("鼠标 滑鼠\n", ["头发 秀髮"], "滑鼠秀髮"),
         ("鼠标 滑鼠\n", ["鼠标 老鼠|头发 毛"], "老鼠毛"),  # the text comes later and wins
         (None, ["\u3000鼠标 \u3000 老鼠 |", "头发 毛"], "老鼠毛"),
@@ -281,6 +375,22 @@ def test_custom_words(tmp_path, words, texts, expected):
         args += ["--custom-text", text]
     result = lumo_run("-c", "s2twp", *args, stdin="鼠标头发".encode())
     assert result.stdout.decode() == expected, result.stderr
+
+
+@pytest.mark.parametrize(
+    "words, reason",
+    [
+        ("[" * 100000 + "]" * 100000, "not valid JSON: nested too deeply"),
+        ("[1, 2", "not valid JSON: Expecting ',' delimiter: line 1 column 6 (char 5)"),
+        ('["鼠标 滑鼠"]', "item 1 is not a pair of strings; expected " + JSON_SHAPES),
+        ('{"鼠标": ["滑鼠"]}', "the value of '鼠标' is not a string; expected " + JSON_SHAPES),
+        ('"鼠标 滑鼠"\n', f"the JSON is a string; expected {JSON_SHAPES}, or 'key value' lines"),
+    ],
+)
+def test_custom_files_of_another_shape_are_refused(tmp_path, words, reason):
+    (tmp_path / "words").write_text(words)
+    expect_error(lumo_run("-c", "s2t", "--custom", "words", cwd=tmp_path), 2,
+                 f"--custom words: {reason}")  # fmt: skip
 
 
 def test_detect(tmp_path):
