@@ -18,7 +18,7 @@ from typing import Union, cast
 
 import lumo
 
-from .errors import UsageError, shown_name
+from .errors import CliError, UsageError, shown_name
 
 # What Converter.with_custom takes from here.
 CustomEntries = Union[str, "tuple[tuple[str, str], ...]"]
@@ -76,24 +76,27 @@ def _json_pairs(text: str) -> list[tuple[str, str]]:
 
 
 def _read_file(path: str) -> list[tuple[str, str]]:
+    """The entries of one --custom file; a file that cannot be read or holds
+    no entries as described is an input error (exit status 1), not a wrong
+    command line."""
     name = shown_name(path)
     try:
         with open(path, encoding="utf-8-sig", newline="") as file:
             text = file.read()
     except (OSError, UnicodeDecodeError) as error:
         reason = error.strerror if isinstance(error, OSError) else f"not UTF-8 ({error.reason})"
-        raise UsageError(f"--custom {name}: {reason or error}") from None
+        raise CliError(f"--custom {name}: {reason or error}") from None
     if text.lstrip(_WHITE_SPACE).startswith(("{", "[")) or _is_json(text):
         try:
             return _json_pairs(text)
         except ValueError as error:
-            raise UsageError(f"--custom {name}: {error}") from None
+            raise CliError(f"--custom {name}: {error}") from None
     pairs: list[tuple[str, str]] = []
     for number, line in enumerate(re.split("\r\n|\r|\n", text), 1):
         try:
             pair = _pair(line)
         except ValueError as error:
-            raise UsageError(f"--custom {name}: line {number}: {error}") from None
+            raise CliError(f"--custom {name}: line {number}: {error}") from None
         if pair is not None:
             pairs.append(pair)
     return pairs
@@ -123,5 +126,5 @@ def read_custom_words(files: list[str], texts: list[str]) -> CustomEntries | Non
     for text in texts:
         pairs += [pair for piece in text.split("|") if (pair := _pair(piece)) is not None]
     if not pairs:
-        raise UsageError(f"--custom {shown_name(files[0])}: no custom words in it")
+        raise CliError(f"--custom {shown_name(files[0])}: no custom words in it")
     return tuple(pairs)
