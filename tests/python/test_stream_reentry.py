@@ -34,10 +34,9 @@ class Kind:
 
     def chunks(self, rng=None, size=7):
         data = TEXT.encode() if self.utf8 else TEXT
-        every = range(0, len(data), size)
-        cuts = every if rng is None else sorted(rng.sample(range(len(data)), 60))
-        bounds = [0, *cuts[1:], len(data)]
-        return [data[a:b] for a, b in zip(bounds, bounds[1:]) if a < b]
+        cuts = range(0, len(data), size) if rng is None else rng.sample(range(len(data)), 60)
+        bounds = sorted({0, len(data), *cuts})
+        return [data[a:b] for a, b in zip(bounds, bounds[1:])]
 
     def text(self, out):
         if self.utf8:
@@ -64,6 +63,30 @@ class Chunk:
             Chunk.hook()
 
 
+class Chunks:
+    """A class iterator over `chunks` that calls `before()` at each step; a
+    type it returns wraps the chunk."""
+
+    def __init__(self, chunks, before):
+        self.chunks, self.before = iter(chunks), before
+
+    def __iter__(self):
+        return self
+
+    def __next__(self):
+        wrap = self.before()
+        chunk = next(self.chunks)
+        return wrap(chunk) if wrap else chunk
+
+
+def in_threads(target, count):
+    threads = [threading.Thread(target=target, args=(number,)) for number in range(count)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+
+
 def drain(stream, out):
     """Extends `out` with the stream's pieces; the ValueError it raised, if any."""
     try:
@@ -84,24 +107,15 @@ def refused(stream, enter, refusals):
 @pytest.mark.parametrize("enter", [list, next], ids=["list", "next"])
 @pytest.mark.parametrize("passed_on", [True, False], ids=["raised", "caught"])
 def test_iterator_entering_its_stream(kind, enter, passed_on):
-    refusals = []
+    refusals, calls = [], itertools.count(1)
 
-    class Chunks:
-        def __init__(self):
-            self.chunks, self.calls = iter(kind.chunks()), 0
+    def before():
+        if next(calls) % 5 == 2:
+            refused(stream, enter, refusals)
+            if passed_on:
+                raise refusals[-1]
 
-        def __iter__(self):
-            return self
-
-        def __next__(self):
-            self.calls += 1
-            if self.calls % 5 == 2:
-                refused(stream, enter, refusals)
-                if passed_on:
-                    raise refusals[-1]
-            return next(self.chunks)
-
-    stream = kind.stream(Chunks())
+    stream = kind.stream(Chunks(kind.chunks(), before))
     out = []
     error = drain(stream, out)
     assert refusals
@@ -147,23 +161,12 @@ def test_two_threads_sharing_a_stream(kind, source):
             time.sleep(0.001)
             yield chunk
 
-    class SlowChunks:
-        def __init__(self):
-            self.chunks = slow_chunks()
-
-        def __iter__(self):
-            return self
-
-        def __next__(self):
-            return next(self.chunks)
-
-    stream = kind.stream(slow_chunks() if source == "generator" else SlowChunks())
+    if source == "generator":
+        stream = kind.stream(slow_chunks())
+    else:
+        stream = kind.stream(Chunks(kind.chunks(size=50), lambda: time.sleep(0.001)))
     out, errors = [], []
-    threads = [threading.Thread(target=lambda: errors.append(drain(stream, out))) for _ in range(2)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    in_threads(lambda _: errors.append(drain(stream, out)), 2)
     # list.extend appends each piece as the stream returns it, before any
     # other thread runs: `out` is in the order the stream gave the pieces.
     assert kind.text(out) == WHOLE
@@ -190,30 +193,23 @@ def test_threads_taking_turns_at_random_on_a_stream(monkeypatch, kind, seed):
         except ValueError as error:
             refusals.append(error)
 
-    class Chunks:
-        def __init__(self):
-            self.chunks = iter(kind.chunks(source_random))
+    def before():
+        draw = source_random.random()
+        if draw < 0.3:
+            time.sleep(0.0005)
+        elif draw < 0.5:
+            try:
+                enter()
+            except ValueError as error:
+                refusals.append(error)
+                if passes_on and source_random.random() < 0.1:
+                    passed.append(error)
+                    raise
+        elif draw < 0.6:
+            return Chunk.Bytes if kind.utf8 else Chunk.Str
+        return None
 
-        def __iter__(self):
-            return self
-
-        def __next__(self):
-            draw = source_random.random()
-            if draw < 0.3:
-                time.sleep(0.0005)
-            elif draw < 0.5:
-                try:
-                    enter()
-                except ValueError as error:
-                    refusals.append(error)
-                    if passes_on and source_random.random() < 0.1:
-                        passed.append(error)
-                        raise
-            elif draw < 0.6:
-                return (Chunk.Bytes if kind.utf8 else Chunk.Str)(next(self.chunks))
-            return next(self.chunks)
-
-    stream = kind.stream(Chunks())
+    stream = kind.stream(Chunks(kind.chunks(source_random), before))
     out, errors = [], []
 
     def consume(number):
@@ -228,11 +224,7 @@ def test_threads_taking_turns_at_random_on_a_stream(monkeypatch, kind, seed):
             time.sleep(0.0002)
 
     monkeypatch.setattr(Chunk, "hook", entering_chunk)
-    threads = [threading.Thread(target=consume, args=(number,)) for number in range(4)]
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
+    in_threads(consume, 4)
     assert all(BUSY in str(error) for error in errors + refusals)
     text = kind.text(out)
     assert text == WHOLE if not passed else WHOLE.startswith(text)
