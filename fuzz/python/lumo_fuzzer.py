@@ -6,6 +6,10 @@ Detection's properties, with arguments of every kind: str of every width,
 with lone surrogates, str subclasses, bytes, numbers, None, hostile
 iterables and mappings (raising, lying about their length, changing as
 they are read), very long and empty values, and a random LUMO_THREADS.
+Streams are entered again by their own iterator, a chunk's destructor and
+a second thread while they run: each such call is refused, and what came
+out is in order a prefix of the conversion, all of it unless the refusal
+was let through.
 A call either returns a result of the right shape or raises TypeError,
 ValueError (UnicodeEncodeError among them), MemoryError, or the Hostile
 error an argument raised itself. Anything else, a SystemError or
@@ -18,6 +22,8 @@ Run it through scripts/fuzz.sh python SECONDS.
 
 import os
 import sys
+import threading
+import time
 
 import atheris
 import lumo
@@ -110,6 +116,90 @@ class HostileMapping(dict):
         if self.mode == 5:
             raise Hostile("__iter__")
         return super().__iter__()
+
+
+class Chunk(str):
+    """A chunk whose destructor enters the stream reading it."""
+
+    def __del__(self):
+        if Entering.current is not None:
+            Entering.current.enter(list)
+
+
+class Entering:
+    """Chunks that enter the stream reading them, by a plan drawn from the
+    fuzzer: 1 and 2 enter it with next() and list() and catch the refusal,
+    3 lets it through, 4 sleeps so that another thread can try, 5 yields a
+    Chunk."""
+
+    current = None
+
+    def __init__(self, chunks, plan):
+        self.chunks, self.plan, self.stream = iter(chunks), iter(plan), None
+        self.passed = self.entered = False
+
+    def enter(self, call):
+        """The refusal of call(stream); a destructor cannot raise, so a call
+        that got in is recorded."""
+        try:
+            call(self.stream)
+        except ValueError as error:
+            return error
+        self.entered = True
+        return ValueError("entered")
+
+    def __iter__(self):
+        return self
+
+    def __next__(self):
+        step = next(self.plan, 0)
+        if step in (1, 2, 3):
+            error = self.enter(next if step == 1 else list)
+            if step == 3:
+                self.passed = True
+                raise error
+        elif step == 4:
+            time.sleep(0.0001)
+        chunk = next(self.chunks)
+        return Chunk(chunk) if step == 5 and type(chunk) is str else chunk
+
+
+def shared_stream(make, converter):
+    """A stream of a drawn kind over chunks that enter it, read by one or two
+    threads."""
+    kind = make.fdp.ConsumeIntInRange(0, 2)
+    texts = [make.pick(SAMPLES) + make.fdp.ConsumeUnicodeNoSurrogates(8) for _ in range(8)]
+    plan = [make.fdp.ConsumeIntInRange(0, 5) for _ in range(10)]
+    source = Entering([text.encode() for text in texts] if kind == 1 else texts, plan)
+    method = [converter.convert_stream, converter.convert_utf8_stream, converter.explain_stream]
+    source.stream = stream = method[kind](source)
+    Entering.current = source
+    out = []
+
+    def read():
+        try:
+            out.extend(stream)  # in the order the stream gives, as extend appends at once
+        except ValueError as error:
+            assert "already executing" in str(error), error
+
+    second = threading.Thread(target=read) if make.fdp.ConsumeBool() else None
+    if second is not None:
+        second.start()
+    read()
+    if second is not None:
+        second.join()
+    Entering.current = None
+    assert not source.entered, "a running stream was entered"
+    if kind == 1:
+        got = b"".join(out).decode()
+    elif kind == 2:
+        got = "".join(target for _, target, _ in out)
+    else:
+        got = "".join(out)
+    whole = converter.convert("".join(texts))
+    # A reader refused leaves the stream to the other, which reads it to the
+    # end unless the iterator let a refusal through.
+    assert got == whole if not source.passed else whole.startswith(got), (got, whole)
 
 
 class Maker:
@@ -238,6 +328,8 @@ def one_call(make, converters):
         )
     elif action == 11:
         lumo.convert(text=make.text(), config=make.name())
+    elif action == 13:
+        shared_stream(make, make.pick(converters))
     else:
         converter = make.pick(converters)
         text = make.text()

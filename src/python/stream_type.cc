@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/text_stream.h"
 #include "python/errors.h"
@@ -28,21 +29,31 @@ struct StreamObject {
   bool explaining;
   PyObject* spans;
   Py_ssize_t next_span;
+  // A call to __next__ is inside the stream. It calls back into Python
+  // (the iterator, a chunk's buffer or destructor, the collector), which
+  // may call the stream again, or let another thread do so; the state
+  // belongs to the outer call until it returns, so such a call is refused.
+  bool running;
 };
 
 PyTypeObject* g_stream_type = nullptr;
 
 StreamObject& stream_of(PyObject* self) { return *reinterpret_cast<StreamObject*>(self); }
 
-// Ends the stream: later calls stop the iteration at once.
+// Ends the stream: later calls stop the iteration at once. Every field is
+// emptied before anything is released, since releasing the chunks' iterator
+// or the Converter runs Python code that may reach the stream; the text
+// streams go before the Converter they read.
 void end_stream(StreamObject& stream) {
-  delete stream.stream;
-  stream.stream = nullptr;
-  delete stream.utf8;
-  stream.utf8 = nullptr;
-  Py_CLEAR(stream.spans);
-  Py_CLEAR(stream.chunks);
-  Py_CLEAR(stream.owner);
+  const std::unique_ptr<TextStream> text(std::exchange(stream.stream, nullptr));
+  const std::unique_ptr<Utf8TextStream> utf8(std::exchange(stream.utf8, nullptr));
+  PyObject* const spans = std::exchange(stream.spans, nullptr);
+  PyObject* const chunks = std::exchange(stream.chunks, nullptr);
+  PyObject* const owner = std::exchange(stream.owner, nullptr);
+  stream.converter = nullptr;
+  Py_XDECREF(spans);
+  Py_XDECREF(chunks);
+  Py_XDECREF(owner);
 }
 
 int stream_traverse(PyObject* self, visitproc visit, void* arg) {
@@ -53,8 +64,11 @@ int stream_traverse(PyObject* self, visitproc visit, void* arg) {
   return 0;
 }
 
+// A running stream holds a reference to itself, so the collector never
+// takes it for garbage; a clear that reached one anyway would leave its
+// state to the call inside.
 int stream_clear(PyObject* self) {
-  end_stream(stream_of(self));
+  if (!stream_of(self).running) end_stream(stream_of(self));
   return 0;
 }
 
@@ -90,12 +104,13 @@ bool raise_decode_error(std::string_view bytes, const Utf8Check& check) {
 // counted from the first byte of a character an earlier chunk cut short.
 bool append_utf8_chunk(StreamObject& stream, PyObject* item, const std::string& parameter) {
   Py_buffer view;
-  if (PyUnicode_Check(item) || PyObject_GetBuffer(item, &view, PyBUF_SIMPLE) != 0) {
-    PyErr_Clear();
+  if (PyUnicode_Check(item) || !PyObject_CheckBuffer(item)) {
     PyErr_Format(PyExc_TypeError, "argument '%s': a bytes-like object is required, not '%s'",
                  parameter.c_str(), Py_TYPE(item)->tp_name);
     return false;
   }
+  // An exporter that fails raises its own error.
+  if (PyObject_GetBuffer(item, &view, PyBUF_SIMPLE) != 0) return false;
   const std::string_view bytes(static_cast<const char*>(view.buf),
                                static_cast<std::size_t>(view.len));
   Utf8TextStream& utf8 = *stream.utf8;
@@ -200,8 +215,9 @@ PyObject* next_piece(StreamObject& stream) {
   return nullptr;
 }
 
-PyObject* stream_next(PyObject* self) {
-  StreamObject& stream = stream_of(self);
+// The next piece, or span of an explanation, once the stream is marked
+// running.
+PyObject* next_of_running(StreamObject& stream) {
   if (stream.spans != nullptr && stream.next_span < PyList_GET_SIZE(stream.spans)) {
     PyObject* const span = PyList_GET_ITEM(stream.spans, stream.next_span++);
     Py_INCREF(span);
@@ -218,6 +234,24 @@ PyObject* stream_next(PyObject* self) {
   PyObject* const span = PyList_GET_ITEM(piece, 0);
   Py_INCREF(span);
   return span;
+}
+
+// Refuses a call made while another is inside the stream, as a generator
+// does; such a call changes nothing, and the outer one goes on.
+PyObject* stream_next(PyObject* self) {
+  StreamObject& stream = stream_of(self);
+  if (stream.running) {
+    PyErr_SetString(PyExc_ValueError, "stream already executing");
+    return nullptr;
+  }
+  // Held until the call returns, so that neither a last reference dropped
+  // by a callback nor the collector frees the stream under it.
+  Py_INCREF(self);
+  stream.running = true;
+  PyObject* const next = next_of_running(stream);
+  stream.running = false;
+  Py_DECREF(self);
+  return next;
 }
 
 PyType_Slot stream_slots[] = {
@@ -266,6 +300,7 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
   self->spans = nullptr;
   self->next_span = 0;
   self->read = 0;
+  self->running = false;
   PyObject_GC_Track(self);
   return reinterpret_cast<PyObject*>(self);
 }

@@ -1,7 +1,10 @@
 // The iterator Converter.convert_stream and convert_utf8_stream return: it
 // reads chunks from an iterator, hands them to an engine text stream, and
 // yields the conversion of each piece the stream has ready, as a new str
-// (or bytes). It keeps the Converter object alive while it runs.
+// (or bytes). It keeps the Converter object alive while it runs. Like a
+// generator, it is not re-entrant: a call made while another is inside it
+// (from a callback of its own, or another thread while the chunks' iterator
+// lets the interpreter's lock go) raises ValueError and changes nothing.
 #ifndef LUMO_PYTHON_STREAM_TYPE_H_
 #define LUMO_PYTHON_STREAM_TYPE_H_
 

@@ -3,6 +3,8 @@
 import gc
 import itertools
 import sys
+import threading
+import time
 import unicodedata
 from collections import UserDict
 from types import MappingProxyType
@@ -254,6 +256,32 @@ def test_generators():
         yield ("丙", lumo.Converter("t2s").with_custom("𠀀 x").convert_with_custom("丁", "丁 丙"))
 
     assert lumo.Converter("s2t").with_custom(reentrant()).convert("甲丙") == "乙丙"
+
+
+def test_entries_read_by_threads_sharing_a_converter():
+    # Reading pairs lets the interpreter's lock go to threads that read
+    # other pairs for the same converter: each call keeps its own.
+    base = lumo.Converter("s2t")
+    shared = [("甲", "乙")]
+    results = {}
+
+    def pairs(number):
+        for key, value in [("丙", str(number)), *shared]:
+            time.sleep(0.001)
+            shared.append((f"{number}{key}", value))
+            yield key, value
+
+    def build(number):
+        made = base.with_custom(pairs(number))
+        results[number] = (made.convert("甲丙"), base.convert_with_custom("丙", pairs(number)))
+
+    threads = [threading.Thread(target=build, args=(number,)) for number in range(4)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    assert results == {number: (f"乙{number}", str(number)) for number in range(4)}
+    assert base.convert("甲丙") == "甲丙"
 
 
 class Boom(Exception):
