@@ -7,17 +7,23 @@ module, detects their script variant and lists the configurations.
 from __future__ import annotations
 
 import os
+import signal
 import sys
 from collections.abc import Sequence
 
-from .errors import FAILED, INTERRUPTED, PIPE_CLOSED, CliError, StdoutClosed
+from .errors import FAILED, PIPE_CLOSED, CliError, StdoutClosed, interrupted_status
+from .signals import handled, signal_of
 
 __all__ = ["main"]
 
 
 def _report(message: str) -> None:
-    # One line per error, whatever the message holds.
-    print("lumo: " + message.replace("\n", "\\n"), file=sys.stderr, flush=True)
+    # One line per error, whatever the message holds; nothing where standard
+    # error has gone (a terminal hung up).
+    try:
+        print("lumo: " + message.replace("\n", "\\n"), file=sys.stderr, flush=True)
+    except (OSError, ValueError):
+        pass
 
 
 def _silence_stdout() -> None:
@@ -35,6 +41,17 @@ def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command with `argv` (default: sys.argv[1:]) and returns its
     exit status."""
     args = list(sys.argv[1:] if argv is None else argv)
+    try:
+        with handled():
+            return _run(args)
+    except KeyboardInterrupt as interrupt:
+        signum = signal_of(interrupt)
+        by = "" if signum == signal.SIGINT else f" by {signal.Signals(signum).name}"
+        _report("interrupted" + by)
+        return interrupted_status(signum)
+
+
+def _run(args: list[str]) -> int:
     try:
         # Imported here, so that Ctrl-C during the imports is handled too.
         from . import options
@@ -60,9 +77,6 @@ def main(argv: Sequence[str] | None = None) -> int:
     except (StdoutClosed, BrokenPipeError):
         _silence_stdout()
         return PIPE_CLOSED
-    except KeyboardInterrupt:
-        _report("interrupted")
-        return INTERRUPTED
     except MemoryError:
         _report("out of memory")
         return FAILED

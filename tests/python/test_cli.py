@@ -27,6 +27,23 @@ def lumo_run(*args, stdin=b"", cwd=None):
     return subprocess.run([*LUMO, *map(str, args)], input=stdin, capture_output=True, cwd=cwd)
 
 
+def signals_as_in_a_terminal(ignored=()):
+    # A command run in the background inherits SIGINT ignored: tests that
+    # send signals set what they expect, whatever started them.
+    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, signal.SIG_IGN if signum in ignored else signal.SIG_DFL)
+
+
+@pytest.fixture
+def handlers_in_this_process():
+    """Signals handled in the test process as in a terminal: they raise."""
+    signums = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+    previous = {signum: signal.signal(signum, signal.default_int_handler) for signum in signums}
+    yield
+    for signum, handler in previous.items():
+        signal.signal(signum, handler)
+
+
 def expect_error(result, status, message):
     assert result.returncode == status
     assert result.stderr.decode() == f"lumo: {message}\n"
@@ -212,42 +229,82 @@ def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
     assert (tmp_path / "out" / "c.txt").read_text() == "漢字c.txt"
 
 
+def interrupt_while_converting(args, cwd, signum, folder, ignored=()):
+    """Runs lumo, sends `signum` once its temporary file is in `folder`,
+    and returns its exit status and standard error."""
+    process = subprocess.Popen([*LUMO, *args], cwd=cwd, stderr=subprocess.PIPE,
+                               start_new_session=True,
+                               preexec_fn=lambda: signals_as_in_a_terminal(ignored))  # fmt: skip
+    deadline = time.monotonic() + 30
+    while not list(folder.glob(".*.lumo-tmp")) and time.monotonic() < deadline:
+        time.sleep(0.005)
+    if signum == signal.SIGINT:
+        os.killpg(process.pid, signum)  # as Ctrl-C does: to the whole process group
+    else:
+        os.kill(process.pid, signum)  # as kill does: to lumo alone
+    return process.wait(timeout=60), process.stderr.read()
+
+
+@pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM])
 @pytest.mark.parametrize("jobs", [1, 2])
-def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs):
+def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs, signum):
     for name in ("big.txt", "big2.txt"):
         (tmp_path / name).write_bytes(TEXT.encode() * 10000)  # 21 MB
     (tmp_path / "out").mkdir()
     (tmp_path / "out" / "big.txt").write_text("kept")
-    process = subprocess.Popen(
-        [*LUMO, "-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out",
-         "--chunk-size", "4096"],
-        cwd=tmp_path, stderr=subprocess.PIPE, start_new_session=True,
-    )  # fmt: skip
-    deadline = time.monotonic() + 30
-    while not list((tmp_path / "out").glob(".big*")) and time.monotonic() < deadline:
-        time.sleep(0.005)
-    os.killpg(process.pid, signal.SIGINT)  # as Ctrl-C does: to the whole process group
-    assert process.wait(timeout=60) == 130
-    assert process.stderr.read() == b"lumo: interrupted\n"
+    args = ["-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out", "--chunk-size", "4096"]
+    status, stderr = interrupt_while_converting(args, tmp_path, signum, tmp_path / "out")
+    name = {signal.SIGINT: b"", signal.SIGTERM: b" by SIGTERM"}[signum]
+    assert (status, stderr) == (128 + signum, b"lumo: interrupted" + name + b"\n")
     assert os.listdir(tmp_path / "out") == ["big.txt"]
     assert (tmp_path / "out" / "big.txt").read_text() == "kept"
 
 
-def test_ctrl_c_as_the_temporary_file_is_made_leaves_nothing(tmp_path, monkeypatch):
+@pytest.mark.parametrize("output", [["-o", "out.txt"], ["--in-place"]])
+@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGHUP])
+def test_sigterm_and_sighup_leave_no_partial_output(tmp_path, signum, output):
+    big = TEXT.encode() * 10000
+    (tmp_path / "big.txt").write_bytes(big)
+    (tmp_path / "out.txt").write_text("kept")
+    args = ["-c", "s2t", "big.txt", *output, "--chunk-size", "4096"]
+    status, _ = interrupt_while_converting(args, tmp_path, signum, tmp_path)
+    assert status == 128 + signum
+    assert sorted(os.listdir(tmp_path)) == ["big.txt", "out.txt"]
+    assert (tmp_path / "big.txt").read_bytes() == big
+    assert (tmp_path / "out.txt").read_text() == "kept"
+
+
+def test_sighup_ignored_at_start_stays_ignored(tmp_path):
+    # As under nohup: the conversion goes on to its end.
+    (tmp_path / "big.txt").write_bytes(TEXT.encode() * 10000)
+    args = ["-c", "s2t", "big.txt", "-o", "out.txt", "--chunk-size", "4096"]
+    status, stderr = interrupt_while_converting(args, tmp_path, signal.SIGHUP, tmp_path,
+                                                ignored=[signal.SIGHUP])  # fmt: skip
+    assert (status, stderr) == (0, b"")
+    assert (tmp_path / "out.txt").read_bytes() == lumo.convert(TEXT * 10000, "s2t").encode()
+
+
+@pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
+def test_a_signal_as_the_temporary_file_is_made_leaves_nothing(
+    tmp_path, monkeypatch, handlers_in_this_process, signum
+):
     import tempfile
 
     from lumo_cli.output_files import replacing
+    from lumo_cli.signals import handled
 
     make = tempfile.mkstemp
 
     def make_then_interrupt(*args, **kwargs):
+        os.kill(os.getpid(), signum)  # handled at once, in the middle of mkstemp
         made = make(*args, **kwargs)
-        os.kill(os.getpid(), signal.SIGINT)
+        os.kill(os.getpid(), signum)  # dropped: only the first one raises
         return made
 
     monkeypatch.setattr(tempfile, "mkstemp", make_then_interrupt)
-    with pytest.raises(KeyboardInterrupt), replacing(str(tmp_path / "a.txt")):
+    with pytest.raises(KeyboardInterrupt) as raised, handled(), replacing(str(tmp_path / "a")):
         pass
+    assert raised.value.signum == signum
     assert os.listdir(tmp_path) == []
 
 
