@@ -105,8 +105,8 @@ def _make_temporary(target: str, redirect_hint: bool) -> tuple[int, str]:
             hint = "; a shell redirect (> FILE) writes the file in place instead"
         raise PermissionError(
             error.errno,
-            f"cannot make a temporary file in the folder {folder}: {error.strerror} (the"
-            f" output is written whole under a temporary name beside it, then renamed){hint}",
+            f"cannot make a temporary file in its folder: {error.strerror} (the output is"
+            f" written whole under a temporary name there, then renamed){hint}",
         ) from None
 
 

@@ -21,7 +21,7 @@ from __future__ import annotations
 import contextlib
 import signal
 import threading
-from collections.abc import Collection, Iterator
+from collections.abc import Collection, Generator
 from types import FrameType
 
 SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
@@ -69,7 +69,7 @@ def install(signums: Collection[int]) -> None:
 
 
 @contextlib.contextmanager
-def armed() -> Iterator[None]:
+def armed() -> Generator[None, None, None]:
     """The first signal handled that arrives in the block raises Interrupted."""
     global _armed, _pending
     _armed, _pending = True, 0
@@ -80,7 +80,7 @@ def armed() -> Iterator[None]:
 
 
 @contextlib.contextmanager
-def handled() -> Iterator[list[int]]:
+def handled() -> Generator[list[int], None, None]:
     """Within the block, the first of SIGINT, SIGTERM and SIGHUP not ignored
     on entry raises Interrupted; yields the signals handled. Outside the
     main thread, where no handler can be set, it changes nothing."""
@@ -98,7 +98,7 @@ def handled() -> Iterator[list[int]]:
 
 
 @contextlib.contextmanager
-def held() -> Iterator[None]:
+def held() -> Generator[None, None, None]:
     """A signal arriving in the block (in the main thread) raises at its end,
     in place of any other exception leaving it."""
     global _holding

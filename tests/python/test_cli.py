@@ -9,6 +9,7 @@ import signal
 import stat
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 from pathlib import Path
@@ -213,6 +214,93 @@ def test_in_place_keeps_the_mode(tmp_path):
     assert os.listdir(tmp_path) == ["a.txt"]
 
 
+NOBODY = 65534
+needs_root = pytest.mark.skipif(os.geteuid() != 0, reason="needs root")
+
+
+@pytest.fixture
+def open_folder():
+    """A folder anyone may write in, where NOBODY can reach it."""
+    folder = Path(tempfile.mkdtemp())
+    folder.chmod(0o777)
+    yield folder
+    shutil.rmtree(folder)
+
+
+def lumo_run_as_nobody(*args, stdin=b"", cwd=None):
+    # Root drops its rights once the modules are loaded: the interpreter's
+    # own may lie where NOBODY cannot read.
+    code = ("import locale, os, sys, lumo_cli, lumo_cli.conversion, lumo_cli.options\n"
+            f"os.setgroups([]); os.setgid({NOBODY}); os.setuid({NOBODY})\n"
+            "sys.exit(lumo_cli.main(sys.argv[1:]))")  # fmt: skip
+    return subprocess.run([sys.executable, "-c", code, *map(str, args)], input=stdin,
+                          capture_output=True, cwd=cwd)  # fmt: skip
+
+
+def owner_and_mode(path):
+    found = path.stat()
+    return found.st_uid, found.st_gid, stat.S_IMODE(found.st_mode)
+
+
+@needs_root
+@pytest.mark.parametrize("output", [["-o", "f"], ["--in-place"]])
+def test_a_replaced_file_keeps_its_owner_mode_and_attributes(tmp_path, output):
+    source, target = tmp_path / ("in" if "-o" in output else "f"), tmp_path / "f"
+    source.write_text("汉字")
+    target.write_text("汉字")
+    os.chown(target, NOBODY, NOBODY)
+    target.chmod(0o6755)
+    try:
+        os.setxattr(target, "user.lumo", b"kept")
+    except OSError:
+        pytest.skip("no user extended attributes here")
+    result = lumo_run("-c", "s2t", source.name, *output, cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert (target.read_text(), owner_and_mode(target)) == ("漢字", (NOBODY, NOBODY, 0o6755))
+    assert os.getxattr(target, "user.lumo") == b"kept"
+
+
+@needs_root
+@pytest.mark.parametrize(
+    "owner, group, mode, expected",
+    [
+        (0, 0, 0o6777, (NOBODY, NOBODY, 0o777)),  # neither kept: no set-id bit
+        (NOBODY, 0, 0o6775, (NOBODY, NOBODY, 0o4775)),  # the group lost: no set-group-ID
+        (NOBODY, NOBODY, 0o6775, (NOBODY, NOBODY, 0o6775)),  # both kept
+    ],
+)
+def test_set_id_bits_whose_owner_cannot_be_kept_are_dropped(open_folder, owner, group, mode,
+                                                            expected):  # fmt: skip
+    path = open_folder / "f"
+    path.write_text("汉字")
+    os.chown(path, owner, group)
+    path.chmod(mode)
+    result = lumo_run_as_nobody("-c", "s2t", "--in-place", path)
+    assert result.returncode == 0, result.stderr
+    assert (path.read_text(), owner_and_mode(path)) == ("漢字", expected)
+
+
+def test_a_new_file_takes_its_mode_from_the_umask(tmp_path):
+    process = subprocess.run([*LUMO, "-c", "s2t", "-o", "new.txt"], input=b"x", cwd=tmp_path,
+                             preexec_fn=lambda: os.umask(0o027))  # fmt: skip
+    assert process.returncode == 0
+    assert stat.S_IMODE((tmp_path / "new.txt").stat().st_mode) == 0o640
+
+
+@needs_root
+def test_o_into_a_folder_that_cannot_be_written_says_why(open_folder):
+    (open_folder / "ro").mkdir(mode=0o755)
+    (open_folder / "ro" / "out.txt").write_text("kept")
+    os.chown(open_folder / "ro" / "out.txt", NOBODY, NOBODY)
+    result = lumo_run_as_nobody("-c", "s2t", "-o", "ro/out.txt", stdin="汉".encode(),
+                                cwd=open_folder)  # fmt: skip
+    message = ("ro/out.txt: cannot make a temporary file in its folder: Permission denied (the"
+               " output is written whole under a temporary name there, then renamed); a shell"
+               " redirect (> FILE) writes the file in place instead")  # fmt: skip
+    expect_error(result, 1, message)
+    assert (open_folder / "ro" / "out.txt").read_text() == "kept"
+
+
 @pytest.mark.parametrize("jobs", [1, 2])
 def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
     for name in ("a.txt", "c.txt"):
@@ -252,7 +340,8 @@ def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs, signum):
         (tmp_path / name).write_bytes(TEXT.encode() * 10000)  # 21 MB
     (tmp_path / "out").mkdir()
     (tmp_path / "out" / "big.txt").write_text("kept")
-    args = ["-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out", "--chunk-size", "4096"]
+    args = ["-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out",
+            "--chunk-size", "4096"]  # fmt: skip
     status, stderr = interrupt_while_converting(args, tmp_path, signum, tmp_path / "out")
     name = {signal.SIGINT: b"", signal.SIGTERM: b" by SIGTERM"}[signum]
     assert (status, stderr) == (128 + signum, b"lumo: interrupted" + name + b"\n")
@@ -288,8 +377,6 @@ def test_sighup_ignored_at_start_stays_ignored(tmp_path):
 def test_a_signal_as_the_temporary_file_is_made_leaves_nothing(
     tmp_path, monkeypatch, handlers_in_this_process, signum
 ):
-    import tempfile
-
     from lumo_cli.output_files import replacing
     from lumo_cli.signals import handled
 
