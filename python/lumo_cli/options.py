@@ -35,8 +35,13 @@ commands:
                           from and to
 
 Without FILE, or with "-", lumo reads standard input. Without -o it writes
-standard output. Output files are written under a temporary name and
-renamed into place only when the whole input converted.
+standard output. Output files are written under a temporary name in their
+folder (which must be writable) and renamed into place only when the whole
+input converted; after an error, Ctrl-C, SIGTERM or SIGHUP none is left. A
+replaced file keeps its mode, and its owner, group and extended attributes
+where lumo may set them; set-id bits whose owner or group cannot be kept
+are dropped. --in-place replaces the file's name: other hard links to it
+keep the old text, as with "sed -i".
 
 {_ENCODINGS_NOTE}
 
@@ -45,8 +50,10 @@ errors count bytes of the input; offsets in "cannot encode" errors count
 characters of the converted text. Both count from 0.
 
 exit status: 0 done, 1 an input, output or conversion error (the other
-inputs are still converted), 2 a wrong command line, 130 interrupted,
-141 standard output closed early (as in "lumo ... | head").
+inputs are still converted), 2 a wrong command line, 128 + N after signal
+N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP; a signal ignored at the start, as
+under nohup, stays ignored), 141 standard output closed early (as in
+"lumo ... | head").
 """
 
 
