@@ -95,16 +95,16 @@ def convert_in_processes(
             running = set(futures)
             while running:
                 done, running = wait(running, _POLL_SECONDS, FIRST_COMPLETED)
-                for future, task in futures.items():
-                    if future in done:
-                        try:
-                            message = future.result()
-                        except BrokenProcessPool:
-                            message = f"{task.label}: the worker process converting it died"
-                        if message is not None:
-                            report(message)
-                            all_converted = False
-                        on_done(task)
+                for future in done:
+                    task = futures[future]
+                    try:
+                        message = future.result()
+                    except BrokenProcessPool:
+                        message = f"{task.label}: the worker process converting it died"
+                    if message is not None:
+                        report(message)
+                        all_converted = False
+                    on_done(task)
                 signals.raise_pending()
         except KeyboardInterrupt as interrupt:
             stopping.set()
