@@ -115,8 +115,9 @@ def replacing(target: str, redirect_hint: bool = False) -> Generator[int, None, 
     """The descriptor of a file to write; on leaving the block without an
     exception the file replaces `target` (a path without symbolic links),
     taking over what it can of the file it replaces. Raises OSError when the
-    folder is not writable, suggesting a shell redirect with `redirect_hint`
-    where the target itself is (not for a file that is also the input)."""
+    folder is not writable; with `redirect_hint` (never for a target that is
+    also the input) its message suggests a shell redirect where the target
+    itself is writable."""
     try:
         old: os.stat_result | None = os.stat(target)
     except FileNotFoundError:
