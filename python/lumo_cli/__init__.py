@@ -7,11 +7,13 @@ module, detects their script variant and lists the configurations.
 from __future__ import annotations
 
 import os
+import signal
 import sys
 from collections.abc import Sequence
 
-from .errors import FAILED, INTERRUPTED, PIPE_CLOSED, CliError, StdoutClosed
+from .errors import FAILED, PIPE_CLOSED, CliError, StdoutClosed, interrupted_status
 from .errors import report as _report
+from .signals import handled, signal_of
 
 __all__ = ["main"]
 
@@ -31,6 +33,17 @@ def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command with `argv` (default: sys.argv[1:]) and returns its
     exit status."""
     args = list(sys.argv[1:] if argv is None else argv)
+    try:
+        with handled():
+            return _run(args)
+    except KeyboardInterrupt as interrupt:
+        signum = signal_of(interrupt)
+        by = "" if signum == signal.SIGINT else f" by {signal.Signals(signum).name}"
+        _report("interrupted" + by)
+        return interrupted_status(signum)
+
+
+def _run(args: list[str]) -> int:
     try:
         # Imported here, so that Ctrl-C during the imports is handled too.
         from . import options
@@ -56,9 +69,6 @@ def main(argv: Sequence[str] | None = None) -> int:
     except (StdoutClosed, BrokenPipeError):
         _silence_stdout()
         return PIPE_CLOSED
-    except KeyboardInterrupt:
-        _report("interrupted")
-        return INTERRUPTED
     except MemoryError:
         _report("out of memory")
         return FAILED

@@ -13,13 +13,19 @@ from collections import deque
 from collections.abc import Iterable
 from typing import Callable
 
+from .signals import held
+
 
 class _Writer:
     """One thread that writes the pieces given to it, in order, one at a
-    time. Ctrl-C may interrupt the main thread anywhere in give() or
-    finish(): finish() takes no lock that give() may have left held, and the
-    thread takes every piece queued at each wake, so that it always reaches
-    the end mark."""
+    time. give() and finish() run with signals held: an interrupt raised
+    inside a semaphore's own code could leave its lock held, and the thread,
+    or finish(), waiting for it for ever. So a signal waits for them, which
+    is at most for one piece to be written. Where signals are not handled
+    by the command (a Ctrl-C raised by Python's own handler), an interrupt
+    in give() must still let finish() end: finish() takes no lock that
+    give() may have left held, and the thread takes every piece queued at
+    each wake, so that it always reaches the end mark."""
 
     def __init__(self, write: Callable[[bytes], None]) -> None:
         self._write = write
@@ -47,18 +53,20 @@ class _Writer:
     def give(self, piece: bytes) -> None:
         """Waits for the piece before to be written, raising what writing it
         raised, and queues `piece`."""
-        self._room.acquire()
-        if self._error is not None:
-            raise self._error
-        self._pieces.append(piece)
-        self._queued.release()
+        with held():
+            self._room.acquire()
+            if self._error is not None:
+                raise self._error
+            self._pieces.append(piece)
+            self._queued.release()
 
     def finish(self) -> BaseException | None:
         """Waits for the pieces queued to be written and ends the thread;
         returns what writing a piece raised, if anything did."""
-        self._pieces.append(None)
-        self._queued.release()
-        self._thread.join()
+        with held():
+            self._pieces.append(None)
+            self._queued.release()
+            self._thread.join()
         return self._error
 
 
@@ -73,7 +81,8 @@ def write_all(pieces: Iterable[bytes], write: Callable[[bytes], None]) -> None:
         for piece in pieces:
             if writer is None:
                 write(piece)
-                writer = _Writer(write)
+                with held():  # starting a thread waits on a lock too
+                    writer = _Writer(write)
             else:
                 writer.give(piece)
     except BaseException:

@@ -9,8 +9,13 @@ from typing import Callable
 SUCCESS = 0
 FAILED = 1  # an input, output or conversion error
 USAGE = 2  # the command line is wrong; nothing was converted
-INTERRUPTED = 130  # Ctrl-C: 128 + SIGINT, as shells report it
 PIPE_CLOSED = 141  # standard output closed early: 128 + SIGPIPE, as for other tools
+
+
+def interrupted_status(signum: int) -> int:
+    """The exit status after the signal `signum`: 128 + its number, as shells
+    report a command it ended (130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP)."""
+    return 128 + signum
 
 
 class CliError(Exception):

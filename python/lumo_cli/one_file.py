@@ -97,7 +97,7 @@ def convert_task(
         # Write where a symbolic link points rather than over the link.
         target = os.path.realpath(task.target)
         try:
-            with replacing(target) as descriptor:
+            with replacing(target, redirect_hint=task.source != task.target) as descriptor:
                 convert_into(descriptor)
         except OSError as error:
             raise FileError(f"{task.target_label}: {_describe(error)}") from None

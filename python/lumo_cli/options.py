@@ -40,11 +40,18 @@ argument is a file, even one starting with "-". Without -o it writes
 standard output, as the text arrives: from a pipe or a terminal, each line
 as soon as it is read where a line feed ends what later text can change
 (t2s, t2tw, jp2t and the others whose keys never start with ASCII), else
-once a few dozen characters follow it. Output files are written under a
-temporary name and renamed into place only when the whole input converted.
-With several inputs, -o names an existing folder, or ends with "/" to make
-one. -c also takes a configuration's file name, s2t.json, or a path ending
-in one; the configurations are built in, and no file is read.
+once a few dozen characters follow it. -c also takes a configuration's file
+name, s2t.json, or a path ending in one; the configurations are built in,
+and no file is read.
+
+Output files are written under a temporary name in their folder (which
+must be writable) and renamed into place only when the whole input
+converted; after an error, Ctrl-C, SIGTERM or SIGHUP none is left. With
+several inputs, -o names an existing folder, or ends with "/" to make one.
+A replaced file keeps its mode, and its owner, group and extended
+attributes where lumo may set them; set-id bits whose owner or group cannot
+be kept are dropped. --in-place replaces the file's name: other hard links
+to it keep the old text, as with "sed -i".
 
 {_ENCODINGS_NOTE}
 
@@ -56,8 +63,10 @@ quote, is written as a Python string literal, 'two\\nlines.txt', in errors
 and in the lines of lumo detect.
 
 exit status: 0 done, 1 an input, output or conversion error (the other
-inputs are still converted), 2 a wrong command line, 130 interrupted,
-141 standard output closed early (as in "lumo ... | head").
+inputs are still converted), 2 a wrong command line, 128 + N after signal
+N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP; a signal ignored at the start, as
+under nohup, stays ignored), 141 standard output closed early (as in
+"lumo ... | head").
 """
 
 

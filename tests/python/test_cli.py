@@ -1,6 +1,7 @@
 """The lumo command, run as users run it: a subprocess reading and writing
 bytes, compared with the module's own conversion."""
 
+import contextlib
 import json
 import os
 import re
@@ -10,6 +11,7 @@ import signal
 import stat
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 from pathlib import Path
@@ -29,6 +31,23 @@ JSON_SHAPES = 'an object of strings, {"key": "value"}, or an array of pairs, [["
 
 def lumo_run(*args, stdin=b"", cwd=None):
     return subprocess.run([*LUMO, *map(str, args)], input=stdin, capture_output=True, cwd=cwd)
+
+
+def signals_as_in_a_terminal(ignored=()):
+    # A command run in the background inherits SIGINT ignored: tests that
+    # send signals set what they expect, whatever started them.
+    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, signal.SIG_IGN if signum in ignored else signal.SIG_DFL)
+
+
+@pytest.fixture
+def handlers_in_this_process():
+    """Signals handled in the test process as in a terminal: they raise."""
+    signums = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+    previous = {signum: signal.signal(signum, signal.default_int_handler) for signum in signums}
+    yield
+    for signum, handler in previous.items():
+        signal.signal(signum, handler)
 
 
 def expect_error(result, status, message):
@@ -288,6 +307,92 @@ def test_in_place_keeps_the_mode(tmp_path):
     assert os.listdir(tmp_path) == ["a.txt"]
 
 
+NOBODY = 65534
+needs_root = pytest.mark.skipif(os.geteuid() != 0, reason="needs root")
+
+
+@pytest.fixture
+def open_folder():
+    """A folder anyone may write in, where NOBODY can reach it."""
+    folder = Path(tempfile.mkdtemp())
+    folder.chmod(0o777)
+    yield folder
+    shutil.rmtree(folder)
+
+
+def lumo_run_as_nobody(*args, stdin=b"", cwd=None):
+    # Root drops its rights once the modules are loaded: the interpreter's
+    # own may lie where NOBODY cannot read.
+    code = ("import locale, os, sys, lumo_cli, lumo_cli.conversion, lumo_cli.options\n"
+            f"os.setgroups([]); os.setgid({NOBODY}); os.setuid({NOBODY})\n"
+            "sys.exit(lumo_cli.main(sys.argv[1:]))")  # fmt: skip
+    return subprocess.run([sys.executable, "-c", code, *map(str, args)], input=stdin,
+                          capture_output=True, cwd=cwd)  # fmt: skip
+
+
+def owner_and_mode(path):
+    found = path.stat()
+    return found.st_uid, found.st_gid, stat.S_IMODE(found.st_mode)
+
+
+@needs_root
+@pytest.mark.parametrize("output", [["-o", "f"], ["--in-place"]])
+def test_a_replaced_file_keeps_its_owner_mode_and_attributes(tmp_path, output):
+    source, target = tmp_path / ("in" if "-o" in output else "f"), tmp_path / "f"
+    source.write_text("汉字")
+    target.write_text("汉字")
+    os.chown(target, NOBODY, NOBODY)
+    target.chmod(0o6755)
+    with contextlib.suppress(OSError):  # where the file system has them
+        os.setxattr(target, "user.lumo", b"kept")
+    attributes = {name: os.getxattr(target, name) for name in os.listxattr(target)}
+    result = lumo_run("-c", "s2t", source.name, *output, cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert (target.read_text(), owner_and_mode(target)) == ("漢字", (NOBODY, NOBODY, 0o6755))
+    assert {name: os.getxattr(target, name) for name in os.listxattr(target)} == attributes
+
+
+@needs_root
+@pytest.mark.parametrize(
+    "owner, group, mode, expected",
+    [
+        (0, 0, 0o6777, (NOBODY, NOBODY, 0o777)),  # neither kept: no set-id bit
+        (NOBODY, 0, 0o6775, (NOBODY, NOBODY, 0o4775)),  # the group lost: no set-group-ID
+        (NOBODY, NOBODY, 0o6775, (NOBODY, NOBODY, 0o6775)),  # both kept
+    ],
+)
+def test_set_id_bits_whose_owner_cannot_be_kept_are_dropped(open_folder, owner, group, mode,
+                                                            expected):  # fmt: skip
+    path = open_folder / "f"
+    path.write_text("汉字")
+    os.chown(path, owner, group)
+    path.chmod(mode)
+    result = lumo_run_as_nobody("-c", "s2t", "--in-place", path)
+    assert result.returncode == 0, result.stderr
+    assert (path.read_text(), owner_and_mode(path)) == ("漢字", expected)
+
+
+def test_a_new_file_takes_its_mode_from_the_umask(tmp_path):
+    process = subprocess.run([*LUMO, "-c", "s2t", "-o", "new.txt"], input=b"x", cwd=tmp_path,
+                             preexec_fn=lambda: os.umask(0o027))  # fmt: skip
+    assert process.returncode == 0
+    assert stat.S_IMODE((tmp_path / "new.txt").stat().st_mode) == 0o640
+
+
+@needs_root
+def test_o_into_a_folder_that_cannot_be_written_says_why(open_folder):
+    (open_folder / "ro").mkdir(mode=0o755)
+    (open_folder / "ro" / "out.txt").write_text("kept")
+    os.chown(open_folder / "ro" / "out.txt", NOBODY, NOBODY)
+    result = lumo_run_as_nobody("-c", "s2t", "-o", "ro/out.txt", stdin="汉".encode(),
+                                cwd=open_folder)  # fmt: skip
+    message = ("ro/out.txt: cannot make a temporary file in its folder: Permission denied (the"
+               " output is written whole under a temporary name there, then renamed); a shell"
+               " redirect (> FILE) writes the file in place instead")  # fmt: skip
+    expect_error(result, 1, message)
+    assert (open_folder / "ro" / "out.txt").read_text() == "kept"
+
+
 @pytest.mark.parametrize("jobs", [1, 2])
 def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
     for name in ("a.txt", "c.txt"):
@@ -304,42 +409,81 @@ def test_one_failing_input_does_not_stop_the_others(tmp_path, jobs):
     assert (tmp_path / "out" / "c.txt").read_text() == "漢字c.txt"
 
 
+def interrupt_while_converting(args, cwd, signum, folder, ignored=()):
+    """Runs lumo, sends `signum` once its temporary file is in `folder`,
+    and returns its exit status and standard error."""
+    process = subprocess.Popen([*LUMO, *args], cwd=cwd, stderr=subprocess.PIPE,
+                               start_new_session=True,
+                               preexec_fn=lambda: signals_as_in_a_terminal(ignored))  # fmt: skip
+    deadline = time.monotonic() + 30
+    while not list(folder.glob(".*.lumo-tmp")) and time.monotonic() < deadline:
+        time.sleep(0.005)
+    if signum == signal.SIGINT:
+        os.killpg(process.pid, signum)  # as Ctrl-C does: to the whole process group
+    else:
+        os.kill(process.pid, signum)  # as kill does: to lumo alone
+    return process.wait(timeout=60), process.stderr.read()
+
+
+@pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM])
 @pytest.mark.parametrize("jobs", [1, 2])
-def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs):
+def test_ctrl_c_leaves_no_partial_output(tmp_path, jobs, signum):
     for name in ("big.txt", "big2.txt"):
         (tmp_path / name).write_bytes(TEXT.encode() * 10000)  # 21 MB
     (tmp_path / "out").mkdir()
     (tmp_path / "out" / "big.txt").write_text("kept")
-    process = subprocess.Popen(
-        [*LUMO, "-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out",
-         "--chunk-size", "4096"],
-        cwd=tmp_path, stderr=subprocess.PIPE, start_new_session=True,
-    )  # fmt: skip
-    deadline = time.monotonic() + 30
-    while not list((tmp_path / "out").glob(".big*")) and time.monotonic() < deadline:
-        time.sleep(0.005)
-    os.killpg(process.pid, signal.SIGINT)  # as Ctrl-C does: to the whole process group
-    assert process.wait(timeout=60) == 130
-    assert process.stderr.read() == b"lumo: interrupted\n"
+    args = ["-c", "s2t", "-j", str(jobs), "big.txt", "big2.txt", "-o", "out",
+            "--chunk-size", "4096"]  # fmt: skip
+    status, stderr = interrupt_while_converting(args, tmp_path, signum, tmp_path / "out")
+    name = {signal.SIGINT: b"", signal.SIGTERM: b" by SIGTERM"}[signum]
+    assert (status, stderr) == (128 + signum, b"lumo: interrupted" + name + b"\n")
     assert os.listdir(tmp_path / "out") == ["big.txt"]
     assert (tmp_path / "out" / "big.txt").read_text() == "kept"
 
 
-def test_ctrl_c_as_the_temporary_file_is_made_leaves_nothing(tmp_path, monkeypatch):
-    import tempfile
+@pytest.mark.parametrize("output", [["-o", "out.txt"], ["--in-place"]])
+@pytest.mark.parametrize("signum", [signal.SIGTERM, signal.SIGHUP])
+def test_sigterm_and_sighup_leave_no_partial_output(tmp_path, signum, output):
+    big = TEXT.encode() * 10000
+    (tmp_path / "big.txt").write_bytes(big)
+    (tmp_path / "out.txt").write_text("kept")
+    args = ["-c", "s2t", "big.txt", *output, "--chunk-size", "4096"]
+    status, _ = interrupt_while_converting(args, tmp_path, signum, tmp_path)
+    assert status == 128 + signum
+    assert sorted(os.listdir(tmp_path)) == ["big.txt", "out.txt"]
+    assert (tmp_path / "big.txt").read_bytes() == big
+    assert (tmp_path / "out.txt").read_text() == "kept"
 
+
+def test_sighup_ignored_at_start_stays_ignored(tmp_path):
+    # As under nohup: the conversion goes on to its end.
+    (tmp_path / "big.txt").write_bytes(TEXT.encode() * 10000)
+    args = ["-c", "s2t", "big.txt", "-o", "out.txt", "--chunk-size", "4096"]
+    status, stderr = interrupt_while_converting(args, tmp_path, signal.SIGHUP, tmp_path,
+                                                ignored=[signal.SIGHUP])  # fmt: skip
+    assert (status, stderr) == (0, b"")
+    assert (tmp_path / "out.txt").read_bytes() == lumo.convert(TEXT * 10000, "s2t").encode()
+
+
+@pytest.mark.parametrize("signum", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
+def test_a_signal_as_the_temporary_file_is_made_leaves_nothing(
+    tmp_path, monkeypatch, handlers_in_this_process, signum
+):
     from lumo_cli.output_files import replacing
+    from lumo_cli.signals import handled
 
     make = tempfile.mkstemp
 
     def make_then_interrupt(*args, **kwargs):
+        os.kill(os.getpid(), signum)  # handled at once, in the middle of mkstemp
         made = make(*args, **kwargs)
-        os.kill(os.getpid(), signal.SIGINT)
+        os.kill(os.getpid(), signum)  # dropped: only the first one raises
         return made
 
     monkeypatch.setattr(tempfile, "mkstemp", make_then_interrupt)
-    with pytest.raises(KeyboardInterrupt), replacing(str(tmp_path / "a.txt")):
+    with pytest.raises(KeyboardInterrupt) as raised, handled(), replacing(str(tmp_path / "a")):
         pass
+    assert raised.value.signum == signum
     assert os.listdir(tmp_path) == []
 
 
