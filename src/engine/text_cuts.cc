@@ -14,6 +14,16 @@ bool is_line_cut(const Unit* text, std::size_t pos) {
   return pos > 0 && text[pos - 1] == '\n';
 }
 
+// Whether a quiet cut lies at `pos` (> 0): the character that ends there
+// is one no key holds.
+template <typename Unit>
+bool is_quiet_cut(const ConversionPlan& plan, const Unit* text, std::size_t pos) {
+  std::size_t start = pos - 1;
+  while (start > 0 && !starts_character(text[start])) --start;
+  std::size_t length = 0;
+  return plan.is_quiet(decode_char(text + start, &length));
+}
+
 // group_longest_prefix(), spending a unit of `*budget` per character a
 // walk visits; npos when the budget runs out first.
 template <typename Unit>
@@ -28,13 +38,15 @@ std::size_t counted_group_prefix(const DictionaryGroup& group, const Unit* text,
 }
 
 // The first safe cut in text[from, to) (as find_cut), or with `last` the
-// last one the search reached before its budget ran out.
+// last one the search reached before its budget ran out. A quiet cut is
+// taken only where the search finds no cut of the other kinds.
 template <typename Unit>
 std::size_t scan_cuts(const Converter& converter, const Unit* text, std::size_t size,
                       std::size_t from, std::size_t to, std::size_t* budget, bool last) {
   to = std::min(to, size);
   const ConversionPlan& plan = converter.plan;
   const bool line_cuts = plan.line_cuts;
+  const bool quiet_cuts = plan.quiet_cuts;
   const std::size_t context = plan.cut_context_units;
   // A key starting `context` or more units before a position cannot reach
   // past it; the scan starts at the first character after that (at `from`
@@ -45,13 +57,14 @@ std::size_t scan_cuts(const Converter& converter, const Unit* text, std::size_t 
   while (pos < from && !starts_character(text[pos])) ++pos;
   // Segment cuts are looked for while the budget lasts (not at all without
   // segmentation, or when the walks before `from` alone would exceed it),
-  // line cuts to the end.
+  // line cuts and quiet cuts to the end.
   bool walking = plan.segment_cuts && from - pos <= *budget;
   std::size_t reach = 0;  // the furthest end of a key starting since
   std::size_t found = std::string::npos;
+  std::size_t quiet = std::string::npos;
   while (pos < to) {
     if (!walking) {
-      if (!line_cuts) break;
+      if (!line_cuts && !quiet_cuts) break;
       pos = std::max(pos, std::max<std::size_t>(from, 1));
       if (pos >= to) break;
     }
@@ -69,10 +82,13 @@ std::size_t scan_cuts(const Converter& converter, const Unit* text, std::size_t 
     if (cut) {
       if (!last) return pos;
       found = pos;
+    } else if (quiet_cuts && pos >= from && pos > 0 && (last || quiet == std::string::npos) &&
+               is_quiet_cut(plan, text, pos)) {
+      quiet = pos;
     }
     pos += char_units(text + pos);
   }
-  return found;
+  return found != std::string::npos ? found : quiet;
 }
 
 }  // namespace
@@ -88,12 +104,22 @@ std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::s
                             std::size_t* clear, std::size_t* budget) {
   const ConversionPlan& plan = converter.plan;
   const std::size_t from = std::max<std::size_t>(*clear, 1);
-  // A line cut needs nothing after it.
-  if (plan.line_cuts && size >= from && text[size - 1] == '\n') return size;
-  // A segment cut needs a key's length of text after it.
+  if (size < from) return std::string::npos;
+  // A segment cut needs a key's length of text after it; line cuts and
+  // quiet cuts need nothing after them, so the last of these past `to`
+  // comes first.
   const std::size_t context = plan.cut_context_units;
+  const std::size_t to = size >= context + from ? size - context : from;
+  if (plan.line_cuts && text[size - 1] == '\n') return size;
+  if (plan.quiet_cuts) {
+    // Back from the end over character boundaries; `to` is at least 1.
+    for (std::size_t pos = size; pos >= to;) {
+      if (is_quiet_cut(plan, text, pos)) return pos;
+      --pos;
+      while (pos > 0 && !starts_character(text[pos])) --pos;
+    }
+  }
   if (size < context + from) return std::string::npos;
-  const std::size_t to = size - context;
   // Back from the end, over ever wider windows: in running text the first
   // one holds a cut.
   std::size_t end = to;

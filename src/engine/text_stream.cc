@@ -31,14 +31,15 @@ void BasicTextStream<Unit>::append_units(const Unit* first, std::size_t first_co
 }
 
 template <typename Unit>
-std::size_t BasicTextStream<Unit>::ready(bool ended) {
-  if (ended) return pending_.size();
-  if (arrived_ == 0) return 0;
+StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
+  if (ended) return {pending_.size(), false};
+  if (arrived_ == 0) return {};
   std::size_t budget = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
   arrived_ = 0;
   const std::size_t cut =
       last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
-  return cut == std::string::npos ? 0 : cut;
+  if (cut != std::string::npos) return {cut, false};
+  return {0, pending_.size() > max_held_};
 }
 
 template <typename Unit>

@@ -122,7 +122,7 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
     const std::size_t count = std::min<std::size_t>(1 + random() % longest, text.size() - pos);
     stream.append(reinterpret_cast<const std::uint32_t*>(text.data() + pos), count);
     pos += count;
-    const std::size_t ready = stream.ready(ended);
+    const std::size_t ready = stream.ready(ended).units;
     const std::vector<std::uint16_t> piece = converted(converter, stream.units(), ready);
     joined.insert(joined.end(), piece.begin(), piece.end());
     stream.take(ready);
