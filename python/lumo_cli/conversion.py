@@ -39,6 +39,7 @@ def run_convert(options: ConvertOptions) -> int:
         replace_errors=options.replace_errors,
         chunk_bytes=options.chunk_bytes,
         explain=options.explain,
+        max_held_mib=options.max_held_mib,
     )
     tasks = plan_tasks(options.inputs, options.output, options.in_place)
     to_stdout = tasks[0].target is None

@@ -73,7 +73,7 @@ ConversionPlan plan_cuts(const Converter& converter) {
   }
   plan.line_cuts = plan.line_cuts && !ascii_starts_key;
   plan.quiet_cuts = !ascii_starts_key;
-  if (plan.quiet_cuts) plan.quiet_characters = characters_in_no_key(converter);
+  plan.quiet_characters = characters_in_no_key(converter);
   return plan;
 }
 

@@ -64,9 +64,11 @@ struct ConversionPlan {
   std::size_t cut_context_units = 0;
   bool line_cuts = false;
   // A quiet cut, just after a character that no key of the converter holds,
-  // needs no stage key to start with ASCII. quiet_characters has one bit
-  // per code point below U+10000, set for those no key holds; empty without
-  // quiet cuts. A character past U+FFFF is never quiet.
+  // needs no stage key to start with ASCII; where some does, a scan of a
+  // stream's held text from its start finds the quiet cuts the ASCII-led
+  // rule allows (last_run_cut). quiet_characters has one bit per code point
+  // below U+10000, set for those no key holds; a character past U+FFFF is
+  // never quiet.
   bool quiet_cuts = false;
   std::vector<std::uint64_t> quiet_characters;
 

@@ -136,6 +136,71 @@ std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::s
   return std::string::npos;
 }
 
+namespace {
+
+// How a run led by text[pos] stands under the ASCII-led rule: 1 ASCII-led
+// at every stage, 0 at none, -1 not known without converting it.
+template <typename Unit>
+int run_standing(const ConversionPlan& plan, const Unit* text, std::size_t pos) {
+  if (is_ascii_unit(text[pos])) return 1;
+  std::size_t length = 0;
+  return plan.is_quiet(decode_char(text + pos, &length)) ? 0 : -1;
+}
+
+}  // namespace
+
+void RunScan::drop(std::size_t count) {
+  if (pos <= count) {
+    pos = 0;
+    run_start = std::string::npos;
+    return;
+  }
+  pos -= count;
+  // A run the cut split starts the text anew.
+  if (run_start != std::string::npos) run_start = run_start < count ? 0 : run_start - count;
+}
+
+template <typename Unit>
+std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size_t size,
+                         RunScan* scan, std::size_t* budget) {
+  const ConversionPlan& plan = converter.plan;
+  // Every walk sees as far as a key reaches, and a quiet cut the character
+  // after it.
+  const std::size_t ahead = std::max<std::size_t>(plan.cut_context_units, 4);
+  std::size_t pos = scan->pos;
+  std::size_t run_start = scan->run_start;
+  std::size_t found = std::string::npos;
+  while (pos < size && size - pos > ahead) {
+    std::size_t length = 0;
+    if (converter.segmentation) {
+      length = counted_group_prefix(*converter.segmentation, text + pos, size - pos, budget);
+      if (length == std::string::npos) break;
+    }
+    if (length != 0) {
+      // A matched segment starts here: the text before it segments alone
+      // as it does here, and so does the text from here.
+      if (pos > 0) found = pos;
+      run_start = std::string::npos;
+      pos += length;
+      continue;
+    }
+    if (run_start == std::string::npos) run_start = pos;
+    std::size_t units = 0;
+    const bool quiet = plan.is_quiet(decode_char(text + pos, &units));
+    pos += units;
+    if (!quiet) continue;
+    if (plan.quiet_cuts) {
+      found = pos;
+      continue;
+    }
+    const int standing = run_standing(plan, text, run_start);
+    if (standing >= 0 && standing == run_standing(plan, text, pos)) found = pos;
+  }
+  scan->pos = pos;
+  scan->run_start = run_start;
+  return found;
+}
+
 template <typename Unit>
 std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* text, std::size_t size,
                                      std::size_t pieces, std::size_t* work) {
@@ -164,7 +229,9 @@ std::vector<std::size_t> plan_pieces(const Converter& converter, const Unit* tex
   template std::vector<std::size_t> plan_pieces(const Converter&, const Unit*, std::size_t,      \
                                                 std::size_t, std::size_t*);                      \
   template std::size_t last_cut_so_far(const Converter&, const Unit*, std::size_t, std::size_t*, \
-                                       std::size_t*);
+                                       std::size_t*);                                            \
+  template std::size_t last_run_cut(const Converter&, const Unit*, std::size_t, RunScan*,        \
+                                    std::size_t*);
 LUMO_INSTANTIATE(char)
 LUMO_INSTANTIATE(std::uint16_t)
 LUMO_INSTANTIATE(std::uint32_t)

@@ -4,7 +4,6 @@
 
 #include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "engine/text_cuts.h"
 
 namespace lumo {
 
@@ -34,10 +33,16 @@ template <typename Unit>
 StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
   if (ended) return {pending_.size(), false};
   if (arrived_ == 0) return {};
-  std::size_t budget = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
+  const std::size_t work = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
   arrived_ = 0;
-  const std::size_t cut =
-      last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+  std::size_t budget = work;
+  std::size_t cut = last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+  // Stretches no search near the end cuts (NULs, Latin text under a
+  // converter whose keys start with ASCII) are segmented from the start.
+  if (cut == std::string::npos) {
+    budget = work;
+    cut = last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget);
+  }
   if (cut != std::string::npos) return {cut, false};
   return {0, pending_.size() > max_held_};
 }
@@ -46,6 +51,7 @@ template <typename Unit>
 void BasicTextStream<Unit>::take(std::size_t count) {
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
   clear_ = 0;
+  scan_.drop(count);
   // A chunk far larger than the ones that follow leaves no lasting mark;
   // chunks of one size reuse the space (given back after each, it was
   // taken afresh from the system and its pages faulted in again).

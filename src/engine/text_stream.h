@@ -24,6 +24,7 @@
 
 #include "dict/utf8_validation.h"
 #include "engine/converter.h"
+#include "engine/text_cuts.h"
 
 namespace lumo {
 
@@ -78,6 +79,7 @@ class BasicTextStream {
   std::size_t arrived_ = 0;      // units appended since the last search
   std::size_t last_growth_ = 0;  // units the last append brought
   std::size_t clear_ = 0;        // positions before this are known to be no cut
+  RunScan scan_;                 // where no cut is found near the end, a scan from the start
 };
 
 class TextStream : public BasicTextStream<std::uint16_t> {
