@@ -138,6 +138,15 @@ std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::s
 
 namespace {
 
+// Whether some key of `group` may start with `code_point`: the key-start
+// bitmaps know the characters below U+10000.
+bool starts_a_key(const DictionaryGroup& group, char32_t code_point) {
+  if (code_point >= 0x10000) return true;
+  return std::any_of(group.begin(), group.end(), [code_point](const Lexicon& lexicon) {
+    return (lexicon.trie().key_starts[code_point >> 6] >> (code_point & 63)) & 1;
+  });
+}
+
 // How a run led by text[pos] stands under the ASCII-led rule: 1 ASCII-led
 // at every stage, 0 at none, -1 not known without converting it.
 template <typename Unit>
@@ -171,30 +180,34 @@ std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size
   std::size_t run_start = scan->run_start;
   std::size_t found = std::string::npos;
   while (pos < size && size - pos > ahead) {
+    std::size_t units = 0;
+    const char32_t code_point = decode_char(text + pos, &units);
     std::size_t length = 0;
-    if (converter.segmentation) {
+    if (converter.segmentation && starts_a_key(*converter.segmentation, code_point)) {
       length = counted_group_prefix(*converter.segmentation, text + pos, size - pos, budget);
       if (length == std::string::npos) break;
     }
     if (length != 0) {
       // A matched segment starts here: the text before it segments alone
       // as it does here, and so does the text from here.
-      if (pos > 0) found = pos;
+      if (pos > 0) {
+        found = pos;
+        scan->found_quiet = false;
+      }
       run_start = std::string::npos;
       pos += length;
       continue;
     }
     if (run_start == std::string::npos) run_start = pos;
-    std::size_t units = 0;
-    const bool quiet = plan.is_quiet(decode_char(text + pos, &units));
+    const bool quiet = plan.is_quiet(code_point);
     pos += units;
     if (!quiet) continue;
-    if (plan.quiet_cuts) {
-      found = pos;
-      continue;
+    if (!plan.quiet_cuts) {
+      const int standing = run_standing(plan, text, run_start);
+      if (standing < 0 || standing != run_standing(plan, text, pos)) continue;
     }
-    const int standing = run_standing(plan, text, run_start);
-    if (standing >= 0 && standing == run_standing(plan, text, pos)) found = pos;
+    found = pos;
+    scan->found_quiet = true;
   }
   scan->pos = pos;
   scan->run_start = run_start;

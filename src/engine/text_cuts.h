@@ -70,6 +70,7 @@ std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::s
 struct RunScan {
   std::size_t pos = 0;                        // the next position to look at
   std::size_t run_start = std::string::npos;  // of the run it is in; npos: none
+  bool found_quiet = false;                   // whether the last cut it found was a quiet cut
   // Moves the scan onto the text that starts `count` units on, at a safe
   // cut, which the text there starts a segment at.
   void drop(std::size_t count);

@@ -35,13 +35,16 @@ StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
   if (arrived_ == 0) return {};
   const std::size_t work = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
   arrived_ = 0;
-  std::size_t budget = work;
-  std::size_t cut = last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
   // Stretches no search near the end cuts (NULs, Latin text under a
-  // converter whose keys start with ASCII) are segmented from the start.
-  if (cut == std::string::npos) {
-    budget = work;
-    cut = last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget);
+  // converter whose keys start with ASCII) are segmented from the start;
+  // while the scan finds quiet cuts there, it comes first.
+  std::size_t cut = std::string::npos;
+  for (int search = 0; search < 2 && cut == std::string::npos; ++search) {
+    std::size_t budget = work;
+    const bool scan = (search == 0) == scanning_;
+    cut = scan ? last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget)
+               : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+    if (cut != std::string::npos) scanning_ = scan && scan_.found_quiet;
   }
   if (cut != std::string::npos) return {cut, false};
   return {0, pending_.size() > max_held_};

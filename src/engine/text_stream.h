@@ -80,6 +80,7 @@ class BasicTextStream {
   std::size_t last_growth_ = 0;  // units the last append brought
   std::size_t clear_ = 0;        // positions before this are known to be no cut
   RunScan scan_;                 // where no cut is found near the end, a scan from the start
+  bool scanning_ = false;        // whether the scan found the last cut
 };
 
 class TextStream : public BasicTextStream<std::uint16_t> {
