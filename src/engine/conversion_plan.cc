@@ -43,7 +43,8 @@ std::vector<std::uint64_t> characters_in_no_key(const Converter& converter) {
       seen.push_back(trie);
       for (const LexiconTrie::Child& child : trie->children) {
         const char32_t code_point = child.code_point;
-        if (code_point < 0x10000) quiet[code_point >> 6] &= ~(std::uint64_t{1} << (code_point & 63));
+        if (code_point < 0x10000)
+          quiet[code_point >> 6] &= ~(std::uint64_t{1} << (code_point & 63));
       }
     }
   };

@@ -22,7 +22,7 @@ struct StreamObject {
   // stream has ended.
   TextStream* stream;
   Utf8TextStream* utf8;
-  Py_ssize_t read;  // chunks read so far
+  Py_ssize_t read;       // chunks read so far
   std::size_t max_held;  // the bound the engine stream was given
   // Spans instead of converted pieces: those of the piece last explained,
   // and the next to yield.

@@ -478,9 +478,26 @@ TEST(Differential, FastPathsAndThreadsConvertLikeThePlainPath) {
 // quiet cuts hold, find_cut finds them between NULs. Custom keys starting
 // with ASCII rule them out; one holding NUL keeps NUL from being quiet.
 TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
-  const std::string words[] = {std::string(200, '\0'), std::string(3, '\0'), "U盘", "用U盘",
-                               "Uber ", "BSU", "B超", "SIM卡", "A", "P", "U", "S ", "核心",
-                               "内存", "軟體", "隨身碟", "汉字", "の", "😀", "\n"};
+  const std::string words[] = {std::string(200, '\0'),
+                               std::string(3, '\0'),
+                               "U盘",
+                               "用U盘",
+                               "Uber ",
+                               "BSU",
+                               "B超",
+                               "SIM卡",
+                               "A",
+                               "P",
+                               "U",
+                               "S ",
+                               "核心",
+                               "内存",
+                               "軟體",
+                               "隨身碟",
+                               "汉字",
+                               "の",
+                               "😀",
+                               "\n"};
   const struct {
     ConfigId id;
     CustomPairs pairs;

@@ -165,7 +165,7 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
       {ConfigId::kT2JP, {}},                                      // line cuts only
       {ConfigId::kS2T, {{"OK", "好"}, {"坏了\n汉", "X"}}},        // no line cuts
       {ConfigId::kT2JP, {{"A", "B"}}},                            // no cuts at all
-      {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}},         // NUL is no quiet cut
+      {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}},          // NUL is no quiet cut
       {ConfigId::kS2TWP, {{"头发后来头发后来头发后来干", "X"}}},  // a cut must see past its end
   };
   for (const auto& [id, pairs] : cases) {
@@ -209,7 +209,8 @@ TEST(TextCuts, StreamsHoldBackLittleInRunningText) {
 TEST(TextCuts, StreamsCutQuietStretchesOrStopAtTheirBound) {
   std::mt19937 random(7);
   const Converter s2t = build_converter(ConfigId::kS2T, {});
-  for (const std::u32string& text : {std::u32string(100000, U'\0'), repeated(U"Uber BSU ", 10000)}) {
+  for (const std::u32string& text :
+       {std::u32string(100000, U'\0'), repeated(U"Uber BSU ", 10000)}) {
     const std::vector<std::uint16_t> units = units_of<std::uint16_t>(text);
     std::size_t held = 0;
     EXPECT_TRUE(streamed(s2t, text, 2000, random, &held) ==
