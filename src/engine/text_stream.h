@@ -8,11 +8,12 @@
 // that later text cannot move (text_cuts.h) is ready: it converts by
 // itself, and the stream keeps only what follows. In running text that is
 // at most the longest key plus a few characters, so the memory held is
-// bounded by the chunk size and the keys. A stretch with no cut at all
-// (every character held by some key, or keys starting with ASCII ruling
-// quiet cuts out, and nothing the segmentation matches or keys overlapping
-// all along) is held until a cut or the end comes, up to the stream's
-// bound: past it, the stream reports that it can go no further.
+// bounded by the chunk size and the keys. Where no cut lies near the end,
+// the held text is segmented from its start (last_run_cut). A stretch with
+// no cut at all (nothing the segmentation matches, and every character held
+// by some key, or the ASCII-led rule against each quiet cut) is held until
+// a cut or the end comes, up to the stream's bound: past it, the stream
+// reports that it can go no further.
 #ifndef LUMO_ENGINE_TEXT_STREAM_H_
 #define LUMO_ENGINE_TEXT_STREAM_H_
 
