@@ -133,6 +133,7 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
 
 TEST(TextCuts, StreamsConvertLikeTheWhole) {
   std::mt19937 random(11);
+  const std::u32string nuls(300, U'\0');
   const std::u32string_view words[] = {U"我们的",
                                        U"U盘",
                                        U"坏了",
@@ -150,7 +151,7 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
                                        U"發",
                                        U"干",
                                        U"头发后来头发后来头发后来干",
-                                       std::u32string(300, U'\0'),
+                                       nuls,
                                        U"Uber BSU ",
                                        U"B超"};
   std::u32string text;
