@@ -14,8 +14,8 @@ bool is_line_cut(const Unit* text, std::size_t pos) {
   return pos > 0 && text[pos - 1] == '\n';
 }
 
-// Whether a quiet cut lies at `pos` (> 0): the character that ends there
-// is one no key holds.
+// Whether a quiet cut lies at `pos`, a character boundary past 0: the
+// character that ends there is one no key holds.
 template <typename Unit>
 bool is_quiet_cut(const ConversionPlan& plan, const Unit* text, std::size_t pos) {
   std::size_t start = pos - 1;
@@ -79,11 +79,13 @@ std::size_t scan_cuts(const Converter& converter, const Unit* text, std::size_t 
       cut = cut || (pos >= from && length != 0 && reach <= pos);
       reach = std::max(reach, pos + length);
     }
+    // `from` may fall inside a character, and the scan with it: a quiet cut
+    // is taken only at a character boundary.
     if (cut) {
       if (!last) return pos;
       found = pos;
     } else if (quiet_cuts && pos >= from && pos > 0 && (last || quiet == std::string::npos) &&
-               is_quiet_cut(plan, text, pos)) {
+               starts_character(text[pos]) && is_quiet_cut(plan, text, pos)) {
       quiet = pos;
     }
     pos += char_units(text + pos);

@@ -538,9 +538,13 @@ TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
       }
       const std::vector<std::uint32_t> points = code_points_of(text);
       const std::vector<std::uint32_t> converted = code_points_of(whole);
+      const std::vector<char> bytes(text.begin(), text.end());
       for (std::size_t threads = 2; threads <= 4; ++threads) {
         ASSERT_EQ(converted_whole(converter, points, {threads, true, 64}), converted)
             << config_name(id) << ", " << threads << " threads";
+        // Planned places fall inside characters.
+        ASSERT_EQ(converted_whole(converter, bytes, {threads, true, 65}), converted)
+            << config_name(id) << ", UTF-8, " << threads << " threads";
       }
       // Streamed in chunks of 1 to 300 code points.
       TextStream stream(converter);
