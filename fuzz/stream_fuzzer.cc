@@ -30,7 +30,7 @@ std::u32string convert_in_chunks(const Converter& converter, const std::u32strin
     stream.append(code_points.data() + next, count);
     next += count;
     const bool ended = next == text.size();
-    const std::size_t ready = stream.ready(ended);
+    const std::size_t ready = stream.ready(ended).units;
     check(ready <= stream.size(), "more ready than the stream holds");
     joined += convert_code_points(converter, stream.units(), ready, {});
     stream.take(ready);

@@ -40,6 +40,7 @@ def run_convert(options: ConvertOptions) -> int:
         chunk_bytes=options.chunk_bytes,
         explain=options.explain,
         config=converter.config,
+        max_held_mib=options.max_held_mib,
     )
     tasks = plan_tasks(options.inputs, options.output, options.in_place)
     to_stdout = tasks[0].target is None

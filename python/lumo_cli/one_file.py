@@ -12,7 +12,7 @@ import lumo
 
 from .errors import FileError, StdoutClosed
 from .output_files import replacing
-from .streaming import CHUNK_BYTES, convert_bytes
+from .streaming import CHUNK_BYTES, MAX_HELD_MIB, HeldTooMuch, convert_bytes
 from .tasks import Task, standard_input, standard_output
 from .text_codecs import Decoder, Encoder
 
@@ -27,6 +27,7 @@ class StreamSettings:
     chunk_bytes: int = CHUNK_BYTES
     explain: str | None = None  # "ambiguities" or "mark": spans instead of the text
     config: str = ""  # the converter's configuration, named in hints
+    max_held_mib: int = MAX_HELD_MIB  # 0: no bound on the text held without a place to cut
 
 
 def _describe(error: OSError) -> str:
@@ -84,10 +85,18 @@ def convert_task(
     try:
         read = _reader(source, label)
 
+        mib = settings.max_held_mib
+
         def convert_into(descriptor: int) -> None:
             write = _writer(descriptor, task.target_label)
-            convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes,
-                          on_read, settings.explain)  # fmt: skip
+            try:
+                convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes,
+                              on_read, settings.explain, mib << 20 if mib else None)  # fmt: skip
+            except HeldTooMuch:
+                raise FileError(
+                    f"{label}: found no safe place to cut the text within {mib} MiB; "
+                    "give --max-held with more MiB, or 0 for no bound"
+                ) from None
 
         if task.target is None:
             stdout = standard_output()

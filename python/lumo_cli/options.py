@@ -12,7 +12,7 @@ import lumo
 
 from .detection import SAMPLE_BYTES
 from .errors import UsageError, shown_name
-from .streaming import CHUNK_BYTES
+from .streaming import CHUNK_BYTES, MAX_HELD_MIB
 from .text_codecs import ENCODINGS
 
 USAGE = """\
@@ -77,6 +77,16 @@ class _Parser(argparse.ArgumentParser):
         raise UsageError(f"{message} (see '{self.prog} -h')")
 
 
+def _whole_number(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        value = -1
+    if value < 0:
+        raise argparse.ArgumentTypeError(f"expected a whole number, got {text!r}")
+    return value
+
+
 def _positive(text: str) -> int:
     try:
         value = int(text)
@@ -103,6 +113,7 @@ class ConvertOptions:
     quiet: bool
     chunk_bytes: int
     explain: str | None = None  # "ambiguities" or "mark"
+    max_held_mib: int = MAX_HELD_MIB
 
 
 @dataclass(frozen=True)
@@ -159,6 +170,10 @@ def _convert_parser() -> _Parser:
                        "values, then a summary line, instead of the text")  # fmt: skip
     shown.add_argument("--mark", dest="explain", action="store_const", const="mark",
                        help="write the text with each such place as {chosen|other}")  # fmt: skip
+    add("--max-held", type=_whole_number, default=MAX_HELD_MIB, metavar="MIB",
+        help="the most text held while no safe place to cut it comes, in MiB (from UTF-8 "
+        "to UTF-8) or in 2**20 characters (otherwise); an input that needs more fails "
+        f"(default: {MAX_HELD_MIB}; 0: no bound)")  # fmt: skip
     add("-q", "--quiet", action="store_true", help="no progress bar")
     add("--version", action="version", version=f"lumo {lumo.__version__}")
     # Small chunks put chunk boundaries everywhere, for tests.
@@ -222,6 +237,7 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
         quiet=args.quiet,
         chunk_bytes=args.chunk_size,
         explain=args.explain,
+        max_held_mib=args.max_held,
     )
 
 

@@ -22,6 +22,12 @@ from .background_writes import write_all
 from .text_codecs import Decoder, Encoder
 
 CHUNK_BYTES = 1 << 20  # bytes read at a time
+MAX_HELD_MIB = 64  # the most text held while no safe place to cut it comes, by default
+
+
+class HeldTooMuch(Exception):
+    """The input offered no safe place to cut it within the bound of held
+    text: it cannot be converted in bounded memory."""
 
 
 def convert_bytes(
@@ -33,14 +39,40 @@ def convert_bytes(
     chunk_bytes: int = CHUNK_BYTES,
     on_read: Callable[[int], None] = lambda size: None,
     explain: str | None = None,
+    max_held: int | None = MAX_HELD_MIB << 20,
 ) -> None:
     """Reads with `read(buffer)`, which fills the start of the buffer and
     returns how many bytes it wrote, until it returns 0; writes the converted
     text with `write`, or with `explain` its ambiguities or the text marked.
-    `on_read` hears the size of every chunk read. Errors from the decoder
-    and encoder, and from `read` and `write`, propagate."""
+    `on_read` hears the size of every chunk read. The library holds at most
+    `max_held` bytes (from UTF-8 to UTF-8) or characters of text while it
+    finds no safe place to cut it (None: any amount); past that it raises
+    HeldTooMuch. Errors from the decoder and encoder, and from `read` and
+    `write`, propagate."""
+    try:
+        _convert_bytes(converter, read, write, decoder, encoder, chunk_bytes, on_read, explain,
+                       max_held)  # fmt: skip
+    except ValueError as error:
+        # The library's one ValueError in a stream that is not about
+        # decoding or encoding: the bound of held text.
+        if isinstance(error, UnicodeError):
+            raise
+        raise HeldTooMuch(str(error)) from None
+
+
+def _convert_bytes(
+    converter: lumo.Converter,
+    read: Callable[[memoryview], int],
+    write: Callable[[bytes], None],
+    decoder: Decoder,
+    encoder: Encoder,
+    chunk_bytes: int,
+    on_read: Callable[[int], None],
+    explain: str | None,
+    max_held: int | None,
+) -> None:
     if explain is None and decoder.codec == encoder.codec == "utf-8":
-        convert_utf8(converter, read, write, decoder, chunk_bytes, on_read)
+        convert_utf8(converter, read, write, decoder, chunk_bytes, on_read, max_held)
         return
 
     def texts() -> Iterator[str]:
@@ -54,10 +86,13 @@ def convert_bytes(
             yield text
 
     if explain is None:
-        write_all(filter(None, map(encoder.encode, converter.convert_stream(texts()))), write)
+        pieces = converter.convert_stream(texts(), max_held=max_held)
+        write_all(filter(None, map(encoder.encode, pieces)), write)
     else:
         # Spans come a line at a time: too small to pay for a thread's turn.
-        spans = (ambiguities if explain == "ambiguities" else marked)(converter, texts())
+        spans = (ambiguities if explain == "ambiguities" else marked)(
+            converter.explain_stream(texts(), max_held=max_held)
+        )
         for data in map(encoder.encode, spans):
             if data:
                 write(data)
@@ -86,6 +121,7 @@ def convert_utf8(
     decoder: Decoder,
     chunk_bytes: int,
     on_read: Callable[[int], None],
+    max_held: int | None,
 ) -> None:
     """convert_bytes from UTF-8 to UTF-8: the bytes go to the library as
     they are read, and its pieces are written as they come, without
@@ -100,18 +136,21 @@ def convert_utf8(
             yield data
 
     try:
-        write_all(converter.convert_utf8_stream(counted()), write)
+        write_all(converter.convert_utf8_stream(counted(), max_held=max_held), write)
     except UnicodeDecodeError as error:
         # Its object is what was held back, then the last chunk read (or
         # nothing, at the end): it ends after `fed` bytes.
         raise decoder.error(error, fed) from None
 
 
-def ambiguities(converter: lumo.Converter, texts: Iterable[str]) -> Iterator[str]:
+Span = tuple[str, str, tuple[str, ...]]
+
+
+def ambiguities(spans: Iterable[Span]) -> Iterator[str]:
     """JSON lines: one per span with alternatives, with its offsets in the
     input and the output (in characters), then a summary line."""
     source_offset = target_offset = count = 0
-    for source, target, alternatives in converter.explain_stream(texts):
+    for source, target, alternatives in spans:
         if alternatives:
             count += 1
             span = {
@@ -129,8 +168,8 @@ def ambiguities(converter: lumo.Converter, texts: Iterable[str]) -> Iterator[str
     yield json.dumps({"summary": summary}, ensure_ascii=False) + "\n"
 
 
-def marked(converter: lumo.Converter, texts: Iterable[str]) -> Iterator[str]:
+def marked(spans: Iterable[Span]) -> Iterator[str]:
     """The converted text with each span that had alternatives written as
     {chosen|other|...}."""
-    for _, target, alternatives in converter.explain_stream(texts):
+    for _, target, alternatives in spans:
         yield "{" + "|".join((target, *alternatives)) + "}" if alternatives else target

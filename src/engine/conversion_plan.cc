@@ -30,6 +30,29 @@ bool has_long_keys(const Converter& converter) {
          std::any_of(converter.stages.begin(), converter.stages.end(), any_in);
 }
 
+// One bit per code point below U+10000, set for those that no key of any
+// lexicon of the converter holds: every character of a key is the code
+// point of an edge of its trie.
+std::vector<std::uint64_t> characters_in_no_key(const Converter& converter) {
+  std::vector<std::uint64_t> quiet(0x10000 / 64, ~std::uint64_t{0});
+  std::vector<const LexiconTrie*> seen;  // a trie shared by several groups is read once
+  const auto clear_keys_of = [&](const DictionaryGroup& group) {
+    for (const Lexicon& lexicon : group) {
+      const LexiconTrie* const trie = &lexicon.trie();
+      if (std::find(seen.begin(), seen.end(), trie) != seen.end()) continue;
+      seen.push_back(trie);
+      for (const LexiconTrie::Child& child : trie->children) {
+        const char32_t code_point = child.code_point;
+        if (code_point < 0x10000)
+          quiet[code_point >> 6] &= ~(std::uint64_t{1} << (code_point & 63));
+      }
+    }
+  };
+  if (converter.segmentation) clear_keys_of(*converter.segmentation);
+  for (const DictionaryGroup& stage : converter.stages) clear_keys_of(stage);
+  return quiet;
+}
+
 // The plan with every fast path off, cuts planned.
 ConversionPlan plan_cuts(const Converter& converter) {
   ConversionPlan plan;
@@ -42,13 +65,16 @@ ConversionPlan plan_cuts(const Converter& converter) {
       plan.line_cuts = plan.line_cuts && !lexicon.trie().line_feed_in_keys;
     }
   }
+  bool ascii_starts_key = false;
   for (const DictionaryGroup& stage : converter.stages) {
     for (const Lexicon& lexicon : stage) {
-      if (lexicon.trie().line_feed_in_keys || lexicon.trie().ascii_starts_key()) {
-        plan.line_cuts = false;
-      }
+      if (lexicon.trie().line_feed_in_keys) plan.line_cuts = false;
+      ascii_starts_key = ascii_starts_key || lexicon.trie().ascii_starts_key();
     }
   }
+  plan.line_cuts = plan.line_cuts && !ascii_starts_key;
+  plan.quiet_cuts = !ascii_starts_key;
+  plan.quiet_characters = characters_in_no_key(converter);
   return plan;
 }
 

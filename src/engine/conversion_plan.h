@@ -9,6 +9,7 @@
 #define LUMO_ENGINE_CONVERSION_PLAN_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "dict/dictionary_group.h"
@@ -62,8 +63,20 @@ struct ConversionPlan {
   bool segment_cuts = false;
   std::size_t cut_context_units = 0;
   bool line_cuts = false;
+  // A quiet cut, just after a character that no key of the converter holds,
+  // needs no stage key to start with ASCII; where some does, a scan of a
+  // stream's held text from its start finds the quiet cuts the ASCII-led
+  // rule allows (last_run_cut). quiet_characters has one bit per code point
+  // below U+10000, set for those no key holds; a character past U+FFFF is
+  // never quiet.
+  bool quiet_cuts = false;
+  std::vector<std::uint64_t> quiet_characters;
 
-  bool can_cut() const { return segment_cuts || line_cuts; }
+  bool can_cut() const { return segment_cuts || line_cuts || quiet_cuts; }
+  // Whether `code_point` is a character after which a quiet cut lies.
+  bool is_quiet(char32_t code_point) const {
+    return code_point < 0x10000 && ((quiet_characters[code_point >> 6] >> (code_point & 63)) & 1);
+  }
 };
 
 // The plan of `converter` with every fast path it allows.

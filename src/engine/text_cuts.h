@@ -1,6 +1,6 @@
 // Cutting a text into pieces that convert independently: converting the
 // pieces one by one and joining the results gives exactly the conversion
-// of the whole. Two kinds of position are safe cuts.
+// of the whole. Three kinds of position are safe cuts.
 //
 // A segment cut: a segmentation key starts there and no key starting
 // before it reaches past it. Whatever the segmentation scan did before such
@@ -15,6 +15,13 @@
 // a stage input led by an ASCII character, which only skips lookups at
 // ASCII characters, converts like any other. So a segment split there
 // converts to the same text in two parts.
+//
+// A quiet cut: just after a character that no key of the converter holds
+// (ConversionPlan::quiet_characters), when no stage key starts with an
+// ASCII character: the line cut's reasoning for any such character. No
+// match holds it, so segmentation steps over it as a run character, every
+// stage copies it, and no lookup on either side reaches across it. A
+// search takes one only where it finds no cut of the other kinds.
 #ifndef LUMO_ENGINE_TEXT_CUTS_H_
 #define LUMO_ENGINE_TEXT_CUTS_H_
 
@@ -58,6 +65,32 @@ inline std::size_t find_cut(const Converter& converter, std::string_view text, s
 template <typename Unit>
 std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::size_t size,
                             std::size_t* clear, std::size_t* budget);
+
+// Where a segmentation scan of a stream's held text stands (last_run_cut).
+struct RunScan {
+  std::size_t pos = 0;                        // the next position to look at
+  std::size_t run_start = std::string::npos;  // of the run it is in; npos: none
+  bool found_quiet = false;                   // whether the last cut it found was a quiet cut
+  // Moves the scan onto the text that starts `count` units on, at a safe
+  // cut, which the text there starts a segment at.
+  void drop(std::size_t count);
+};
+
+// The last safe cut after `scan->pos` found by segmenting text[0, size) (as
+// for find_cut) from its start, which starts a segment (the text's start or
+// a safe cut), as the conversion does: where a matched segment starts, or a
+// quiet cut where the two runs it makes stand alike under the ASCII-led rule
+// at every stage; npos when there is none. A run led by an ASCII character
+// is ASCII-led at every stage, which copies that character first; one led
+// by a character no key holds is not, at any stage; any other's standing
+// depends on what stages make of it, and a cut next to it is not taken
+// (nor needed where no stage key starts with ASCII). The scan resumes from
+// `*scan`, so no position is walked twice, and stops where a walk could
+// need text that has not arrived; it spends `*budget` as find_cut does and
+// stops when that runs out.
+template <typename Unit>
+std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size_t size,
+                         RunScan* scan, std::size_t* budget);
 
 // Where text[0, size) (as for find_cut) is cut into at most `pieces` pieces
 // of about equal length, to convert them at the same time: the piece

@@ -4,7 +4,6 @@
 
 #include "dict/text_units.h"
 #include "dict/tuning.h"
-#include "engine/text_cuts.h"
 
 namespace lumo {
 
@@ -31,20 +30,31 @@ void BasicTextStream<Unit>::append_units(const Unit* first, std::size_t first_co
 }
 
 template <typename Unit>
-std::size_t BasicTextStream<Unit>::ready(bool ended) {
-  if (ended) return pending_.size();
-  if (arrived_ == 0) return 0;
-  std::size_t budget = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
+StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
+  if (ended) return {pending_.size(), false};
+  if (arrived_ == 0) return {};
+  const std::size_t work = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
   arrived_ = 0;
-  const std::size_t cut =
-      last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
-  return cut == std::string::npos ? 0 : cut;
+  // Stretches no search near the end cuts (NULs, Latin text under a
+  // converter whose keys start with ASCII) are segmented from the start;
+  // while the scan finds quiet cuts there, it comes first.
+  std::size_t cut = std::string::npos;
+  for (int search = 0; search < 2 && cut == std::string::npos; ++search) {
+    std::size_t budget = work;
+    const bool scan = (search == 0) == scanning_;
+    cut = scan ? last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget)
+               : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+    if (cut != std::string::npos) scanning_ = scan && scan_.found_quiet;
+  }
+  if (cut != std::string::npos) return {cut, false};
+  return {0, pending_.size() > max_held_};
 }
 
 template <typename Unit>
 void BasicTextStream<Unit>::take(std::size_t count) {
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
   clear_ = 0;
+  scan_.drop(count);
   // A chunk far larger than the ones that follow leaves no lasting mark;
   // chunks of one size reuse the space (given back after each, it was
   // taken afresh from the system and its pages faulted in again).

@@ -8,9 +8,12 @@
 // that later text cannot move (text_cuts.h) is ready: it converts by
 // itself, and the stream keeps only what follows. In running text that is
 // at most the longest key plus a few characters, so the memory held is
-// bounded by the chunk size and the keys; only a stretch with no cut at
-// all (no line feed, and nothing the segmentation matches, or keys
-// overlapping all along) is held whole until a cut or the end comes.
+// bounded by the chunk size and the keys. Where no cut lies near the end,
+// the held text is segmented from its start (last_run_cut). A stretch with
+// no cut at all (nothing the segmentation matches, and every character held
+// by some key, or the ASCII-led rule against each quiet cut) is held until
+// a cut or the end comes, up to the stream's bound: past it, the stream
+// reports that it can go no further.
 #ifndef LUMO_ENGINE_TEXT_STREAM_H_
 #define LUMO_ENGINE_TEXT_STREAM_H_
 
@@ -22,19 +25,35 @@
 
 #include "dict/utf8_validation.h"
 #include "engine/converter.h"
+#include "engine/text_cuts.h"
 
 namespace lumo {
+
+// The most text a stream holds without a cut unless told otherwise, in
+// units (UTF-16 units or bytes).
+inline constexpr std::size_t kDefaultMaxHeld = std::size_t{64} << 20;
+
+// What BasicTextStream::ready() found.
+struct StreamReadiness {
+  std::size_t units = 0;  // at the front, ready to convert; 0 when none yet
+  // No cut was found and the stream holds more than its bound: it takes
+  // no more text.
+  bool over_bound = false;
+};
 
 template <typename Unit>
 class BasicTextStream {
  public:
-  // The converter must outlive the stream.
-  explicit BasicTextStream(const Converter& converter) : converter_(converter) {}
+  // The converter must outlive the stream. `max_held` bounds the units held
+  // while no cut is found (SIZE_MAX: no bound).
+  explicit BasicTextStream(const Converter& converter, std::size_t max_held = kDefaultMaxHeld)
+      : converter_(converter), max_held_(max_held) {}
 
   // How many units at the front convert by themselves now, whatever
   // follows; 0 when none yet. With `ended`, no more text comes, and all
-  // units are ready.
-  std::size_t ready(bool ended);
+  // units are ready. Over the bound when no cut is found and more than
+  // `max_held` units are held.
+  StreamReadiness ready(bool ended);
 
   // The text held, from its first unit not yet taken.
   const Unit* units() const { return pending_.data(); }
@@ -56,10 +75,13 @@ class BasicTextStream {
 
  private:
   const Converter& converter_;
+  std::size_t max_held_;
   std::vector<Unit> pending_;
   std::size_t arrived_ = 0;      // units appended since the last search
   std::size_t last_growth_ = 0;  // units the last append brought
   std::size_t clear_ = 0;        // positions before this are known to be no cut
+  RunScan scan_;                 // where no cut is found near the end, a scan from the start
+  bool scanning_ = false;        // whether the scan found the last cut
 };
 
 class TextStream : public BasicTextStream<std::uint16_t> {

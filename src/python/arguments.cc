@@ -61,9 +61,13 @@ bool check_missing(const Signature& signature, PyObject* const* bound) {
 }  // namespace
 
 bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject** bound) {
+                   PyObject* kwnames, PyObject** bound, std::size_t keyword_only) {
+  const Signature positional{signature.display_name, signature.parameters,
+                             signature.parameter_count - keyword_only};
   const auto count = static_cast<Py_ssize_t>(signature.parameter_count);
-  if (nargs > count) return too_many_positional(signature, nargs);
+  if (nargs > static_cast<Py_ssize_t>(positional.parameter_count)) {
+    return too_many_positional(positional, nargs);
+  }
   for (Py_ssize_t i = 0; i < count; ++i) bound[i] = i < nargs ? args[i] : nullptr;
   const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
   for (Py_ssize_t k = 0; k < keywords; ++k) {
@@ -71,7 +75,7 @@ bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t
       return false;
     }
   }
-  return check_missing(signature, bound);
+  return check_missing(positional, bound);
 }
 
 bool bind_strings(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,

@@ -1,6 +1,7 @@
 // Argument binding for every function, method and constructor.
 //
-// All parameters are positional-or-keyword and required. Binding matches
+// Parameters are positional-or-keyword and required, but for the optional
+// keyword-only ones bind_fastcall may be told of. Binding matches
 // positional arguments in order, then keywords by exact name, and reports
 // failures with CPython's customary TypeError wording. String parameters
 // are then read as UTF-8 in place, in parameter order.
@@ -22,9 +23,11 @@ struct Signature {
 
 // Binds a vectorcall-style argument array (positional arguments, then the
 // values of the keywords named in `kwnames`) into `bound`, one borrowed
-// reference per parameter. Returns false with TypeError set.
+// reference per parameter. The last `keyword_only` parameters are optional
+// and keyword-only: null in `bound` when not given. Returns false with
+// TypeError set.
 bool bind_fastcall(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                   PyObject* kwnames, PyObject** bound);
+                   PyObject* kwnames, PyObject** bound, std::size_t keyword_only = 0);
 
 // bind_fastcall, then read_utf8 of the first `string_count` parameters, in
 // order, into `texts`.

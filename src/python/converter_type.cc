@@ -80,23 +80,33 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
 
 PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                    PyObject* kwnames) {
-  static const char* const kParameters[] = {"chunks"};
-  static const Signature kSignature{"Converter.convert_stream", kParameters, 1};
-  PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  static const char* const kParameters[] = {"chunks", "max_held"};
+  static const Signature kSignature{"Converter.convert_stream", kParameters, 2};
+  PyObject* bound[2];
+  std::size_t max_held = 0;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
+      !read_max_held(bound[1], &max_held)) {
+    return nullptr;
+  }
   return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr);
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr,
+                                 max_held);
   });
 }
 
 PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                         PyObject* kwnames) {
-  static const char* const kParameters[] = {"chunks"};
-  static const Signature kSignature{"Converter.convert_utf8_stream", kParameters, 1};
-  PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  static const char* const kParameters[] = {"chunks", "max_held"};
+  static const Signature kSignature{"Converter.convert_utf8_stream", kParameters, 2};
+  PyObject* bound[2];
+  std::size_t max_held = 0;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
+      !read_max_held(bound[1], &max_held)) {
+    return nullptr;
+  }
   return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8);
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8,
+                                 max_held);
   });
 }
 
@@ -115,12 +125,17 @@ PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t na
 
 PyObject* converter_explain_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                    PyObject* kwnames) {
-  static const char* const kParameters[] = {"chunks"};
-  static const Signature kSignature{"Converter.explain_stream", kParameters, 1};
-  PyObject* bound[1];
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  static const char* const kParameters[] = {"chunks", "max_held"};
+  static const Signature kSignature{"Converter.explain_stream", kParameters, 2};
+  PyObject* bound[2];
+  std::size_t max_held = 0;
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
+      !read_max_held(bound[1], &max_held)) {
+    return nullptr;
+  }
   return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kSpans);
+    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kSpans,
+                                 max_held);
   });
 }
 
@@ -236,12 +251,16 @@ PyMethodDef converter_methods[] = {
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
      "result)."},
     {"convert_stream", as_cfunction(converter_convert_stream), METH_FASTCALL | METH_KEYWORDS,
-     "convert_stream($self, chunks)\n--\n\n"
+     "convert_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "Convert a text that arrives in pieces: `chunks` is any iterable of str\n"
      "(a text file, a generator). Returns an iterator of converted str pieces\n"
      "whose concatenation is exactly convert(\"\".join(chunks)), whatever the\n"
      "chunk boundaries. A piece is yielded as soon as no later text can change\n"
      "it, so memory stays bounded by the chunk size and the longest key.\n"
+     "Where the text offers no safe place to cut it, it is held until one\n"
+     "comes, up to `max_held` characters (those past U+FFFF count twice);\n"
+     "past that the iterator raises ValueError and ends, the pieces it\n"
+     "yielded being exact. max_held=None holds any amount.\n"
      "Raises TypeError for a chunk that is not a str, UnicodeEncodeError for\n"
      "one holding a lone surrogate, and passes on what the iteration raises."},
     {"explain", as_cfunction(converter_explain), METH_FASTCALL | METH_KEYWORDS,
@@ -254,20 +273,22 @@ PyMethodDef converter_methods[] = {
      "up the lengths of sources (in `text`) and of targets (in the result)."},
     {"convert_utf8_stream", as_cfunction(converter_convert_utf8_stream),
      METH_FASTCALL | METH_KEYWORDS,
-     "convert_utf8_stream($self, chunks)\n--\n\n"
+     "convert_utf8_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "convert_stream for UTF-8 bytes: `chunks` is any iterable of bytes-like\n"
      "objects (a file opened in binary mode, a generator), and the pieces are\n"
      "bytes, whose concatenation is exactly the UTF-8 form of the conversion\n"
-     "of the decoded text. Chunks may cut characters anywhere. Faster than\n"
+     "of the decoded text. Chunks may cut characters anywhere; `max_held`\n"
+     "counts bytes. Faster than\n"
      "decoding and encoding around convert_stream. Raises TypeError for a\n"
      "chunk that is not bytes-like, and UnicodeDecodeError for bytes that\n"
      "are not UTF-8: its object is the chunk, after the bytes of a character\n"
      "an earlier chunk cut short, and its positions count from there."},
     {"explain_stream", as_cfunction(converter_explain_stream), METH_FASTCALL | METH_KEYWORDS,
-     "explain_stream($self, chunks)\n--\n\n"
+     "explain_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "explain for a text that arrives in pieces, as convert_stream converts\n"
      "one: `chunks` is any iterable of str, and the spans come one by one as\n"
-     "soon as no later text can change them, in bounded memory. Their sources\n"
+     "soon as no later text can change them, in bounded memory (`max_held`\n"
+     "as for convert_stream). Their sources\n"
      "and targets join as those of explain(\"\".join(chunks)) do; spans\n"
      "without alternatives may come in more pieces."},
     {"for_region", as_cfunction(converter_for_region), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,

@@ -23,7 +23,8 @@ struct StreamObject {
   // stream has ended.
   TextStream* stream;
   Utf8TextStream* utf8;
-  Py_ssize_t read;  // chunks read so far
+  Py_ssize_t read;       // chunks read so far
+  std::size_t max_held;  // the bound the engine stream was given
   // Spans instead of converted pieces: those of the piece last explained,
   // and the next to yield.
   bool explaining;
@@ -155,6 +156,16 @@ bool append_chunk(StreamObject& stream, PyObject* item) {
   return true;
 }
 
+// Raises the ValueError of a stream that found no cut within its bound;
+// returns nullptr.
+PyObject* raise_over_bound(const StreamObject& stream) {
+  PyErr_Format(PyExc_ValueError,
+               "found no place to cut the text within max_held=%zu %s held; pass a larger "
+               "max_held, or None for no bound",
+               stream.max_held, stream.utf8 != nullptr ? "bytes" : "characters");
+  return nullptr;
+}
+
 // The next converted piece: reads chunks until the stream has a piece
 // ready, or the chunks end. nullptr with an exception set, or with none at
 // the end. May throw std::bad_alloc: call it inside guarded().
@@ -188,7 +199,9 @@ PyObject* next_piece(StreamObject& stream) {
     PyObject* piece = nullptr;
     if (stream.stream != nullptr) {
       TextStream& text = *stream.stream;
-      const std::size_t ready = text.ready(ended);
+      const StreamReadiness readiness = text.ready(ended);
+      if (readiness.over_bound) return raise_over_bound(stream);
+      const std::size_t ready = readiness.units;
       if (ready != 0) {
         piece = stream.explaining ? explained_spans(*stream.converter, text.units(), ready)
                                   : converted_str(*stream.converter, text.units(), ready);
@@ -197,7 +210,9 @@ PyObject* next_piece(StreamObject& stream) {
       }
     } else {
       Utf8TextStream& utf8 = *stream.utf8;
-      const std::size_t ready = utf8.ready(ended);
+      const StreamReadiness readiness = utf8.ready(ended);
+      if (readiness.over_bound) return raise_over_bound(stream);
+      const std::size_t ready = readiness.units;
       if (ready != 0) {
         piece = converted_utf8(*stream.converter, utf8.units(), ready);
         if (piece == nullptr) return nullptr;
@@ -268,8 +283,33 @@ PyType_Spec stream_spec = {"builtins.ConversionStream", sizeof(StreamObject), 0,
 
 }  // namespace
 
+bool read_max_held(PyObject* object, std::size_t* max_held) {
+  if (object == nullptr) {
+    *max_held = kDefaultMaxHeld;
+    return true;
+  }
+  if (object == Py_None) {
+    *max_held = SIZE_MAX;
+    return true;
+  }
+  if (!PyLong_Check(object)) {
+    PyErr_Format(PyExc_TypeError, "argument 'max_held': an int or None is required, not '%s'",
+                 Py_TYPE(object)->tp_name);
+    return false;
+  }
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
+  if (value == -1 && PyErr_Occurred()) return false;
+  if (overflow < 0 || (overflow == 0 && value < 1)) {
+    PyErr_SetString(PyExc_ValueError, "argument 'max_held' must be positive, or None");
+    return false;
+  }
+  *max_held = overflow > 0 ? SIZE_MAX : static_cast<std::size_t>(value);
+  return true;
+}
+
 PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
-                                StreamKind kind) {
+                                StreamKind kind, std::size_t max_held) {
   const bool utf8 = kind == StreamKind::kUtf8;
   if (g_stream_type == nullptr) {
     // Made on first use and kept for the life of the process; it is no
@@ -281,8 +321,8 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
     g_stream_type->tp_new = nullptr;
   }
   // May throw: the caller guards.
-  auto text = utf8 ? nullptr : std::make_unique<TextStream>(converter);
-  auto bytes = utf8 ? std::make_unique<Utf8TextStream>(converter) : nullptr;
+  auto text = utf8 ? nullptr : std::make_unique<TextStream>(converter, max_held);
+  auto bytes = utf8 ? std::make_unique<Utf8TextStream>(converter, max_held) : nullptr;
   PyObject* const iterator = PyObject_GetIter(chunks);
   if (iterator == nullptr) return nullptr;
   auto* self = PyObject_GC_New(StreamObject, g_stream_type);
@@ -301,6 +341,7 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
   self->next_span = 0;
   self->read = 0;
   self->running = false;
+  self->max_held = max_held;
   PyObject_GC_Track(self);
   return reinterpret_cast<PyObject*>(self);
 }

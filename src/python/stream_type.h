@@ -8,6 +8,8 @@
 #ifndef LUMO_PYTHON_STREAM_TYPE_H_
 #define LUMO_PYTHON_STREAM_TYPE_H_
 
+#include <cstddef>
+
 #include "engine/converter.h"
 #include "python/python.h"
 
@@ -19,11 +21,18 @@ enum class StreamKind {
   kSpans,  // str chunks into the spans Converter.explain gives
 };
 
+// Reads the stream methods' keyword argument max_held (null: not given)
+// into `*max_held`: the default bound, SIZE_MAX for None, or a positive
+// int. False with TypeError or ValueError set.
+bool read_max_held(PyObject* object, std::size_t* max_held);
+
 // A new stream of `kind` over the chunks of `chunks` (any iterable) with
-// `converter`, which `owner` (a Converter object) holds; nullptr with an
-// exception set when `chunks` is not iterable or memory runs short.
+// `converter`, which `owner` (a Converter object) holds, holding at most
+// `max_held` units (str streams: UTF-16 units; UTF-8 streams: bytes) while
+// it finds no cut; nullptr with an exception set when `chunks` is not
+// iterable or memory runs short.
 PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
-                                StreamKind kind);
+                                StreamKind kind, std::size_t max_held);
 
 }  // namespace lumo::python
 

@@ -22,6 +22,7 @@
 #include "dict/utf8.h"
 #include "engine/config_loader.h"
 #include "engine/text_cuts.h"
+#include "engine/text_stream.h"
 #include "engine/whole_conversion.h"
 
 namespace lumo {
@@ -466,6 +467,102 @@ TEST(Differential, FastPathsAndThreadsConvertLikeThePlainPath) {
             << kConfigNames[i] << ", UTF-8, " << threads << " threads, round " << round;
       }
     }
+  }
+}
+
+// Stretches without segment or line cuts: runs of NUL, Latin text whose
+// letters start keys of some configurations (U盘, B超), mixed with Chinese.
+// Wherever find_cut cuts them, a plan on threads does, or a stream does
+// (scanning runs from its start where stage keys start with ASCII), the
+// pieces convert like the whole, and the whole like the reference; where
+// quiet cuts hold, find_cut finds them between NULs. Custom keys starting
+// with ASCII rule them out; one holding NUL keeps NUL from being quiet.
+TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
+  const std::string words[] = {std::string(200, '\0'),
+                               std::string(3, '\0'),
+                               "U盘",
+                               "用U盘",
+                               "Uber ",
+                               "BSU",
+                               "B超",
+                               "SIM卡",
+                               "A",
+                               "P",
+                               "U",
+                               "S ",
+                               "核心",
+                               "内存",
+                               "軟體",
+                               "隨身碟",
+                               "汉字",
+                               "の",
+                               "😀",
+                               "\n"};
+  const struct {
+    ConfigId id;
+    CustomPairs pairs;
+    bool quiet;
+  } cases[] = {
+      {ConfigId::kS2T, {}, false},  // keys start with P and S
+      {ConfigId::kS2TWP, {}, false},
+      {ConfigId::kTW2SP, {}, false},
+      {ConfigId::kT2JP, {}, true},
+      {ConfigId::kT2S, {}, true},
+      {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}, false},
+      {ConfigId::kT2S, {{std::string("漢\0", 4), "X"}}, true},
+      {ConfigId::kT2JP, {{"BSU", "乙"}, {"U", "ユ"}}, false},
+  };
+  std::mt19937 random(29);
+  for (const auto& [id, pairs, quiet] : cases) {
+    const Converter converter = build_converter(id, pairs);
+    const ReferenceConverter reference = reference_converter(id, pairs);
+    EXPECT_EQ(converter.plan.quiet_cuts, quiet) << config_name(id);
+    std::size_t quiet_found = 0;
+    for (int round = 0; round < 6; ++round) {
+      std::string text;
+      while (text.size() < 3000) text += words[random() % std::size(words)];
+      const std::string whole = convert_text(converter, text);
+      ASSERT_EQ(whole, reference_convert(reference, text)) << config_name(id);
+      for (int probe = 0; probe < 40; ++probe) {
+        std::size_t from = random() % text.size();
+        while ((static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
+        const std::size_t cut = find_cut(converter, text, from, text.size());
+        if (cut == std::string::npos) continue;
+        // Only a quiet cut lies between two NULs.
+        quiet_found += cut > 0 && cut < text.size() && text[cut - 1] == '\0' && text[cut] == '\0';
+        const std::string_view view(text);
+        ASSERT_EQ(convert_text(converter, view.substr(0, cut)) +
+                      convert_text(converter, view.substr(cut)),
+                  whole)
+            << config_name(id) << " cut at " << cut;
+      }
+      const std::vector<std::uint32_t> points = code_points_of(text);
+      const std::vector<std::uint32_t> converted = code_points_of(whole);
+      const std::vector<char> bytes(text.begin(), text.end());
+      for (std::size_t threads = 2; threads <= 4; ++threads) {
+        ASSERT_EQ(converted_whole(converter, points, {threads, true, 64}), converted)
+            << config_name(id) << ", " << threads << " threads";
+        // Planned places fall inside characters.
+        ASSERT_EQ(converted_whole(converter, bytes, {threads, true, 65}), converted)
+            << config_name(id) << ", UTF-8, " << threads << " threads";
+      }
+      // Streamed in chunks of 1 to 300 code points.
+      TextStream stream(converter);
+      std::vector<std::uint16_t> streamed;
+      for (std::size_t pos = 0; pos < points.size() || stream.size() != 0;) {
+        const std::size_t count = std::min<std::size_t>(1 + random() % 300, points.size() - pos);
+        stream.append(points.data() + pos, count);
+        pos += count;
+        const std::size_t ready = stream.ready(pos == points.size()).units;
+        BasicTextBuffer<std::uint16_t> piece;
+        ASSERT_TRUE(convert_units_to(converter, stream.units(), ready, piece));
+        streamed.insert(streamed.end(), piece.data(), piece.data() + piece.size());
+        stream.take(ready);
+      }
+      ASSERT_TRUE(streamed == utf16_of(converted)) << config_name(id) << ", streamed";
+    }
+    const bool nul_quiet = quiet && pairs.empty();
+    EXPECT_EQ(quiet_found > 0, nul_quiet) << config_name(id);
   }
 }
 

@@ -122,7 +122,7 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
     const std::size_t count = std::min<std::size_t>(1 + random() % longest, text.size() - pos);
     stream.append(reinterpret_cast<const std::uint32_t*>(text.data() + pos), count);
     pos += count;
-    const std::size_t ready = stream.ready(ended);
+    const std::size_t ready = stream.ready(ended).units;
     const std::vector<std::uint16_t> piece = converted(converter, stream.units(), ready);
     joined.insert(joined.end(), piece.begin(), piece.end());
     stream.take(ready);
@@ -133,6 +133,7 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
 
 TEST(TextCuts, StreamsConvertLikeTheWhole) {
   std::mt19937 random(11);
+  const std::u32string nuls(300, U'\0');
   const std::u32string_view words[] = {U"我们的",
                                        U"U盘",
                                        U"坏了",
@@ -149,7 +150,10 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
                                        U"A",
                                        U"發",
                                        U"干",
-                                       U"头发后来头发后来头发后来干"};
+                                       U"头发后来头发后来头发后来干",
+                                       nuls,
+                                       U"Uber BSU ",
+                                       U"B超"};
   std::u32string text;
   for (int i = 0; i < 8000; ++i) text += words[random() % std::size(words)];
   const struct {
@@ -162,6 +166,7 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
       {ConfigId::kT2JP, {}},                                      // line cuts only
       {ConfigId::kS2T, {{"OK", "好"}, {"坏了\n汉", "X"}}},        // no line cuts
       {ConfigId::kT2JP, {{"A", "B"}}},                            // no cuts at all
+      {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}},          // NUL is no quiet cut
       {ConfigId::kS2TWP, {{"头发后来头发后来头发后来干", "X"}}},  // a cut must see past its end
   };
   for (const auto& [id, pairs] : cases) {
@@ -196,6 +201,33 @@ TEST(TextCuts, StreamsHoldBackLittleInRunningText) {
     streamed(converter, text, 2000, random, &held);
     EXPECT_LE(held, converter.plan.cut_context_units + tuning::kStreamCutWindow) << config_name(id);
   }
+}
+
+// Stretches that offer no segment or line cut (NULs, Latin text under s2t,
+// whose keys start with ASCII) are held no longer than running text; a
+// stream that finds no cut at all reports itself over its bound once it
+// holds more than that.
+TEST(TextCuts, StreamsCutQuietStretchesOrStopAtTheirBound) {
+  std::mt19937 random(7);
+  const Converter s2t = build_converter(ConfigId::kS2T, {});
+  for (const std::u32string& text :
+       {std::u32string(100000, U'\0'), repeated(U"Uber BSU ", 10000)}) {
+    const std::vector<std::uint16_t> units = units_of<std::uint16_t>(text);
+    std::size_t held = 0;
+    EXPECT_TRUE(streamed(s2t, text, 2000, random, &held) ==
+                converted(s2t, units.data(), units.size()));
+    EXPECT_LE(held, s2t.plan.cut_context_units + tuning::kStreamCutWindow);
+  }
+  const Converter uncut = build_converter(ConfigId::kT2JP, {{"A", "B"}});
+  TextStream stream(uncut, 1000);
+  const std::vector<std::uint32_t> letters(1000, U'A');
+  stream.append(letters.data(), letters.size());
+  EXPECT_FALSE(stream.ready(false).over_bound);
+  stream.append(letters.data(), 1);
+  const StreamReadiness readiness = stream.ready(false);
+  EXPECT_TRUE(readiness.over_bound);
+  EXPECT_EQ(readiness.units, 0u);
+  EXPECT_EQ(stream.ready(true).units, 1001u);
 }
 
 }  // namespace

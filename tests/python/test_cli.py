@@ -654,3 +654,20 @@ def test_background_writes_end_after_ctrl_c_inside_a_handover(monkeypatch):
     thread.start()
     thread.join(10)
     assert not thread.is_alive() and raised and out == [b"0", b"1"]
+
+
+@pytest.mark.parametrize("options", [[], ["--encoding", "gb18030"], ["--mark"]])
+def test_input_with_no_place_to_cut_fails_past_max_held(tmp_path, options):
+    # The custom key "A" leaves a stretch of A's no safe place to cut.
+    text = "A" * (3 << 20)
+    (tmp_path / "in.txt").write_bytes(text.encode())
+    command = ["-c", "t2jp", "--custom-text", "A B", *options, "in.txt", "-o", "out.txt"]
+    result = lumo_run(*command, "--max-held", 1, cwd=tmp_path)
+    expect_error(result, 1, "in.txt: found no safe place to cut the text within 1 MiB; "
+                 "give --max-held with more MiB, or 0 for no bound")  # fmt: skip
+    assert os.listdir(tmp_path) == ["in.txt"]
+    result = lumo_run(*command, "--max-held", 0, cwd=tmp_path)
+    assert result.returncode == 0, result.stderr
+    if not options:
+        expected = lumo.Converter("t2jp").with_custom({"A": "B"}).convert(text)
+        assert (tmp_path / "out.txt").read_bytes() == expected.encode()

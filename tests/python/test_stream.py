@@ -128,8 +128,10 @@ def test_bad_chunks_raise_when_reached_and_end_the_stream(chunks, error, message
 def test_utf8_chunks_that_are_not_utf8_raise_as_decoding_does(chunks, error, position):
     stream = lumo.Converter("t2s").convert_utf8_stream(chunks)
     assert next(stream) == b"\n"  # what came in chunks before the bad bytes
+    before: list[bytes] = []
     with pytest.raises(UnicodeDecodeError, match=error) as raised:
-        next(stream)
+        before.extend(stream)  # and what the bad bytes' chunk holds before them, cut after b
+    assert b"".join(before) in (b"", b"ab")
     assert raised.value.start == position
     with pytest.raises(TypeError, match=r"chunks\[1\]': a bytes-like object is required"):
         list(lumo.Converter("t2s").convert_utf8_stream([b"x", "x"]))
@@ -138,3 +140,48 @@ def test_utf8_chunks_that_are_not_utf8_raise_as_decoding_does(chunks, error, pos
 def test_chunks_must_be_iterable():
     with pytest.raises(TypeError, match="not iterable"):
         lumo.Converter("s2t").convert_stream(5)
+
+
+# A custom key "A" starting with ASCII leaves a stretch of A's no cut at all.
+UNCUT = lumo.Converter("t2jp").with_custom({"A": "B"})
+
+
+@pytest.mark.parametrize(
+    ("method", "as_chunk"),
+    [
+        ("convert_stream", str),
+        ("explain_stream", str),
+        ("convert_utf8_stream", str.encode),
+    ],
+)
+def test_a_stream_with_no_cut_stops_past_max_held(method, as_chunk):
+    chunks = [as_chunk(text) for text in ["xxxx", "A" * 1000, "A" * 1000, "A" * 1000, "x"]]
+    stream = getattr(UNCUT, method)(iter(chunks), max_held=2500)
+    pieces = []
+    with pytest.raises(ValueError, match="no place to cut the text within max_held=2500 "):
+        pieces.extend(stream)
+    assert list(stream) == []  # the error ended it
+    expected = getattr(UNCUT, method)(iter(chunks[:1]), max_held=None)
+    assert pieces == list(expected)  # what came before is exact
+    unbounded = getattr(UNCUT, method)(iter(chunks), max_held=None)
+    assert len(list(unbounded)) > 0
+
+
+@pytest.mark.parametrize(
+    ("max_held", "error"),
+    [(0, ValueError), (-1, ValueError), ("1", TypeError), (1.0, TypeError)],
+)
+def test_max_held_must_be_a_positive_int_or_none(max_held, error):
+    with pytest.raises(error, match="max_held"):
+        UNCUT.convert_stream([], max_held=max_held)
+    with pytest.raises(TypeError, match="takes 1 positional argument but 2 were given"):
+        UNCUT.convert_stream([], 10)
+
+
+@pytest.mark.parametrize("config", ["s2t", "s2twp", "tw2sp", "t2jp"])
+@pytest.mark.parametrize("text", ["\0" * 5000, "Uber BSU 用U盘 " * 500])
+def test_stretches_without_line_or_segment_cuts_stream_in_small_memory(config, text):
+    converter = lumo.Converter(config)
+    chunks = [text[i : i + 700] for i in range(0, len(text), 700)] * 20
+    pieces = list(converter.convert_stream(iter(chunks), max_held=2000))
+    assert "".join(pieces) == converter.convert("".join(chunks))
