@@ -78,36 +78,33 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
   return guarded([&] { return converted_str(state_of(self).converter, text); });
 }
 
-PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                   PyObject* kwnames) {
-  static const char* const kParameters[] = {"chunks", "max_held"};
-  static const Signature kSignature{"Converter.convert_stream", kParameters, 2};
+// The stream methods: `chunks` and the keyword-only `max_held`, bound to
+// a stream of `kind` over this converter.
+PyObject* new_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                     const Signature& signature, StreamKind kind) {
   PyObject* bound[2];
   std::size_t max_held = 0;
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
+  if (!bind_fastcall(signature, args, nargs, kwnames, bound, 1) ||
       !read_max_held(bound[1], &max_held)) {
     return nullptr;
   }
   return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kStr,
-                                 max_held);
+    return new_conversion_stream(self, state_of(self).converter, bound[0], kind, max_held);
   });
+}
+
+PyObject* converter_convert_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+  static const char* const kParameters[] = {"chunks", "max_held"};
+  static const Signature kSignature{"Converter.convert_stream", kParameters, 2};
+  return new_stream(self, args, nargs, kwnames, kSignature, StreamKind::kStr);
 }
 
 PyObject* converter_convert_utf8_stream(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                         PyObject* kwnames) {
   static const char* const kParameters[] = {"chunks", "max_held"};
   static const Signature kSignature{"Converter.convert_utf8_stream", kParameters, 2};
-  PyObject* bound[2];
-  std::size_t max_held = 0;
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
-      !read_max_held(bound[1], &max_held)) {
-    return nullptr;
-  }
-  return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kUtf8,
-                                 max_held);
-  });
+  return new_stream(self, args, nargs, kwnames, kSignature, StreamKind::kUtf8);
 }
 
 PyObject* converter_explain(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -127,16 +124,7 @@ PyObject* converter_explain_stream(PyObject* self, PyObject* const* args, Py_ssi
                                    PyObject* kwnames) {
   static const char* const kParameters[] = {"chunks", "max_held"};
   static const Signature kSignature{"Converter.explain_stream", kParameters, 2};
-  PyObject* bound[2];
-  std::size_t max_held = 0;
-  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
-      !read_max_held(bound[1], &max_held)) {
-    return nullptr;
-  }
-  return guarded([&] {
-    return new_conversion_stream(self, state_of(self).converter, bound[0], StreamKind::kSpans,
-                                 max_held);
-  });
+  return new_stream(self, args, nargs, kwnames, kSignature, StreamKind::kSpans);
 }
 
 // Pickles as _lumo_pickle.converter(config, pairs): the name and the
