@@ -82,6 +82,8 @@ StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
     scanned = (search == 0) == scanning_;
     cut = scanned ? last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget)
                   : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+    // A cut inside the kept prefix, or just after it, gives nothing.
+    if (cut != std::string::npos && cut <= prefix_units_) cut = std::string::npos;
     if (cut != std::string::npos) scanning_ = scanned && scan_.found_quiet;
   }
   // A prefixed scan reaches the last character no key holds, a line feed
@@ -105,8 +107,6 @@ StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
       }
     }
   }
-  // A cut inside the kept prefix, or just after it, gives nothing.
-  if (cut != std::string::npos && cut <= prefix_units_) cut = std::string::npos;
   if (cut == std::string::npos) return {0, pending_.size() > max_held_};
   if (scanned && scan_.prefix_start != std::string::npos) {
     measure_prefix(scan_.prefix_start, scan_.prefix_end);

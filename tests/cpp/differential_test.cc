@@ -572,6 +572,7 @@ TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
             stream.append(points.data() + pos, count);
             pos += count;
             const std::size_t ready = stream.ready(pos == points.size()).units;
+            if (ready == 0) continue;
             BasicTextBuffer<std::uint16_t> piece;
             ASSERT_TRUE(convert_units_to(converter, stream.units(), ready, piece));
             const std::vector<std::uint32_t> piece_points = code_points_of(piece.view());

@@ -126,7 +126,7 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
     const std::vector<std::uint16_t> piece = converted(converter, stream.units(), ready);
     // The kept prefix's conversion, in code points, off the front.
     auto from = piece.begin();
-    for (std::size_t dropped = 0; dropped < stream.dropped_code_points(); ++dropped) {
+    for (std::size_t dropped = 0; ready != 0 && dropped < stream.dropped_code_points(); ++dropped) {
       from += (*from >= 0xD800 && *from < 0xDC00) ? 2 : 1;
     }
     joined.insert(joined.end(), from, piece.end());
