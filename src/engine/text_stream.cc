@@ -74,7 +74,9 @@ StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
   const std::size_t growth = std::exchange(arrived_, 0);
   // Stretches no search near the end cuts (NULs, Latin text under a
   // converter whose keys start with ASCII) are segmented from the start;
-  // while the scan finds quiet cuts there, it comes first.
+  // while the scan finds plain quiet cuts there, it comes first. A prefixed
+  // one leaves the search near the end first: in running text that search
+  // finds a cut without segmenting the whole chunk again.
   std::size_t cut = std::string::npos;
   bool scanned = false;
   for (int search = 0; search < 2 && cut == std::string::npos; ++search) {
@@ -84,26 +86,33 @@ StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
                   : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
     // A cut inside the kept prefix, or just after it, gives nothing.
     if (cut != std::string::npos && cut <= prefix_units_) cut = std::string::npos;
-    if (cut != std::string::npos) scanning_ = scanned && scan_.found_quiet;
+    if (cut != std::string::npos) scanning_ = scanned && plain_quiet_found();
   }
   // A prefixed scan reaches the last character no key holds, a line feed
   // ending what arrived most often. After a short chunk (from a pipe or a
   // terminal, where waiting for more text delays what has arrived), that
-  // cut is worth a scan of the text held when the usual search found an
-  // earlier one; after a long chunk the usual cut is near enough the end.
-  if (scan_.prefixed && !scanned && cut != std::string::npos && cut < pending_.size() &&
-      growth <= tuning::kCutSearchUnits) {
+  // cut is worth a scan when the usual search found an earlier one; after a
+  // long chunk the usual cut is near enough the end. The usual cut is a
+  // segment cut (the plan has neither line nor plain quiet cuts), so the
+  // scan may start there: it walks only the few characters after it.
+  if (scan_.prefixed && !converter_.plan.quiet_cuts && !scanned && cut != std::string::npos &&
+      cut < pending_.size() && growth <= tuning::kCutSearchUnits) {
     std::size_t last = pending_.size() - 1;
     while (last > 0 && !starts_character(pending_[last])) --last;
     std::size_t length = 0;
     if (converter_.plan.is_quiet(decode_char(pending_.data() + last, &length))) {
+      if (scan_.pos < cut) {
+        scan_ = RunScan{};
+        scan_.prefixed = true;
+        scan_.pos = cut;
+      }
       std::size_t budget = work;
       const std::size_t later =
           last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget);
       if (later != std::string::npos && later > cut) {
         cut = later;
         scanned = true;
-        scanning_ = scan_.found_quiet;
+        scanning_ = plain_quiet_found();
       }
     }
   }

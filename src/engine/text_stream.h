@@ -114,6 +114,10 @@ class BasicTextStream {
   std::size_t next_points_ = 0;
   std::size_t next_bytes_ = 0;
 
+  // Whether the scan's last cut was a quiet cut that keeps no prefix.
+  bool plain_quiet_found() const {
+    return scan_.found_quiet && scan_.prefix_start == std::string::npos;
+  }
   // Measures the conversion of text[start, end) into next_points_ and
   // next_bytes_; throws std::bad_alloc when memory runs short.
   void measure_prefix(std::size_t start, std::size_t end);
