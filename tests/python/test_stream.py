@@ -90,7 +90,9 @@ def test_lines_come_out_as_they_arrive_where_keys_start_with_ascii(utf8, line):
             yield line.encode() if utf8 else line
 
     converter = lumo.Converter("s2t")
-    stream = (converter.convert_utf8_stream if utf8 else converter.convert_stream)(lines())
+    stream = (converter.convert_utf8_stream if utf8 else converter.convert_stream)(
+        lines(), max_held=100
+    )
     expected = converter.convert(line)
     for number in range(1, 30):
         piece = next(stream)
