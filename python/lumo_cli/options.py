@@ -38,9 +38,7 @@ commands:
 Without FILE, or with "-", lumo reads standard input; after "--", every
 argument is a file, even one starting with "-". Without -o it writes
 standard output, as the text arrives: from a pipe or a terminal, each line
-as soon as it is read where a line feed ends what later text can change
-(t2s, t2tw, jp2t and the others whose keys never start with ASCII), else
-once a few dozen characters follow it. -c also takes a configuration's file
+as soon as it is read, under every configuration. -c also takes a configuration's file
 name, s2t.json, or a path ending in one; the configurations are built in,
 and no file is read.
 

@@ -161,14 +161,33 @@ int run_standing(const ConversionPlan& plan, const Unit* text, std::size_t pos) 
 }  // namespace
 
 void RunScan::drop(std::size_t count) {
+  prefix_start = prefix_end = std::string::npos;
   if (pos <= count) {
     pos = 0;
-    run_start = std::string::npos;
+    run_start = run_quiet_end = std::string::npos;
     return;
   }
   pos -= count;
   // A run the cut split starts the text anew.
   if (run_start != std::string::npos) run_start = run_start < count ? 0 : run_start - count;
+  if (run_quiet_end != std::string::npos) {
+    run_quiet_end = run_quiet_end <= count ? std::string::npos : run_quiet_end - count;
+  }
+}
+
+void RunScan::drop_keeping_prefix(std::size_t count) {
+  const std::size_t start = prefix_start;
+  const std::size_t length = prefix_end - prefix_start;
+  // A position in the prefix keeps its place in it; one from `count` on
+  // follows the prefix.
+  const auto moved = [&](std::size_t at) {
+    if (at == std::string::npos) return at;
+    return at < count ? at - std::min(at, start) : at - count + length;
+  };
+  pos = moved(pos);
+  run_start = moved(run_start);
+  run_quiet_end = moved(run_quiet_end);
+  prefix_start = prefix_end = std::string::npos;
 }
 
 template <typename Unit>
@@ -180,8 +199,22 @@ std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size
   const std::size_t ahead = std::max<std::size_t>(plan.cut_context_units, 4);
   std::size_t pos = scan->pos;
   std::size_t run_start = scan->run_start;
+  std::size_t run_quiet_end = scan->run_quiet_end;
   std::size_t found = std::string::npos;
-  while (pos < size && size - pos > ahead) {
+  // No key holds a quiet character, so no walk before the last one to
+  // arrive needs text after it: a prefixed scan goes on up to there.
+  std::size_t stop = size > ahead ? size - ahead : 0;
+  if (scan->prefixed) {
+    for (std::size_t end = size; end > std::max(stop, pos);) {
+      if (is_quiet_cut(plan, text, end)) {
+        stop = end;
+        break;
+      }
+      --end;
+      while (end > 0 && !starts_character(text[end])) --end;
+    }
+  }
+  while (pos < stop) {
     std::size_t units = 0;
     const char32_t code_point = decode_char(text + pos, &units);
     std::size_t length = 0;
@@ -195,8 +228,9 @@ std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size
       if (pos > 0) {
         found = pos;
         scan->found_quiet = false;
+        scan->prefix_start = scan->prefix_end = std::string::npos;
       }
-      run_start = std::string::npos;
+      run_start = run_quiet_end = std::string::npos;
       pos += length;
       continue;
     }
@@ -204,15 +238,26 @@ std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size
     const bool quiet = plan.is_quiet(code_point);
     pos += units;
     if (!quiet) continue;
-    if (!plan.quiet_cuts) {
+    if (run_quiet_end == std::string::npos) run_quiet_end = pos;
+    bool plain = plan.quiet_cuts;
+    if (!plain && pos < size) {
       const int standing = run_standing(plan, text, run_start);
-      if (standing < 0 || standing != run_standing(plan, text, pos)) continue;
+      plain = standing >= 0 && standing == run_standing(plan, text, pos);
+    }
+    if (plain) {
+      scan->prefix_start = scan->prefix_end = std::string::npos;
+    } else if (scan->prefixed && run_quiet_end - run_start <= kMaxCutPrefixUnits) {
+      scan->prefix_start = run_start;
+      scan->prefix_end = run_quiet_end;
+    } else {
+      continue;
     }
     found = pos;
     scan->found_quiet = true;
   }
   scan->pos = pos;
   scan->run_start = run_start;
+  scan->run_quiet_end = run_quiet_end;
   return found;
 }
 

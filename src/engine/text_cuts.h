@@ -22,6 +22,19 @@
 // match holds it, so segmentation steps over it as a run character, every
 // stage copies it, and no lookup on either side reaches across it. A
 // search takes one only where it finds no cut of the other kinds.
+//
+// A prefixed quiet cut (streams only, last_run_cut): just after a quiet
+// character inside a run R whose start s is known, when some stage key
+// starts with ASCII. The piece after it is converted behind R's prefix,
+// from s to the first quiet character at or after s inclusive, and the
+// prefix's own conversion is dropped from the front of the result. The
+// prefix segments as R does (no segmentation key matches inside a run,
+// none spans a quiet character), every stage copies its last character,
+// so each stage's output of the prefix is non-empty and starts as its
+// output of R: every stage sees the same first character, hence the same
+// ASCII-led standing, as within the whole, and no match spans the junction.
+// So prefix + piece converts to the prefix's conversion followed by the
+// piece's conversion within the whole. No text after the cut is needed.
 #ifndef LUMO_ENGINE_TEXT_CUTS_H_
 #define LUMO_ENGINE_TEXT_CUTS_H_
 
@@ -70,11 +83,25 @@ std::size_t last_cut_so_far(const Converter& converter, const Unit* text, std::s
 struct RunScan {
   std::size_t pos = 0;                        // the next position to look at
   std::size_t run_start = std::string::npos;  // of the run it is in; npos: none
-  bool found_quiet = false;                   // whether the last cut it found was a quiet cut
+  // Just after the first character no key holds in that run; npos: none yet.
+  std::size_t run_quiet_end = std::string::npos;
+  bool found_quiet = false;  // whether the last cut it found was a quiet cut
+  // Whether it may take prefixed quiet cuts, and the prefix of the last cut
+  // it found: [prefix_start, prefix_end), or npos for a plain cut.
+  bool prefixed = false;
+  std::size_t prefix_start = std::string::npos;
+  std::size_t prefix_end = std::string::npos;
   // Moves the scan onto the text that starts `count` units on, at a safe
   // cut, which the text there starts a segment at.
   void drop(std::size_t count);
+  // Moves the scan onto the text that follows a prefixed cut at `count`:
+  // the found prefix, then the text from `count` on.
+  void drop_keeping_prefix(std::size_t count);
 };
+
+// The longest prefix a prefixed quiet cut keeps, in units: past it, a run
+// is cut by the other rules only, so that no piece re-converts much.
+inline constexpr std::size_t kMaxCutPrefixUnits = 4096;
 
 // The last safe cut after `scan->pos` found by segmenting text[0, size) (as
 // for find_cut) from its start, which starts a segment (the text's start or
@@ -87,7 +114,11 @@ struct RunScan {
 // (nor needed where no stage key starts with ASCII). The scan resumes from
 // `*scan`, so no position is walked twice, and stops where a walk could
 // need text that has not arrived; it spends `*budget` as find_cut does and
-// stops when that runs out.
+// stops when that runs out. With `scan->prefixed`, a quiet cut the
+// ASCII-led rule stops is taken as a prefixed quiet cut where the prefix
+// is at most kMaxCutPrefixUnits long (scan->prefix_start, prefix_end say
+// which), and the scan goes on to the last quiet character that has
+// arrived, the very end included.
 template <typename Unit>
 std::size_t last_run_cut(const Converter& converter, const Unit* text, std::size_t size,
                          RunScan* scan, std::size_t* budget);

@@ -1,6 +1,9 @@
 #include "engine/text_stream.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
 
 #include "dict/text_units.h"
 #include "dict/tuning.h"
@@ -30,31 +33,116 @@ void BasicTextStream<Unit>::append_units(const Unit* first, std::size_t first_co
 }
 
 template <typename Unit>
+void BasicTextStream<Unit>::measure_prefix(std::size_t start, std::size_t end) {
+  BasicTextBuffer<Unit> converted;
+  bool done = false;
+  if constexpr (sizeof(Unit) == 1) {
+    done = convert_text_to(converter_, {pending_.data() + start, end - start}, converted);
+  } else {
+    done = convert_units_to(converter_, pending_.data() + start, end - start, converted);
+  }
+  if (!done) throw std::bad_alloc();
+  next_points_ = 0;
+  next_bytes_ = 0;
+  for (const Unit unit : converted.view()) {
+    if constexpr (sizeof(Unit) == 1) {
+      next_points_ += starts_character(unit);
+      ++next_bytes_;
+    } else {
+      // A surrogate pair is one character of four bytes.
+      const bool surrogate = unit >= 0xD800 && unit < 0xE000;
+      next_points_ += unit < 0xDC00 || unit >= 0xE000;
+      next_bytes_ += unit < 0x80 ? 1 : unit < 0x800 || surrogate ? 2 : 3;
+    }
+  }
+}
+
+template <typename Unit>
 StreamReadiness BasicTextStream<Unit>::ready(bool ended) {
-  if (ended) return {pending_.size(), false};
+  cut_prefixed_ = false;
+  if (ended) {
+    // A kept prefix alone converts to nothing the caller keeps.
+    if (pending_.size() == prefix_units_) {
+      pending_.clear();
+      prefix_units_ = dropped_points_ = dropped_bytes_ = 0;
+      return {};
+    }
+    return {pending_.size(), false};
+  }
   if (arrived_ == 0) return {};
   const std::size_t work = arrived_ * tuning::kStreamCutWork + tuning::kCutSearchUnits;
-  arrived_ = 0;
+  const std::size_t growth = std::exchange(arrived_, 0);
   // Stretches no search near the end cuts (NULs, Latin text under a
   // converter whose keys start with ASCII) are segmented from the start;
-  // while the scan finds quiet cuts there, it comes first.
+  // while the scan finds plain quiet cuts there, it comes first. A prefixed
+  // one leaves the search near the end first: in running text that search
+  // finds a cut without segmenting the whole chunk again.
   std::size_t cut = std::string::npos;
+  bool scanned = false;
   for (int search = 0; search < 2 && cut == std::string::npos; ++search) {
     std::size_t budget = work;
-    const bool scan = (search == 0) == scanning_;
-    cut = scan ? last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget)
-               : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
-    if (cut != std::string::npos) scanning_ = scan && scan_.found_quiet;
+    scanned = (search == 0) == scanning_;
+    cut = scanned ? last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget)
+                  : last_cut_so_far(converter_, pending_.data(), pending_.size(), &clear_, &budget);
+    // A cut inside the kept prefix, or just after it, gives nothing.
+    if (cut != std::string::npos && cut <= prefix_units_) cut = std::string::npos;
+    if (cut != std::string::npos) scanning_ = scanned && plain_quiet_found();
   }
-  if (cut != std::string::npos) return {cut, false};
-  return {0, pending_.size() > max_held_};
+  // A prefixed scan reaches the last character no key holds, a line feed
+  // ending what arrived most often. After a short chunk (from a pipe or a
+  // terminal, where waiting for more text delays what has arrived), that
+  // cut is worth a scan when the usual search found an earlier one; after a
+  // long chunk the usual cut is near enough the end. The usual cut is a
+  // segment cut (the plan has neither line nor plain quiet cuts), so the
+  // scan may start there: it walks only the few characters after it.
+  if (scan_.prefixed && !converter_.plan.quiet_cuts && !scanned && cut != std::string::npos &&
+      cut < pending_.size() && growth <= tuning::kCutSearchUnits) {
+    std::size_t last = pending_.size() - 1;
+    while (last > 0 && !starts_character(pending_[last])) --last;
+    std::size_t length = 0;
+    if (converter_.plan.is_quiet(decode_char(pending_.data() + last, &length))) {
+      if (scan_.pos < cut) {
+        scan_ = RunScan{};
+        scan_.prefixed = true;
+        scan_.pos = cut;
+      }
+      std::size_t budget = work;
+      const std::size_t later =
+          last_run_cut(converter_, pending_.data(), pending_.size(), &scan_, &budget);
+      if (later != std::string::npos && later > cut) {
+        cut = later;
+        scanned = true;
+        scanning_ = plain_quiet_found();
+      }
+    }
+  }
+  if (cut == std::string::npos) return {0, pending_.size() > max_held_};
+  if (scanned && scan_.prefix_start != std::string::npos) {
+    measure_prefix(scan_.prefix_start, scan_.prefix_end);
+    cut_prefixed_ = true;
+  }
+  return {cut, false};
 }
 
 template <typename Unit>
 void BasicTextStream<Unit>::take(std::size_t count) {
-  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
-  clear_ = 0;
-  scan_.drop(count);
+  if (count == 0) return;
+  std::size_t keep = 0;  // units of a prefix kept in front of the rest
+  if (cut_prefixed_) {
+    const std::size_t start = scan_.prefix_start;
+    keep = scan_.prefix_end - start;
+    std::memmove(pending_.data() + count - keep, pending_.data() + start, keep * sizeof(Unit));
+    scan_.drop_keeping_prefix(count);
+    dropped_points_ = next_points_;
+    dropped_bytes_ = next_bytes_;
+    cut_prefixed_ = false;
+  } else {
+    scan_.drop(count);
+    dropped_points_ = dropped_bytes_ = 0;
+  }
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count - keep));
+  prefix_units_ = keep;
+  clear_ = keep;
   // A chunk far larger than the ones that follow leaves no lasting mark;
   // chunks of one size reuse the space (given back after each, it was
   // taken afresh from the system and its pages faulted in again).

@@ -14,6 +14,16 @@
 // by some key, or the ASCII-led rule against each quiet cut) is held until
 // a cut or the end comes, up to the stream's bound: past it, the stream
 // reports that it can go no further.
+//
+// A stream made with prefixed cuts also cuts inside runs under converters
+// whose stage keys start with ASCII, just after a character no key holds,
+// the very end of the text arrived included (a prefixed quiet cut,
+// text_cuts.h). It then keeps the run's prefix in front of the text that
+// follows the cut, so that units() is the next piece with the prefix at its
+// front, and the caller drops the prefix's conversion, of
+// dropped_code_points() characters or dropped_utf8_bytes() bytes, from the
+// front of that piece's conversion. So text typed or piped a line at a
+// time comes out a line at a time under every converter.
 #ifndef LUMO_ENGINE_TEXT_STREAM_H_
 #define LUMO_ENGINE_TEXT_STREAM_H_
 
@@ -46,8 +56,13 @@ class BasicTextStream {
  public:
   // The converter must outlive the stream. `max_held` bounds the units held
   // while no cut is found (SIZE_MAX: no bound).
-  explicit BasicTextStream(const Converter& converter, std::size_t max_held = kDefaultMaxHeld)
-      : converter_(converter), max_held_(max_held) {}
+  // With `prefixed`, the stream may take prefixed quiet cuts, and the
+  // caller must drop what the dropped_*() functions say.
+  explicit BasicTextStream(const Converter& converter, std::size_t max_held = kDefaultMaxHeld,
+                           bool prefixed = false)
+      : converter_(converter), max_held_(max_held) {
+    scan_.prefixed = prefixed;
+  }
 
   // How many units at the front convert by themselves now, whatever
   // follows; 0 when none yet. With `ended`, no more text comes, and all
@@ -62,6 +77,12 @@ class BasicTextStream {
   // Drops the first `count` units, which the caller has converted; `count`
   // is what ready() returned.
   void take(std::size_t count);
+
+  // How much of the front of the conversion of the next piece (the units
+  // ready() says, from units()) the caller drops: the conversion of the
+  // prefix a prefixed cut kept, in code points or in UTF-8 bytes.
+  std::size_t dropped_code_points() const { return dropped_points_; }
+  std::size_t dropped_utf8_bytes() const { return dropped_bytes_; }
 
  protected:
   // Appends whole characters; may throw std::bad_alloc, leaving the stream
@@ -82,6 +103,24 @@ class BasicTextStream {
   std::size_t clear_ = 0;        // positions before this are known to be no cut
   RunScan scan_;                 // where no cut is found near the end, a scan from the start
   bool scanning_ = false;        // whether the scan found the last cut
+  // The prefix held in front of the text, in units (0: none), and its
+  // conversion's length.
+  std::size_t prefix_units_ = 0;
+  std::size_t dropped_points_ = 0;
+  std::size_t dropped_bytes_ = 0;
+  // Whether the cut ready() returned keeps a prefix (scan_.prefix_start,
+  // prefix_end), and that prefix's conversion's length.
+  bool cut_prefixed_ = false;
+  std::size_t next_points_ = 0;
+  std::size_t next_bytes_ = 0;
+
+  // Whether the scan's last cut was a quiet cut that keeps no prefix.
+  bool plain_quiet_found() const {
+    return scan_.found_quiet && scan_.prefix_start == std::string::npos;
+  }
+  // Measures the conversion of text[start, end) into next_points_ and
+  // next_bytes_; throws std::bad_alloc when memory runs short.
+  void measure_prefix(std::size_t start, std::size_t end);
 };
 
 class TextStream : public BasicTextStream<std::uint16_t> {

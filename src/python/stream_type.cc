@@ -166,6 +166,22 @@ PyObject* raise_over_bound(const StreamObject& stream) {
   return nullptr;
 }
 
+// `piece` (a str or bytes, whose reference it takes) without its first
+// `count` characters or bytes: the conversion of the prefix the stream
+// kept in front of it. nullptr with an exception set when memory runs short.
+PyObject* without_front(PyObject* piece, std::size_t count) {
+  if (count == 0) return piece;
+  PyObject* rest = nullptr;
+  if (PyBytes_Check(piece)) {
+    rest = PyBytes_FromStringAndSize(PyBytes_AS_STRING(piece) + count,
+                                     PyBytes_GET_SIZE(piece) - static_cast<Py_ssize_t>(count));
+  } else {
+    rest = PyUnicode_Substring(piece, static_cast<Py_ssize_t>(count), PyUnicode_GET_LENGTH(piece));
+  }
+  Py_DECREF(piece);
+  return rest;
+}
+
 // The next converted piece: reads chunks until the stream has a piece
 // ready, or the chunks end. nullptr with an exception set, or with none at
 // the end. May throw std::bad_alloc: call it inside guarded().
@@ -206,6 +222,8 @@ PyObject* next_piece(StreamObject& stream) {
         piece = stream.explaining ? explained_spans(*stream.converter, text.units(), ready)
                                   : converted_str(*stream.converter, text.units(), ready);
         if (piece == nullptr) return nullptr;
+        piece = without_front(piece, text.dropped_code_points());
+        if (piece == nullptr) return nullptr;
         text.take(ready);
       }
     } else {
@@ -215,6 +233,8 @@ PyObject* next_piece(StreamObject& stream) {
       const std::size_t ready = readiness.units;
       if (ready != 0) {
         piece = converted_utf8(*stream.converter, utf8.units(), ready);
+        if (piece == nullptr) return nullptr;
+        piece = without_front(piece, utf8.dropped_utf8_bytes());
         if (piece == nullptr) return nullptr;
         utf8.take(ready);
       }
@@ -321,8 +341,11 @@ PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyO
     g_stream_type->tp_new = nullptr;
   }
   // May throw: the caller guards.
-  auto text = utf8 ? nullptr : std::make_unique<TextStream>(converter, max_held);
-  auto bytes = utf8 ? std::make_unique<Utf8TextStream>(converter, max_held) : nullptr;
+  // Explanations give segments' spans, from which a kept prefix cannot be
+  // dropped cleanly: they take no prefixed cuts.
+  const bool prefixed = kind != StreamKind::kSpans;
+  auto text = utf8 ? nullptr : std::make_unique<TextStream>(converter, max_held, prefixed);
+  auto bytes = utf8 ? std::make_unique<Utf8TextStream>(converter, max_held, prefixed) : nullptr;
   PyObject* const iterator = PyObject_GetIter(chunks);
   if (iterator == nullptr) return nullptr;
   auto* self = PyObject_GC_New(StreamObject, g_stream_type);

@@ -354,6 +354,16 @@ std::vector<std::uint32_t> code_points_of(std::string_view text) {
   return points;
 }
 
+std::vector<std::uint32_t> code_points_of(std::basic_string_view<std::uint16_t> text) {
+  std::vector<std::uint32_t> points;
+  for (std::size_t pos = 0; pos < text.size(); ++pos) {
+    const std::uint32_t unit = text[pos];
+    const bool pair = unit >= 0xD800 && unit < 0xDC00;
+    points.push_back(pair ? 0x10000 + ((unit - 0xD800) << 10) + (text[++pos] - 0xDC00) : unit);
+  }
+  return points;
+}
+
 std::vector<std::uint16_t> utf16_of(const std::vector<std::uint32_t>& points) {
   std::vector<std::uint16_t> units;
   for (const std::uint32_t cp : points) {
@@ -497,7 +507,8 @@ TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
                                "汉字",
                                "の",
                                "😀",
-                               "\n"};
+                               "\n",
+                               "这是一个测试\n"};
   const struct {
     ConfigId id;
     CustomPairs pairs;
@@ -505,7 +516,9 @@ TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
   } cases[] = {
       {ConfigId::kS2T, {}, false},  // keys start with P and S
       {ConfigId::kS2TWP, {}, false},
+      {ConfigId::kS2HKP, {}, false},
       {ConfigId::kTW2SP, {}, false},
+      {ConfigId::kS2T, {{"测试", ""}, {"这是", "Pa"}, {"U盘", ""}}, false},
       {ConfigId::kT2JP, {}, true},
       {ConfigId::kT2S, {}, true},
       {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}, false},
@@ -546,20 +559,32 @@ TEST(Differential, PiecesCutAtQuietCutsConvertLikeTheWhole) {
         ASSERT_EQ(converted_whole(converter, bytes, {threads, true, 65}), converted)
             << config_name(id) << ", UTF-8, " << threads << " threads";
       }
-      // Streamed in chunks of 1 to 300 code points.
-      TextStream stream(converter);
-      std::vector<std::uint16_t> streamed;
-      for (std::size_t pos = 0; pos < points.size() || stream.size() != 0;) {
-        const std::size_t count = std::min<std::size_t>(1 + random() % 300, points.size() - pos);
-        stream.append(points.data() + pos, count);
-        pos += count;
-        const std::size_t ready = stream.ready(pos == points.size()).units;
-        BasicTextBuffer<std::uint16_t> piece;
-        ASSERT_TRUE(convert_units_to(converter, stream.units(), ready, piece));
-        streamed.insert(streamed.end(), piece.data(), piece.data() + piece.size());
-        stream.take(ready);
+      // Streamed in chunks of 1 to 300 code points, or of 1 to 8 (where
+      // prefixed cuts fall at the ends of chunks), with and without
+      // prefixed cuts.
+      for (const std::size_t longest : {300u, 8u}) {
+        for (const bool prefixed : {false, true}) {
+          TextStream stream(converter, kDefaultMaxHeld, prefixed);
+          std::vector<std::uint32_t> streamed;
+          for (std::size_t pos = 0; pos < points.size() || stream.size() != 0;) {
+            const std::size_t count =
+                std::min<std::size_t>(1 + random() % longest, points.size() - pos);
+            stream.append(points.data() + pos, count);
+            pos += count;
+            const std::size_t ready = stream.ready(pos == points.size()).units;
+            if (ready == 0) continue;
+            BasicTextBuffer<std::uint16_t> piece;
+            ASSERT_TRUE(convert_units_to(converter, stream.units(), ready, piece));
+            const std::vector<std::uint32_t> piece_points = code_points_of(piece.view());
+            ASSERT_LE(stream.dropped_code_points(), piece_points.size());
+            streamed.insert(streamed.end(), piece_points.begin() + stream.dropped_code_points(),
+                            piece_points.end());
+            stream.take(ready);
+          }
+          ASSERT_TRUE(streamed == converted) << config_name(id) << ", streamed, chunks up to "
+                                             << longest << ", prefixed " << prefixed;
+        }
       }
-      ASSERT_TRUE(streamed == utf16_of(converted)) << config_name(id) << ", streamed";
     }
     const bool nul_quiet = quiet && pairs.empty();
     EXPECT_EQ(quiet_found > 0, nul_quiet) << config_name(id);

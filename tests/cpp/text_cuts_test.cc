@@ -113,7 +113,7 @@ TEST(TextCuts, PlansOfOrdinaryTextKeepEveryPiece) {
 std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_view text,
                                     std::size_t longest, std::mt19937& random,
                                     std::size_t* most_held) {
-  TextStream stream(converter);
+  TextStream stream(converter, kDefaultMaxHeld, true);
   std::vector<std::uint16_t> joined;
   *most_held = 0;
   std::size_t pos = 0;
@@ -124,7 +124,12 @@ std::vector<std::uint16_t> streamed(const Converter& converter, std::u32string_v
     pos += count;
     const std::size_t ready = stream.ready(ended).units;
     const std::vector<std::uint16_t> piece = converted(converter, stream.units(), ready);
-    joined.insert(joined.end(), piece.begin(), piece.end());
+    // The kept prefix's conversion, in code points, off the front.
+    auto from = piece.begin();
+    for (std::size_t dropped = 0; ready != 0 && dropped < stream.dropped_code_points(); ++dropped) {
+      from += (*from >= 0xD800 && *from < 0xDC00) ? 2 : 1;
+    }
+    joined.insert(joined.end(), from, piece.end());
     stream.take(ready);
     *most_held = std::max(*most_held, stream.size());
     if (ended) return joined;
@@ -153,7 +158,8 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
                                        U"头发后来头发后来头发后来干",
                                        nuls,
                                        U"Uber BSU ",
-                                       U"B超"};
+                                       U"B超",
+                                       U"这是一个测试\n"};
   std::u32string text;
   for (int i = 0; i < 8000; ++i) text += words[random() % std::size(words)];
   const struct {
@@ -168,6 +174,8 @@ TEST(TextCuts, StreamsConvertLikeTheWhole) {
       {ConfigId::kT2JP, {{"A", "B"}}},                            // no cuts at all
       {ConfigId::kS2T, {{std::string("汉\0", 4), "X"}}},          // NUL is no quiet cut
       {ConfigId::kS2TWP, {{"头发后来头发后来头发后来干", "X"}}},  // a cut must see past its end
+      {ConfigId::kS2HKP, {}},
+      {ConfigId::kS2T, {{"测试", ""}, {"这是", "Pa"}, {"U盘", ""}}},  // values empty, ASCII-led
   };
   for (const auto& [id, pairs] : cases) {
     const Converter converter = build_converter(id, pairs);
@@ -188,12 +196,14 @@ TEST(TextCuts, StreamsHoldBackLittleInRunningText) {
   std::mt19937 random(5);
   const std::u32string simplified = repeated(U"我们的U盘坏了，汉字和语言。", 5000);
   const std::u32string traditional = repeated(U"我們的隨身碟壞了，漢字和語言。\n", 5000);
+  // No segmentation key matches here: only prefixed quiet cuts hold.
+  const std::u32string lines = repeated(U"这是一个测试\n", 20000);
   const struct {
     ConfigId id;
     const std::u32string& text;
-  } cases[] = {{ConfigId::kS2T, simplified},
-               {ConfigId::kS2TWP, simplified},
-               {ConfigId::kT2S, traditional},
+  } cases[] = {{ConfigId::kS2T, simplified},   {ConfigId::kS2T, lines},
+               {ConfigId::kS2TWP, lines},      {ConfigId::kTW2SP, lines},
+               {ConfigId::kS2TWP, simplified}, {ConfigId::kT2S, traditional},
                {ConfigId::kHK2S, traditional}};
   for (const auto& [id, text] : cases) {
     const Converter converter = build_converter(id, {});

@@ -77,6 +77,28 @@ def test_pieces_come_while_chunks_are_read(config):
     assert max(behind[1:]) <= 4
 
 
+@pytest.mark.parametrize("utf8", [False, True])
+@pytest.mark.parametrize(
+    "line", ["这是一个测试\n", "我们的U盘坏了，汉字\n", "Uber 用U盘\n", "\0\n"]
+)
+def test_lines_come_out_as_they_arrive_where_keys_start_with_ascii(utf8, line):
+    read = []
+
+    def lines():
+        for number in itertools.count(1):
+            read.append(number)
+            yield line.encode() if utf8 else line
+
+    converter = lumo.Converter("s2t")
+    stream = (converter.convert_utf8_stream if utf8 else converter.convert_stream)(
+        lines(), max_held=100
+    )
+    expected = converter.convert(line)
+    for number in range(1, 30):
+        piece = next(stream)
+        assert (piece.decode() if utf8 else piece, len(read)) == (expected, number)
+
+
 def failing():
     yield "汉字\n"
     raise OSError("disk gone")
