@@ -38,9 +38,9 @@ commands:
 Without FILE, or with "-", lumo reads standard input; after "--", every
 argument is a file, even one starting with "-". Without -o it writes
 standard output, as the text arrives: from a pipe or a terminal, each line
-as soon as it is read, under every configuration. -c also takes a configuration's file
-name, s2t.json, or a path ending in one; the configurations are built in,
-and no file is read.
+as soon as it is read, under every configuration. -c also takes a
+configuration's file name, s2t.json, or a path ending in one; the
+configurations are built in, and no file is read.
 
 Output files are written under a temporary name in their folder (which
 must be writable) and renamed into place only when the whole input
