@@ -536,6 +536,9 @@ def test_custom_words(tmp_path, words, texts, expected):
         ('"鼠标 滑鼠"\n', f"the JSON is a string; expected {JSON_SHAPES}, or 'key value' lines"),
         (None, "No such file or directory"),
     ],
+    # Short test names: the deep case's would not fit in the environment
+    # (PYTEST_CURRENT_TEST) of the command the test starts.
+    ids=["deep", "cut-short", "not-a-pair", "not-a-string", "a-string", "missing"],
 )
 def test_custom_files_of_another_shape_are_refused(tmp_path, words, reason):
     if words is not None:
