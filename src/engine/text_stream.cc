@@ -45,14 +45,12 @@ void BasicTextStream<Unit>::measure_prefix(std::size_t start, std::size_t end) {
   next_points_ = 0;
   next_bytes_ = 0;
   for (const Unit unit : converted.view()) {
+    next_points_ += starts_character(unit);
     if constexpr (sizeof(Unit) == 1) {
-      next_points_ += starts_character(unit);
       ++next_bytes_;
     } else {
-      // A surrogate pair is one character of four bytes.
-      const bool surrogate = unit >= 0xD800 && unit < 0xE000;
-      next_points_ += unit < 0xDC00 || unit >= 0xE000;
-      next_bytes_ += unit < 0x80 ? 1 : unit < 0x800 || surrogate ? 2 : 3;
+      // Each half of a surrogate pair stands for two of its character's four bytes.
+      next_bytes_ += unit < 0x80 ? 1 : unit < 0x800 || is_surrogate(unit) ? 2 : 3;
     }
   }
 }
