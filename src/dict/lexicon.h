@@ -53,10 +53,10 @@ class Lexicon {
   LexiconMatch longest_prefix(const Unit* text, std::size_t size) const {
     if (size == 0) return {};
     if (keys_ == KeySet::kValued) {
-      const LexiconTrie::Walk walk = trie_->walk<false, true>(text, size);
+      const LexiconTrie::Walk walk = trie_->walk<WalkedKeys::kValued>(text, size);
       return {walk.valued_length, walk.value};
     }
-    return {trie_->walk<true, false>(text, size).marked_length, {}};
+    return {trie_->walk<WalkedKeys::kMarked>(text, size).marked_length, {}};
   }
   LexiconMatch longest_prefix(std::string_view text) const;
 
@@ -97,7 +97,7 @@ class Lexicon {
       *other_length = match.length;
       return match;
     }
-    const LexiconTrie::Walk walk = trie_->walk<true, true>(text, size);
+    const LexiconTrie::Walk walk = trie_->walk<WalkedKeys::kBoth>(text, size);
     if (keys_ == KeySet::kValued) {
       *other_length = walk.marked_length;
       return {walk.valued_length, walk.value};

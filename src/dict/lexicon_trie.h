@@ -49,6 +49,18 @@ class LongKeyIndex;
 // its own, matters to the stages after the first.
 enum class SingleValues : unsigned char { kNone, kUnmarked, kMarkedToo };
 
+// Which keys a walk records (LexiconTrie::walk_from).
+enum class WalkedKeys : unsigned char { kMarked, kValued, kBoth };
+
+// Whether lookups may start at ASCII characters: not in a stage input led by
+// one (LexiconTrie::untouchable_end).
+enum class AsciiStarts : unsigned char { kLookedUp, kSkipped };
+
+// Which characters' pairs LexiconTrie::single_at tests against the pair
+// filter: only those that longer keys start with, or every one, without a
+// branch on it.
+enum class PairTest : unsigned char { kExtendedOnly, kEveryCharacter };
+
 // Words of two distinct bits each, spread over the 64 positions: the masks
 // of the pair filter (see LexiconTrie::pair_bits).
 inline constexpr std::array<std::uint64_t, 256> kPairMasks = [] {
@@ -107,12 +119,14 @@ struct LexiconTrie {
   // Whether some key, valued or marked, starts with an ASCII character.
   bool ascii_starts_key() const { return (key_starts[0] | key_starts[1]) != 0; }
   // The end of the stretch of text[pos, size) (UTF-8, UTF-16 or UTF-32)
-  // whose characters no key starts with, ASCII ones included or not, so
-  // that stretches no key can touch are copied without walking. The
-  // key-start bitmap has one bit per code point below U+10000; any other
-  // character may start a key.
-  template <bool kAsciiToo, typename Unit>
+  // whose characters no key starts with, so that stretches no key can
+  // touch are copied without walking; with AsciiStarts::kSkipped, ASCII
+  // characters count as such whatever the keys. The key-start bitmap has
+  // one bit per code point below U+10000; any other character may start a
+  // key.
+  template <AsciiStarts kAscii, typename Unit>
   std::size_t untouchable_end(const Unit* text, std::size_t pos, std::size_t size) const {
+    constexpr bool kAsciiToo = kAscii == AsciiStarts::kLookedUp;
     const std::uint64_t* const starts = key_starts.data();
     if constexpr (sizeof(Unit) > 1) {
       for (; pos < size; ++pos) {
@@ -162,16 +176,17 @@ struct LexiconTrie {
   // key possibly starting there (the edge to the next character says).
   // Only for tries with single_values. Where it decodes the next character
   // it stores it in `*next` and its length in `*next_length`. With
-  // kEveryPair, the pair filter is read for every character, without a
-  // branch on whether longer keys start with it: faster where most
-  // characters of running text do (the Simplified-to-Traditional
-  // lexicons), slower elsewhere.
-  template <bool kEveryPair, typename Unit>
+  // PairTest::kEveryCharacter, the pair filter is read for every character,
+  // without a branch on whether longer keys start with it, and the next
+  // character is always decoded: faster where most characters of running
+  // text start longer keys (the Simplified-to-Traditional lexicons), slower
+  // elsewhere.
+  template <PairTest kPairs, typename Unit>
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length, char32_t* next, std::size_t* next_length) const {
     const std::uint32_t single = single_value(code_point);
     const bool extended = (single & kExtended) != 0;  // kWalk too
-    if (kEveryPair || extended) {
+    if (kPairs == PairTest::kEveryCharacter || extended) {
       if (single == kWalk) return kWalk;
       if (pos + length < end) {
         *next = decode_char(text + pos + length, next_length);
@@ -246,11 +261,13 @@ struct LexiconTrie {
 
   // Walks from the root along text[0, size) (UTF-8, UTF-16 or UTF-32;
   // size > 0) whose first character, `first_length` units long, is
-  // `first`; records the longest marked and valued keys as the template
-  // flags ask. Stops at the first character without a child.
-  template <bool kMarkedKeys, bool kValuedKeys, typename Unit>
+  // `first`; records the longest keys of the sets `kKeys` names. Stops at
+  // the first character without a child.
+  template <WalkedKeys kKeys, typename Unit>
   Walk walk_from(char32_t first, std::size_t first_length, const Unit* text,
                  std::size_t size) const {
+    constexpr bool kMarkedKeys = kKeys != WalkedKeys::kValued;
+    constexpr bool kValuedKeys = kKeys != WalkedKeys::kMarked;
     Walk walk;
     const Node& entry = root_entry(first);
     std::size_t pos = first_length;
@@ -289,11 +306,11 @@ struct LexiconTrie {
     return walk;
   }
 
-  template <bool kMarkedKeys, bool kValuedKeys, typename Unit>
+  template <WalkedKeys kKeys, typename Unit>
   Walk walk(const Unit* text, std::size_t size) const {
     std::size_t length = 0;
     const char32_t first = decode_char(text, &length);
-    return walk_from<kMarkedKeys, kValuedKeys>(first, length, text, size);
+    return walk_from<kKeys>(first, length, text, size);
   }
 
   // The node reached by exactly `key` (the root for an empty key), or

@@ -22,6 +22,7 @@
 #include "dict/utf8.h"
 #include "engine/config/config_loader.h"
 #include "engine/core/conversion.h"
+#include "engine/core/planning.h"
 #include "engine/whole/text_cuts.h"
 #include "engine/whole/text_stream.h"
 #include "engine/whole/whole_conversion.h"
@@ -440,18 +441,32 @@ std::vector<std::uint32_t> converted_whole(const Converter& converter,
   return points;
 }
 
+// What a case of FastPathConversion takes: one fast path alone, with the
+// paths it needs, or, after the last path, all of them.
+constexpr int kPathCount = static_cast<int>(FastPath::kCount);
+FastPaths paths_of_case(int index) {
+  return index < kPathCount ? FastPaths{static_cast<FastPath>(index)} : FastPaths::all();
+}
+
+class FastPathConversion : public testing::TestWithParam<int> {};
+
 // Long texts in every width, cut into up to eight pieces on as many
-// threads, convert with every fast path exactly as with none: no shared
-// walk, no single values, no stretches copied whole, one thread. The texts
-// hold stretches long enough for the shared walk to switch between
-// scanning and converting character by character.
-TEST(Differential, FastPathsAndThreadsConvertLikeThePlainPath) {
+// threads, convert with the case's fast paths exactly as with none on one
+// thread; each path is taken by some configuration. The texts hold
+// stretches long enough for the shared walk to switch between scanning and
+// converting character by character.
+TEST_P(FastPathConversion, ConvertsLikeThePlainPath) {
+  const FastPaths paths = paths_of_case(GetParam());
+  std::size_t taken = 0;
   for (std::size_t i = 0; i < kConfigCount; ++i) {
     const auto id = static_cast<ConfigId>(i);
     TextGenerator generator(vocabulary(id), 401 + static_cast<unsigned>(i));
     for (int round = 0; round < 2; ++round) {
-      const Converter converter =
+      Converter converter =
           build_converter(id, round == 0 ? CustomPairs{} : random_pairs(generator));
+      converter.plan = fast_plan(converter, paths);
+      if (converter.plan == plain_plan(converter)) continue;
+      ++taken;
       std::string text;
       while (text.size() < 60000) {
         const int kind = generator.pick(8);
@@ -479,7 +494,20 @@ TEST(Differential, FastPathsAndThreadsConvertLikeThePlainPath) {
       }
     }
   }
+  EXPECT_GT(taken, 0u) << "no configuration takes the path";
 }
+
+constexpr const char* kPathNames[] = {
+    "WalksTogether",       "SharedTrie", "SharedSkips",  "SharedSingles",
+    "RunsOpenedBySingles", "EveryPair",  "ScanOrLookUp", "StageTrie",
+    "StageSingles",        "StageSkips", "AsciiRuns",    "Utf16Units",
+    "ShortCopies",         "All"};
+static_assert(std::size(kPathNames) == kPathCount + 1, "a name for each fast path");
+
+INSTANTIATE_TEST_SUITE_P(EachAloneAndAll, FastPathConversion, testing::Range(0, kPathCount + 1),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(kPathNames[info.param]);
+                         });
 
 // Stretches without segment or line cuts: runs of NUL, Latin text whose
 // letters start keys of some configurations (U盘, B超), mixed with Chinese.

@@ -78,17 +78,18 @@ TEST(Lexicon, SingleValuesAgreeWithWalks) {
       const std::u32string text = {first, second};
       char32_t next = 0;
       std::size_t next_length = 0;
-      const std::uint32_t single =
-          trie.single_at<false>(text.data(), 0, text.size(), first, 1, &next, &next_length);
+      const std::uint32_t single = trie.single_at<PairTest::kExtendedOnly>(
+          text.data(), 0, text.size(), first, 1, &next, &next_length);
       next_length = 0;
-      EXPECT_EQ(trie.single_at<true>(text.data(), 0, text.size(), first, 1, &next, &next_length),
+      EXPECT_EQ(trie.single_at<PairTest::kEveryCharacter>(text.data(), 0, text.size(), first, 1,
+                                                          &next, &next_length),
                 single);
       if (single == LexiconTrie::kWalk) continue;
       // Read for every character, the pair gives the next one to the caller.
       EXPECT_EQ(next_length, 1u);
       EXPECT_EQ(next, second);
       ++standing;
-      const LexiconTrie::Walk walk = trie.walk<false, true>(text.data(), text.size());
+      const LexiconTrie::Walk walk = trie.walk<WalkedKeys::kValued>(text.data(), text.size());
       std::u32string value;
       for (std::size_t pos = 0, length = 0; pos < walk.value.size(); pos += length) {
         value += utf8_decode(walk.value.data() + pos, &length);

@@ -35,6 +35,12 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
   return result;
 }
 
+// Where the one-pass scan converts characters by their single values
+// instead of walking from them (ConversionPlan::shared_singles): nowhere,
+// inside runs, or inside runs and where a run opens
+// (ConversionPlan::runs_opened_by_singles).
+enum class SinglesUse : unsigned char { kNowhere, kInRuns, kInAndOpeningRuns };
+
 // Segments and runs the first stage in one pass, with one walk per position
 // answering both. Inside a run the first stage's match at a position is the
 // unbounded one; it is written at once but stays tentative until the scan
@@ -51,23 +57,32 @@ class FusedConversion {
         stage_plan_(plan.stages.front()),
         shared_trie_(plan.shared_trie),
         skip_untouched_(plan.shared_skips),
-        use_singles_(plan.shared_singles),
+        singles_use_(!plan.shared_singles          ? SinglesUse::kNowhere
+                     : plan.runs_opened_by_singles ? SinglesUse::kInAndOpeningRuns
+                                                   : SinglesUse::kInRuns),
+        every_pair_(plan.every_pair),
+        scan_or_look_up_(plan.scan_or_look_up),
+        utf16_units_(plan.utf16_units),
+        short_copies_(plan.short_copies),
         data_(text),
         size_(size),
         later_(later),
         output_(later.first_stage_output()) {}
 
   void run() {
-    if (use_singles_) {
-      run_with<true>();
-    } else {
-      run_with<false>();
+    switch (singles_use_) {
+      case SinglesUse::kNowhere:
+        return run_with<SinglesUse::kNowhere>();
+      case SinglesUse::kInRuns:
+        return run_with<SinglesUse::kInRuns>();
+      case SinglesUse::kInAndOpeningRuns:
+        return run_with<SinglesUse::kInAndOpeningRuns>();
     }
   }
 
  private:
-  // The scan, with or without the characters converted alone.
-  template <bool kSingles>
+  // The scan, with characters converted alone where `kSingles` says.
+  template <SinglesUse kSingles>
   void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
@@ -75,7 +90,7 @@ class FusedConversion {
     std::size_t length = 0;
     char32_t code_point = size_ > 0 ? decode_char(data_, &length) : 0;
     while (pos < size_) {
-      if constexpr (kSingles) {
+      if constexpr (kSingles == SinglesUse::kInAndOpeningRuns) {
         // Where a segment ended, a run may start with characters converted
         // alone: no walk is needed to tell.
         if (!in_run_ && start_run_with_singles(pos)) {
@@ -96,7 +111,7 @@ class FusedConversion {
         const bool stepped = pos == cursor_;
         const bool copied = stepped && !match.stage;
         if (stepped) step_in_run(pos, length, match.stage);
-        if constexpr (kSingles) {
+        if constexpr (kSingles != SinglesUse::kNowhere) {
           if (stepped && cursor_ == next) next = convert_singles(next);
         } else if (copied && skip_untouched_) {
           next = copy_untouchable(next);
@@ -118,7 +133,8 @@ class FusedConversion {
   PositionMatch match_at(std::size_t pos, char32_t code_point, std::size_t length,
                          LexiconTrie::Walk* walk) const {
     if (shared_trie_ == nullptr) return match_both(segmentation_, stage_, data_ + pos, size_ - pos);
-    *walk = shared_trie_->walk_from<true, true>(code_point, length, data_ + pos, size_ - pos);
+    *walk =
+        shared_trie_->walk_from<WalkedKeys::kBoth>(code_point, length, data_ + pos, size_ - pos);
     return {walk->marked_length, {walk->valued_length, walk->value}};
   }
 
@@ -134,32 +150,33 @@ class FusedConversion {
   // Copies the characters from `pos` on that no key starts with; returns
   // where they end.
   std::size_t append_untouched(std::size_t pos) {
-    const std::size_t end = shared_trie_->untouchable_end<true>(data_, pos, size_);
-    output_.append_readable(data_ + pos, end - pos, size_ - pos);
+    const std::size_t end =
+        shared_trie_->untouchable_end<AsciiStarts::kLookedUp>(data_, pos, size_);
+    append_stretch(short_copies_, data_ + pos, end - pos, size_ - pos, output_);
     return end;
   }
 
   // In a run, where the stage has consumed the text before `pos`: converts
   // at once the characters from `pos` on whose single values stand, as
-  // their walks would one by one; returns where they end. Where keys start
-  // with few characters, stretches no key starts in may be copied whole
-  // first, or each character looked up: the way is chosen anew every
+  // their walks would one by one; returns where they end. With
+  // scan_or_look_up_, stretches no key starts in may be copied whole first,
+  // or each character looked up: the way is chosen anew every
   // tuning::kJudged units, by how many characters converted to others.
-  // Elsewhere each character is looked up.
+  // Otherwise each character is looked up.
   std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
-      const bool scan = skip_untouched_ && singles_way_.scan;
+      const bool scan = scan_or_look_up_ && singles_way_.scan;
       if (scan) pos = append_untouched(pos);
-      // Where keys start with many characters, most characters of running
-      // text start longer keys: each one's pair is tested.
       const std::size_t converted =
           pos == size_ ? 0
-          : skip_untouched_
-              ? convert_single_block<false>(*shared_trie_, data_, pos, size_, output_, &walk)
-              : convert_single_block<true>(*shared_trie_, data_, pos, size_, output_, &walk);
-      if (skip_untouched_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
+          : every_pair_
+              ? convert_single_block<PairTest::kEveryCharacter, Utf16Reading::kByCharacter>(
+                    *shared_trie_, data_, pos, size_, output_, &walk)
+              : convert_single_block(utf16_units_, *shared_trie_, data_, pos, size_, output_,
+                                     &walk);
+      if (scan_or_look_up_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
     cursor_ = pos;
     return pos;
@@ -234,8 +251,13 @@ class FusedConversion {
   const StagePlan& stage_plan_;
   // The one trie of both groups when each holds just their shared lexicon.
   const LexiconTrie* const shared_trie_;
-  const bool skip_untouched_;  // copy untouched stretches whole
-  const bool use_singles_;     // convert characters by their single values
+  // The plan's choices (see ConversionPlan).
+  const bool skip_untouched_;  // shared_skips
+  const SinglesUse singles_use_;
+  const bool every_pair_;
+  const bool scan_or_look_up_;
+  const bool utf16_units_;
+  const bool short_copies_;
   const Unit* const data_;
   const std::size_t size_;
   LaterStages<Unit>& later_;

@@ -77,34 +77,71 @@ ConversionPlan plan_cuts(const Converter& converter) {
   return plan;
 }
 
+// `paths` with those each of them needs (see FastPath).
+FastPaths with_needs(FastPaths paths) {
+  constexpr struct {
+    FastPath path;
+    FastPaths needs;
+  } kNeeds[] = {
+      // Each after the paths that need it, so that one pass closes the set.
+      {FastPath::kScanOrLookUp, {FastPath::kSharedSkips, FastPath::kSharedSingles}},
+      {FastPath::kRunsOpenedBySingles, {FastPath::kSharedSingles}},
+      {FastPath::kEveryPair, {FastPath::kSharedSingles}},
+      {FastPath::kUtf16Units, {FastPath::kSharedSingles, FastPath::kStageSingles}},
+      {FastPath::kSharedSkips, {FastPath::kSharedTrie}},
+      {FastPath::kSharedSingles, {FastPath::kSharedTrie}},
+      {FastPath::kSharedTrie, {FastPath::kWalksTogether}},
+      {FastPath::kStageSingles, {FastPath::kStageTrie}},
+      {FastPath::kStageSkips, {FastPath::kStageTrie}},
+  };
+  for (const auto& [path, needs] : kNeeds) {
+    if (paths.has(path)) paths = paths.with(needs);
+  }
+  return paths;
+}
+
 }  // namespace
 
-ConversionPlan fast_plan(const Converter& converter) {
+ConversionPlan fast_plan(const Converter& converter, FastPaths paths) {
+  paths = with_needs(paths);
+  const auto on = [paths](FastPath path) { return paths.has(path); };
   ConversionPlan plan = plan_cuts(converter);
   for (std::size_t k = 0; k < converter.stages.size(); ++k) {
     const DictionaryGroup& group = converter.stages[k];
     StagePlan& stage = plan.stages[k];
-    stage.ascii_runs = true;
-    if (group.size() != 1 || group.front().keys() != KeySet::kValued ||
+    stage.ascii_runs = on(FastPath::kAsciiRuns);
+    stage.short_copies = on(FastPath::kShortCopies);
+    if (!on(FastPath::kStageTrie) || group.size() != 1 || group.front().keys() != KeySet::kValued ||
         group.front().trie().long_keys) {
       continue;
     }
     stage.trie = &group.front().trie();
-    stage.skips = true;
-    stage.singles = !stage.trie->single_values.empty();
+    stage.skips = on(FastPath::kStageSkips);
+    stage.singles = on(FastPath::kStageSingles) && !stage.trie->single_values.empty();
+    stage.utf16_units = stage.singles && on(FastPath::kUtf16Units);
   }
+  plan.short_copies = on(FastPath::kShortCopies);
   // Long keys are looked up through their index, which only the walks
   // group by group use.
-  plan.walks_together = shares_tries(converter) && !has_long_keys(converter);
-  if (plan.walks_together && converter.stages.front().size() == 1 &&
-      converter.segmentation->front().keys() == KeySet::kMarked) {
-    plan.shared_trie = &converter.stages.front().front().trie();
-    plan.shared_skips = plan.shared_trie->nodes[0].children() < tuning::kFewKeyStarts;
-    plan.shared_singles = !plan.shared_trie->single_values.empty();
+  plan.walks_together =
+      on(FastPath::kWalksTogether) && shares_tries(converter) && !has_long_keys(converter);
+  if (!plan.walks_together || !on(FastPath::kSharedTrie) || converter.stages.front().size() != 1 ||
+      converter.segmentation->front().keys() != KeySet::kMarked) {
+    return plan;
   }
+  const LexiconTrie& trie = converter.stages.front().front().trie();
+  const bool few_key_starts = trie.nodes[0].children() < tuning::kFewKeyStarts;
+  plan.shared_trie = &trie;
+  plan.shared_skips = on(FastPath::kSharedSkips) && few_key_starts;
+  plan.shared_singles = on(FastPath::kSharedSingles) && !trie.single_values.empty();
+  if (!plan.shared_singles) return plan;
+  plan.runs_opened_by_singles = on(FastPath::kRunsOpenedBySingles);
+  plan.every_pair = on(FastPath::kEveryPair) && !few_key_starts;
+  plan.scan_or_look_up = on(FastPath::kScanOrLookUp) && plan.shared_skips;
+  plan.utf16_units = on(FastPath::kUtf16Units) && !plan.every_pair;
   return plan;
 }
 
-ConversionPlan plain_plan(const Converter& converter) { return plan_cuts(converter); }
+ConversionPlan plain_plan(const Converter& converter) { return fast_plan(converter, {}); }
 
 }  // namespace lumo

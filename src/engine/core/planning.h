@@ -8,10 +8,12 @@
 
 namespace lumo {
 
-// The plan of `converter` with every fast path it allows.
-ConversionPlan fast_plan(const Converter& converter);
+// The plan of `converter` taking each path of `paths` where the converter
+// allows it and it pays, with the paths it needs (see FastPath) whether
+// asked for or not. Cuts are planned alike whatever the paths.
+ConversionPlan fast_plan(const Converter& converter, FastPaths paths = FastPaths::all());
 
-// The plan of `converter` with every fast path off; cuts as fast_plan().
+// The plan of `converter` with every fast path off: fast_plan(converter, {}).
 ConversionPlan plain_plan(const Converter& converter);
 
 }  // namespace lumo

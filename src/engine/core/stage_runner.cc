@@ -9,37 +9,45 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
   const LexiconTrie* const trie = plan.trie;
+  const bool singles = plan.singles;
+  const bool utf16_units = plan.utf16_units;
+  const bool skips = plan.skips;
+  const bool ascii_runs = plan.ascii_runs;
+  const bool short_copies = plan.short_copies;
   GroupScan<Unit> scan(group, data, end);
   while (pos < end) {
     // ASCII characters that start keys need walks: in an input led by one,
     // the branch below copies them.
-    if (plan.singles) {
+    if (singles) {
       bool walk = false;
-      while (!walk && pos < end) convert_single_block<false>(*trie, data, pos, end, output, &walk);
+      while (!walk && pos < end) {
+        convert_single_block(utf16_units, *trie, data, pos, end, output, &walk);
+      }
       if (pos == end) break;
     }
     if (ascii_led && is_ascii_unit(data[pos])) {
       std::size_t stretch = pos + 1;
-      if (plan.ascii_runs) {
+      if (ascii_runs) {
         while (stretch < end && is_ascii_unit(data[stretch])) ++stretch;
       }
-      output.append_readable(data + pos, stretch - pos, end - pos);
+      append_stretch(short_copies, data + pos, stretch - pos, end - pos, output);
       pos = stretch;
       continue;
     }
-    if (plan.skips) {
+    if (skips) {
       // Copy in one go what no key of the stage can start.
-      const std::size_t stretch = ascii_led ? trie->untouchable_end<false>(data, pos, end)
-                                            : trie->untouchable_end<true>(data, pos, end);
+      const std::size_t stretch =
+          ascii_led ? trie->untouchable_end<AsciiStarts::kSkipped>(data, pos, end)
+                    : trie->untouchable_end<AsciiStarts::kLookedUp>(data, pos, end);
       if (stretch > pos) {
-        output.append_readable(data + pos, stretch - pos, end - pos);
+        append_stretch(short_copies, data + pos, stretch - pos, end - pos, output);
         pos = stretch;
         continue;
       }
     }
     LexiconMatch match;
     if (trie != nullptr) {
-      const LexiconTrie::Walk walk = trie->walk<false, true>(data + pos, end - pos);
+      const LexiconTrie::Walk walk = trie->walk<WalkedKeys::kValued>(data + pos, end - pos);
       match = {walk.valued_length, walk.value};
     } else {
       match = scan.at(pos);

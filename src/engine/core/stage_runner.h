@@ -24,15 +24,22 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output);
 
+// How convert_single_block reads UTF-16 text: a character at a time, or a
+// unit at a time (StagePlan::utf16_units). Other forms are read a
+// character at a time either way.
+enum class Utf16Reading : unsigned char { kByCharacter, kByUnit };
+
 // Converts the characters from data[pos] on by their single values in
 // `trie` (see LexiconTrie::single_at) while these stand, where the text
 // ends at `end`: those that start in the next tuning::kBlock units. Moves
 // `pos` past them; sets `*walk` if it stopped at a character that needs a
-// walk. Returns how many converted to other characters. kEveryPair: see
-// LexiconTrie::single_at.
-template <bool kEveryPair, typename Unit>
+// walk. Returns how many converted to other characters. With
+// PairTest::kEveryCharacter, characters are read as the pairs' second
+// ones, whatever `kReading`.
+template <PairTest kPairs, Utf16Reading kReading, typename Unit>
 std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
                                  std::size_t end, BasicTextBuffer<Unit>& output, bool* walk) {
+  constexpr bool kEveryPair = kPairs == PairTest::kEveryCharacter;
   // A character converted alone is at most twice as long as it was (a
   // value is one character; a character of one unit converts to one of at
   // most two, but in UTF-8, where one of one unit is ASCII and stays); the
@@ -48,7 +55,7 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
   while (pos < stop) {
     if constexpr (!kEveryPair) {
-      if constexpr (sizeof(Unit) == 2) {
+      if constexpr (sizeof(Unit) == 2 && kReading == Utf16Reading::kByUnit) {
         // Read as a unit: a high surrogate's single value is kWalk.
         code_point = data[pos];
         length = 1;
@@ -59,7 +66,7 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
     char32_t next = 0;
     std::size_t next_length = 0;
     const std::uint32_t single =
-        trie.single_at<kEveryPair>(data, pos, end, code_point, length, &next, &next_length);
+        trie.single_at<kPairs>(data, pos, end, code_point, length, &next, &next_length);
     if (single == LexiconTrie::kWalk) {
       *walk = true;
       break;
@@ -74,6 +81,36 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   }
   output.keep_until(out);
   return converted;
+}
+
+// convert_single_block() with PairTest::kExtendedOnly, reading UTF-16 a unit
+// at a time where `utf16_units` says so.
+template <typename Unit>
+std::size_t convert_single_block(bool utf16_units, const LexiconTrie& trie, const Unit* data,
+                                 std::size_t& pos, std::size_t end, BasicTextBuffer<Unit>& output,
+                                 bool* walk) {
+  constexpr PairTest kPairs = PairTest::kExtendedOnly;
+  if constexpr (sizeof(Unit) == 2) {
+    if (utf16_units) {
+      return convert_single_block<kPairs, Utf16Reading::kByUnit>(trie, data, pos, end, output,
+                                                                 walk);
+    }
+  }
+  return convert_single_block<kPairs, Utf16Reading::kByCharacter>(trie, data, pos, end, output,
+                                                                  walk);
+}
+
+// Appends data[0, count) to `output`, where `readable` units (`count` or
+// more) can be read, with one fixed-size move for a short count where
+// `short_copies` says so.
+template <typename Unit>
+void append_stretch(bool short_copies, const Unit* data, std::size_t count, std::size_t readable,
+                    BasicTextBuffer<Unit>& output) {
+  if (short_copies) {
+    output.append_readable(data, count, readable);
+  } else {
+    output.append(data, count);
+  }
 }
 
 // Receives each segment's first-stage result and passes it through the
