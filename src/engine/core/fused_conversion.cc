@@ -35,6 +35,15 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
   return result;
 }
 
+// convert_single_block(), kept out of line: inlined into the scan, its loop
+// took one instruction a character more (callgrind: t2s, jp2t, UTF-16).
+template <PairTest kPairs, Utf16Reading kReading, typename Unit>
+[[gnu::noinline]] std::size_t convert_block_apart(const LexiconTrie& trie, const Unit* data,
+                                                  std::size_t& pos, std::size_t end,
+                                                  BasicTextBuffer<Unit>& output, bool* walk) {
+  return convert_single_block<kPairs, kReading>(trie, data, pos, end, output, walk);
+}
+
 // Where the one-pass scan converts characters by their single values
 // instead of walking from them (ConversionPlan::shared_singles): nowhere,
 // inside runs, or inside runs and where a run opens
@@ -57,9 +66,8 @@ class FusedConversion {
         stage_plan_(plan.stages.front()),
         shared_trie_(plan.shared_trie),
         skip_untouched_(plan.shared_skips),
-        singles_use_(!plan.shared_singles          ? SinglesUse::kNowhere
-                     : plan.runs_opened_by_singles ? SinglesUse::kInAndOpeningRuns
-                                                   : SinglesUse::kInRuns),
+        use_singles_(plan.shared_singles),
+        runs_opened_by_singles_(plan.runs_opened_by_singles),
         every_pair_(plan.every_pair),
         scan_or_look_up_(plan.scan_or_look_up),
         utf16_units_(plan.utf16_units),
@@ -70,19 +78,26 @@ class FusedConversion {
         output_(later.first_stage_output()) {}
 
   void run() {
-    switch (singles_use_) {
-      case SinglesUse::kNowhere:
-        return run_with<SinglesUse::kNowhere>();
-      case SinglesUse::kInRuns:
-        return run_with<SinglesUse::kInRuns>();
-      case SinglesUse::kInAndOpeningRuns:
-        return run_with<SinglesUse::kInAndOpeningRuns>();
+    if (!use_singles_) return run_with<SinglesUse::kNowhere, Utf16Reading::kByCharacter>();
+    if constexpr (sizeof(Unit) == 2) {
+      if (utf16_units_) return run_with_singles<Utf16Reading::kByUnit>();
+    }
+    run_with_singles<Utf16Reading::kByCharacter>();
+  }
+
+  template <Utf16Reading kReading>
+  void run_with_singles() {
+    if (runs_opened_by_singles_) {
+      run_with<SinglesUse::kInAndOpeningRuns, kReading>();
+    } else {
+      run_with<SinglesUse::kInRuns, kReading>();
     }
   }
 
  private:
-  // The scan, with characters converted alone where `kSingles` says.
-  template <SinglesUse kSingles>
+  // The scan, with characters converted alone where `kSingles` says, UTF-16
+  // read as `kReading` says.
+  template <SinglesUse kSingles, Utf16Reading kReading>
   void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
@@ -93,7 +108,7 @@ class FusedConversion {
       if constexpr (kSingles == SinglesUse::kInAndOpeningRuns) {
         // Where a segment ended, a run may start with characters converted
         // alone: no walk is needed to tell.
-        if (!in_run_ && start_run_with_singles(pos)) {
+        if (!in_run_ && start_run_with_singles<kReading>(pos)) {
           pos = cursor_;
           if (pos < size_) code_point = decode_char(data_ + pos, &length);
           continue;
@@ -112,7 +127,7 @@ class FusedConversion {
         const bool copied = stepped && !match.stage;
         if (stepped) step_in_run(pos, length, match.stage);
         if constexpr (kSingles != SinglesUse::kNowhere) {
-          if (stepped && cursor_ == next) next = convert_singles(next);
+          if (stepped && cursor_ == next) next = convert_singles<kReading>(next);
         } else if (copied && skip_untouched_) {
           next = copy_untouchable(next);
         }
@@ -162,8 +177,11 @@ class FusedConversion {
   // scan_or_look_up_, stretches no key starts in may be copied whole first,
   // or each character looked up: the way is chosen anew every
   // tuning::kJudged units, by how many characters converted to others.
-  // Otherwise each character is looked up.
-  std::size_t convert_singles(std::size_t pos) {
+  // Otherwise each character is looked up. Inlined into the scan, which
+  // the compiler otherwise declines where the scan has several
+  // instantiations (callgrind: s2t 1 instruction a character more).
+  template <Utf16Reading kReading>
+  [[gnu::always_inline]] std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
@@ -172,10 +190,10 @@ class FusedConversion {
       const std::size_t converted =
           pos == size_ ? 0
           : every_pair_
-              ? convert_single_block<PairTest::kEveryCharacter, Utf16Reading::kByCharacter>(
+              ? convert_block_apart<PairTest::kEveryCharacter, Utf16Reading::kByCharacter>(
                     *shared_trie_, data_, pos, size_, output_, &walk)
-              : convert_single_block(utf16_units_, *shared_trie_, data_, pos, size_, output_,
-                                     &walk);
+              : convert_block_apart<PairTest::kExtendedOnly, kReading>(*shared_trie_, data_, pos,
+                                                                       size_, output_, &walk);
       if (scan_or_look_up_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
     cursor_ = pos;
@@ -185,9 +203,10 @@ class FusedConversion {
   // Outside a run: opens one at `pos` if the character there converts
   // alone, converting it and those after it that do (see
   // convert_singles()); false, with no run opened, otherwise.
+  template <Utf16Reading kReading>
   bool start_run_with_singles(std::size_t pos) {
     open_run(pos);
-    if (convert_singles(pos) != pos) return true;
+    if (convert_singles<kReading>(pos) != pos) return true;
     in_run_ = false;
     return false;
   }
@@ -253,7 +272,8 @@ class FusedConversion {
   const LexiconTrie* const shared_trie_;
   // The plan's choices (see ConversionPlan).
   const bool skip_untouched_;  // shared_skips
-  const SinglesUse singles_use_;
+  const bool use_singles_;
+  const bool runs_opened_by_singles_;
   const bool every_pair_;
   const bool scan_or_look_up_;
   const bool utf16_units_;

@@ -5,12 +5,16 @@ namespace lumo {
 static_assert(TextBuffer::kSlack <= LexiconTrie::kValuePadding,
               "values are copied with append_value");
 
-template <typename Unit>
-void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
-               std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
+namespace {
+
+// run_stage(), reading UTF-16 text as `kReading` says wherever characters
+// are looked up by their single values.
+template <Utf16Reading kReading, typename Unit>
+void run_stage_reading(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
+                       std::size_t pos, std::size_t end, bool ascii_led,
+                       BasicTextBuffer<Unit>& output) {
   const LexiconTrie* const trie = plan.trie;
   const bool singles = plan.singles;
-  const bool utf16_units = plan.utf16_units;
   const bool skips = plan.skips;
   const bool ascii_runs = plan.ascii_runs;
   const bool short_copies = plan.short_copies;
@@ -21,7 +25,8 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
     if (singles) {
       bool walk = false;
       while (!walk && pos < end) {
-        convert_single_block(utf16_units, *trie, data, pos, end, output, &walk);
+        convert_single_block<PairTest::kExtendedOnly, kReading>(*trie, data, pos, end, output,
+                                                                &walk);
       }
       if (pos == end) break;
     }
@@ -63,6 +68,39 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
   }
 }
 
+// Runs a later stage over each segment of `input`, whose ends are
+// ends[0, count), into `target`; where `target` is not the last stage's,
+// moves each end to the segment's end in it.
+template <Utf16Reading kReading, typename Unit>
+void run_stage_over_segments(const DictionaryGroup& group, const StagePlan& plan,
+                             const BasicTextBuffer<Unit>& input, std::size_t* ends,
+                             std::size_t count, bool last, BasicTextBuffer<Unit>& target) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t end = ends[i];
+    if (end > start) {
+      run_stage_reading<kReading>(group, plan, input.data(), start, end,
+                                  is_ascii_unit(input.data()[start]), target);
+    }
+    start = end;
+    if (!last) ends[i] = target.size();
+  }
+}
+
+}  // namespace
+
+template <typename Unit>
+void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
+               std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
+  if constexpr (sizeof(Unit) == 2) {
+    if (plan.utf16_units) {
+      return run_stage_reading<Utf16Reading::kByUnit>(group, plan, data, pos, end, ascii_led,
+                                                      output);
+    }
+  }
+  run_stage_reading<Utf16Reading::kByCharacter>(group, plan, data, pos, end, ascii_led, output);
+}
+
 template <typename Unit>
 void LaterStages<Unit>::flush() {
   if (stages_.size() <= 1 || ends_.size() == 0) return;
@@ -77,15 +115,13 @@ void LaterStages<Unit>::flush() {
     const bool last = k + 1 == stages_.size();
     BasicTextBuffer<Unit>& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
     if (!last) target.clear();
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < ends_.size(); ++i) {
-      const std::size_t end = ends[i];
-      if (end > start) {
-        run_stage(stages_[k], plans_[k], input->data(), start, end,
-                  is_ascii_unit(input->data()[start]), target);
-      }
-      start = end;
-      if (!last) ends[i] = target.size();  // the segment's end in this stage's output
+    const bool by_unit = sizeof(Unit) == 2 && plans_[k].utf16_units;
+    if (by_unit) {
+      run_stage_over_segments<Utf16Reading::kByUnit>(stages_[k], plans_[k], *input, ends,
+                                                     ends_.size(), last, target);
+    } else {
+      run_stage_over_segments<Utf16Reading::kByCharacter>(stages_[k], plans_[k], *input, ends,
+                                                          ends_.size(), last, target);
     }
     input = &target;
   }

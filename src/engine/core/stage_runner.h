@@ -83,23 +83,6 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   return converted;
 }
 
-// convert_single_block() with PairTest::kExtendedOnly, reading UTF-16 a unit
-// at a time where `utf16_units` says so.
-template <typename Unit>
-std::size_t convert_single_block(bool utf16_units, const LexiconTrie& trie, const Unit* data,
-                                 std::size_t& pos, std::size_t end, BasicTextBuffer<Unit>& output,
-                                 bool* walk) {
-  constexpr PairTest kPairs = PairTest::kExtendedOnly;
-  if constexpr (sizeof(Unit) == 2) {
-    if (utf16_units) {
-      return convert_single_block<kPairs, Utf16Reading::kByUnit>(trie, data, pos, end, output,
-                                                                 walk);
-    }
-  }
-  return convert_single_block<kPairs, Utf16Reading::kByCharacter>(trie, data, pos, end, output,
-                                                                  walk);
-}
-
 // Appends data[0, count) to `output`, where `readable` units (`count` or
 // more) can be read, with one fixed-size move for a short count where
 // `short_copies` says so.
