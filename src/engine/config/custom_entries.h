@@ -1,10 +1,11 @@
 // Custom entries given as text: "key value|key value|...".
 //
 // The text is split at every separator ('|' unless a caller names another)
-// into pieces, numbered from 0 (empty pieces count). Each piece is trimmed of white space; a blank
-// piece is skipped; otherwise its first U+0020 SPACE separates the key from the value, each trimmed
-// again, so a value may hold spaces and a key never does. The other entry shapes (dict, sequences
-// of pairs) are Python objects and are read by the module.
+// into pieces, numbered from 0 (empty pieces count). Each piece is trimmed
+// of white space; a blank piece is skipped; otherwise its first U+0020
+// SPACE separates the key from the value, each trimmed again, so a value
+// may hold spaces and a key never does. The other entry shapes (dict,
+// sequences of pairs) are Python objects and are read by the module.
 #ifndef LUMO_ENGINE_CONFIG_CUSTOM_ENTRIES_H_
 #define LUMO_ENGINE_CONFIG_CUSTOM_ENTRIES_H_
 
