@@ -86,9 +86,6 @@ class BasicTextBuffer {
   }
   void keep_until(const Unit* end) { size_ = static_cast<std::size_t>(end - data_); }
 
-  // Appends `code_point`, encoded.
-  void append_code_point(char32_t code_point) { keep_until(encode_char(code_point, room_for(4))); }
-
   // Appends one character of `count` units.
   void append_char(const Unit* units, std::size_t count) {
     if (count > capacity_ - size_) make_room(count);

@@ -2,6 +2,7 @@
 // merged and separate groups, inline entries, extra pairs and every error.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@ namespace lumo {
 namespace {
 
 using nlohmann::json;
+
+// The group a description describes, headed by a lexicon of `extra_pairs` when they are not
+// empty, built the way a converter builds its groups.
+Result<DictionaryGroup> build_dictionary_group(const json& spec, const KeyValuePairs& extra_pairs) {
+  Result<GroupPlan> plan = plan_dictionary_group(spec);
+  if (!plan) return Error{plan.error()};
+  std::optional<Lexicon> head;
+  if (!extra_pairs.empty()) head = lexicon_from_pairs(extra_pairs);
+  return build_group_plan(plan.value(), head);
+}
 
 TEST(DictionarySpec, NormalizesNamesEndingByEnding) {
   const std::pair<const char*, const char*> cases[] = {{"STPhrases.ocd2", "STPhrases"},
