@@ -23,7 +23,9 @@ for variant in engine asan tsan; do
   build_type=Release
   tests=.
   if [ "$variant" = asan ]; then sanitize=ON; fail_allocations=ON; build_type=Debug; fi
-  if [ "$variant" = tsan ]; then threads=ON; build_type=RelWithDebInfo; tests='Thread|Join|FastPathsAndThreads'; fi
+  if [ "$variant" = tsan ]; then
+    threads=ON; build_type=RelWithDebInfo; tests='Thread|Join|FastPathsAndThreads'
+  fi
   cmake -S . -B "out/$variant" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
     -DLUMO_BUILD_MODULE=OFF -DLUMO_BUILD_TESTS=ON -DLUMO_SANITIZE="$sanitize" \
     -DLUMO_SANITIZE_THREADS="$threads" -DLUMO_FAIL_ALLOCATIONS="$fail_allocations" >/dev/null

@@ -58,13 +58,15 @@ TEST(DictionarySpec, FormsAndGroupShapes) {
       {R"({"file": "TSPhrases.txt.ocd2", "may_output_tofu": true})", {469}},
       {R"({"type": "group", "dicts": []})", {0}},
       // Plain file members merge into one lexicon; these have disjoint keys.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "text", "file": "TSPhrases.txt"}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "text", "file": "TSPhrases.txt"}]})",
        {4480}},
       {R"({"type": "group", "dicts": [{"file": "TSPhrases"}, {"file": "TSCharactersExt",
           "may_output_tofu": true}, {"file": "TSCharacters"}]})",
        {4613}},
       // Any other member keeps every member separate; a nested group merges.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "inline", "entries": {"a": "b"}}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "inline", "entries": {"a": "b"}}]})",
        {4011, 1}},
       {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}}, {"type": "group", "dicts":
           [{"file": "TWVariantsPhrases"}, {"file": "TWVariants"}]}, {"file": "TSPhrases"}]})",
@@ -94,9 +96,11 @@ TEST(DictionarySpec, ErrorMessages) {
       {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"file": "Nope.txt"}]})",
        "unknown embedded dictionary: Nope"},
       // Errors of separate members surface unchanged.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "OCD2", "file": "STCharacters"}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "OCD2", "file": "STCharacters"}]})",
        "unsupported dictionary type: OCD2"},
-      {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}}, {"type": "group", "dicts": [{"file": "X"}]}]})",
+      {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}},
+          {"type": "group", "dicts": [{"file": "X"}]}]})",
        "unknown embedded dictionary: X"},
   };
   for (const auto& [spec, message] : cases) {
@@ -109,10 +113,9 @@ TEST(DictionarySpec, ErrorMessages) {
 }
 
 TEST(DictionarySpec, InlineEntriesTakeFirstTokenOrEmpty) {
-  const Result<DictionaryGroup> group = build_dictionary_group(
-      json::parse(
-          R"({"type": "inline", "entries": {"b": "x y", "a": 1, "c": "  ", "d": "\u3000z\u00A0w"}})"),
-      {});
+  const char* spec = R"({"type": "inline",
+      "entries": {"b": "x y", "a": 1, "c": "  ", "d": "\u3000z\u00A0w"}})";
+  const Result<DictionaryGroup> group = build_dictionary_group(json::parse(spec), {});
   ASSERT_TRUE(group.ok()) << group.error();
   ASSERT_EQ(shape(group.value()), std::vector<std::size_t>{4});
   const Lexicon& lexicon = group.value()[0];
