@@ -19,12 +19,12 @@ namespace lumo::tuning {
 // single values, where few of their characters convert (see kLongStretch).
 // Lexicons with more, like the Simplified-to-Traditional dictionaries (over
 // 6 000), always look each character's single value up, since nearly every
-// character of running text starts a key there (engine: s2t 186 to 286
-// MB/s). Every lexicon a conversion walks keeps single values: once a
-// lookup cost one load and one XOR, keeping them where most characters
-// that start keys start longer ones too, as few lexicons did, measured
-// faster as well (one thread: tw2sp +39%, t2hk +29%, hk2sp +25%, jp2t +3%,
-// t2tw and s2tw level).
+// character of running text starts a key there (engine: s2t 286 MB/s, 186
+// walking). Every lexicon a conversion walks keeps single values, since a
+// lookup costs one load and one XOR: even where most characters that start
+// keys start longer ones too, looking up measures faster than walking (one
+// thread: tw2sp +39%, t2hk +29%, hk2sp +25%, jp2t +3%, t2tw and s2tw
+// level).
 inline constexpr std::uint32_t kFewKeyStarts = 5000;
 
 // The shared walk switches between scanning for stretches no key starts in
@@ -108,10 +108,10 @@ inline constexpr std::size_t kKeptBytes = 8 * 1024 * 1024;
 // single values, 256 KB, per lexicon) are mapped apart from the heap, so
 // that only their written pages count, and kept once freed, up to this many
 // bytes: enough for the tables of any one converter. Mapped afresh for each
-// build, their written pages were faulted in every time (lower quartile of 200
-// builds: t2jp 0.064 against 0.022 ms kept, jp2t 0.076 against 0.031); as
-// heap blocks, calloc wrote every page of the page-number table (anonymous
-// memory of a t2jp build 332 against 272 KB).
+// build, their written pages would be faulted in every time (lower quartile
+// of 200 builds: t2jp 0.064 against 0.022 ms kept, jp2t 0.076 against
+// 0.031); as heap blocks, calloc would write every page of the page-number
+// table (anonymous memory of a t2jp build 332 against 272 KB).
 inline constexpr std::size_t kKeptZeroedBytes = 2 * 1024 * 1024;
 
 // Dictionary texts from this size on are built on two threads, when there
@@ -120,8 +120,7 @@ inline constexpr std::size_t kTwoThreadTextBytes = std::size_t{1} << 19;
 
 // How long a waiting thread spins before it sleeps: a sleeping thread takes
 // a tenth of a millisecond or more to wake, about a whole build of a small
-// converter (bench: first s2t build 4.7 to 2.8 ms with the other changes
-// of that round).
+// converter (bench: a first s2t build, on two threads, takes 2.8 ms).
 inline constexpr std::chrono::microseconds kSpinTime{250};
 
 }  // namespace lumo::tuning
