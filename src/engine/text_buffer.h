@@ -36,7 +36,6 @@ class BasicTextBuffer {
   static constexpr std::size_t kMaxRoom = 512;
 
   BasicTextBuffer() = default;
-  explicit BasicTextBuffer(std::size_t capacity) { reserve(capacity); }
   BasicTextBuffer(const BasicTextBuffer&) = delete;
   BasicTextBuffer& operator=(const BasicTextBuffer&) = delete;
   ~BasicTextBuffer() { release(); }
