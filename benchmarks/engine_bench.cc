@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "dict/text_units.h"
-#include "engine/config_loader.h"
-#include "engine/whole_conversion.h"
+#include "engine/config/config_loader.h"
+#include "engine/whole/whole_conversion.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "dict/white_space.h"
-#include "engine/custom_entries.h"
+#include "engine/config/custom_entries.h"
 #include "fuzz/fuzz_support.h"
 
 namespace lumo::fuzz {

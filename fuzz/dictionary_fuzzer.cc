@@ -13,7 +13,7 @@
 
 #include "dict/lexicon_builder.h"
 #include "dict/text_reader.h"
-#include "engine/lexicon_threads.h"
+#include "engine/config/lexicon_threads.h"
 #include "fuzz/fuzz_support.h"
 
 namespace lumo::fuzz {

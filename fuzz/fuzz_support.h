@@ -27,8 +27,9 @@
 
 #include "dict/lexicon_builder.h"
 #include "dict/text_units.h"
-#include "engine/config_loader.h"
-#include "engine/whole_conversion.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/planning.h"
+#include "engine/whole/whole_conversion.h"
 
 namespace lumo::fuzz {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text_stream.h"
+#include "engine/whole/text_stream.h"
 #include "fuzz/fuzz_support.h"
 
 namespace lumo::fuzz {

@@ -5,7 +5,7 @@
 # the Python tests (with the one on a text past 2**32 bytes where memory
 # allows), a short soak and a short session under valgrind, the fuzz
 # harnesses over their corpora and briefly beyond, the packaging and type
-# checks, and the formatting and lint checks.
+# checks, and the include, formatting and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,6 +58,8 @@ if command -v pyenv >/dev/null 2>&1; then
   done
 fi
 
+# The includes between the rooms of src/ run one way.
+python tools/check_includes.py
 ruff check .
 ruff format --check .
 git ls-files '*.cc' '*.h' | xargs clang-format --dry-run --Werror

@@ -23,7 +23,7 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/regions.h"
+#include "engine/config/regions.h"
 
 namespace lumo {
 

@@ -5,7 +5,7 @@
 #include "dict/catalogue.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
-#include "engine/internal_error.h"
+#include "engine/config/internal_error.h"
 
 namespace lumo {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "engine/config_loader.h"
-#include "engine/regions.h"
+#include "engine/config/config_loader.h"
+#include "engine/config/regions.h"
 #include "python/arguments.h"
 #include "python/custom_entries.h"
 #include "python/errors.h"

@@ -6,8 +6,7 @@
 
 #include <string_view>
 
-#include "engine/config_loader.h"
-#include "engine/converter.h"
+#include "engine/config/config_loader.h"
 #include "python/python.h"
 
 namespace lumo::python {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/custom_entries.h"
+#include "engine/config/custom_entries.h"
 #include "python/arguments.h"
 #include "python/errors.h"
 

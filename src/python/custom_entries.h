@@ -13,7 +13,7 @@
 #ifndef LUMO_PYTHON_CUSTOM_ENTRIES_H_
 #define LUMO_PYTHON_CUSTOM_ENTRIES_H_
 
-#include "engine/config_loader.h"
+#include "engine/config/config_loader.h"
 #include "python/python.h"
 
 namespace lumo::python {

@@ -12,8 +12,7 @@
 #include <new>
 #include <string_view>
 
-#include "engine/converter.h"
-#include "engine/internal_error.h"
+#include "engine/config/internal_error.h"
 #include "python/python.h"
 
 namespace lumo::python {

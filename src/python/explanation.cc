@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "dict/text_units.h"
-#include "engine/explanation.h"
+#include "engine/explain/explanation.h"
 
 namespace lumo::python {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/converter.h"
+#include "engine/explain/explanation.h"
 #include "python/python.h"
 #include "python/text_conversion.h"
 

@@ -5,8 +5,8 @@
 // ValueError unchanged. Every function runs under the interpreter lock.
 #include <string_view>
 
-#include "engine/config_loader.h"
-#include "engine/regions.h"
+#include "engine/config/config_loader.h"
+#include "engine/config/regions.h"
 #include "python/arguments.h"
 #include "python/converter_type.h"
 #include "python/custom_entries.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/text_stream.h"
+#include "engine/whole/text_stream.h"
 #include "python/errors.h"
 #include "python/explanation.h"
 #include "python/final_class.h"

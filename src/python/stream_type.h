@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "engine/converter.h"
+#include "engine/whole/text_stream.h"
 #include "python/python.h"
 
 namespace lumo::python {

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/converter.h"
+#include "engine/whole/whole_conversion.h"
 #include "python/arguments.h"
 #include "python/python.h"
 

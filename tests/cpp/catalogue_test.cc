@@ -8,7 +8,7 @@
 #include "dict/catalogue.h"
 #include "dict/lexicon_builder.h"
 #include "dict/text_reader.h"
-#include "engine/config_loader.h"
+#include "engine/config/config_loader.h"
 
 namespace lumo {
 namespace {

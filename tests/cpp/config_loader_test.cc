@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/config_loader.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/conversion.h"
 
 namespace lumo {
 namespace {

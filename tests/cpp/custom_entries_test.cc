@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/custom_entries.h"
+#include "engine/config/custom_entries.h"
 
 namespace lumo {
 namespace {

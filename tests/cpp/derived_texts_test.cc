@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "build/derived_texts.h"
 #include "dict/catalogue.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
 #include "read_entries.h"
+#include "tools/derived_texts.h"
 
 namespace lumo {
 namespace {

@@ -20,10 +20,11 @@
 #include "dict/dictionary_spec.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
-#include "engine/config_loader.h"
-#include "engine/text_cuts.h"
-#include "engine/text_stream.h"
-#include "engine/whole_conversion.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/conversion.h"
+#include "engine/whole/text_cuts.h"
+#include "engine/whole/text_stream.h"
+#include "engine/whole/whole_conversion.h"
 
 namespace lumo {
 namespace {

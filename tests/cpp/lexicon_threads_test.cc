@@ -9,8 +9,8 @@
 
 #include "dict/catalogue.h"
 #include "dict/trie_assembler.h"
-#include "engine/config_loader.h"
-#include "engine/lexicon_threads.h"
+#include "engine/config/config_loader.h"
+#include "engine/config/lexicon_threads.h"
 
 namespace lumo {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/regions.h"
+#include "engine/config/regions.h"
 
 namespace lumo {
 namespace {

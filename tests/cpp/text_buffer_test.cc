@@ -1,6 +1,6 @@
 // A buffer short of memory takes every kind of write within its bounds and
 // says it failed; conversion into it reports the failure.
-#include "engine/text_buffer.h"
+#include "engine/core/text_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "dict/text_units.h"
-#include "engine/config_loader.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/conversion.h"
 
 namespace lumo {
 namespace {

@@ -1,6 +1,6 @@
 // Plans of pieces: whatever the keys' length, a plan costs work bounded by
 // the text, and its pieces convert like the whole.
-#include "engine/text_cuts.h"
+#include "engine/whole/text_cuts.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "dict/text_units.h"
-#include "dict/tuning.h"
-#include "engine/config_loader.h"
-#include "engine/text_stream.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/conversion.h"
+#include "engine/whole/text_stream.h"
+#include "engine/whole/tuning.h"
 
 namespace lumo {
 namespace {

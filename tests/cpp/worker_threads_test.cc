@@ -1,4 +1,4 @@
-#include "engine/worker_threads.h"
+#include "engine/whole/worker_threads.h"
 
 #include <gtest/gtest.h>
 

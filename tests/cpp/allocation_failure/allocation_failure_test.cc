@@ -20,8 +20,9 @@
 
 #include "detect/detect.h"
 #include "dict/text_units.h"
-#include "engine/config_loader.h"
-#include "engine/whole_conversion.h"
+#include "engine/config/config_loader.h"
+#include "engine/core/conversion.h"
+#include "engine/whole/whole_conversion.h"
 #include "failing_allocations.h"
 
 namespace lumo {

@@ -1,0 +1,39 @@
+// Converting a text with a converter, in one piece, on the calling thread.
+#ifndef LUMO_ENGINE_CORE_CONVERSION_H_
+#define LUMO_ENGINE_CORE_CONVERSION_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "engine/core/conversion_plan.h"
+#include "engine/core/converter.h"
+#include "engine/core/text_buffer.h"
+
+namespace lumo {
+
+// Appends the conversion of `text`, which must be valid UTF-8, to
+// `output`. Returns false, with `output` failed(), only when memory ran
+// short; throws nothing, so it may run on any thread. Thread-safe.
+bool convert_text_to(const Converter& converter, std::string_view text, TextBuffer& output);
+
+// The same for a UTF-16 (std::uint16_t) or UTF-32 (std::uint32_t) text,
+// which must hold no lone surrogate: the conversion is that of its UTF-8
+// form, in the same form.
+template <typename Unit>
+bool convert_units_to(const Converter& converter, const Unit* text, std::size_t size,
+                      BasicTextBuffer<Unit>& output);
+
+// The same following `plan`, a plan of `converter` (its own, or its
+// plain_plan()).
+template <typename Unit>
+bool convert_units_to(const Converter& converter, const ConversionPlan& plan, const Unit* text,
+                      std::size_t size, BasicTextBuffer<Unit>& output);
+
+// The conversion of `text` as a string; throws std::bad_alloc when memory
+// runs short.
+std::string convert_text(const Converter& converter, std::string_view text);
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_CORE_CONVERSION_H_

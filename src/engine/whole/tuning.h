@@ -1,0 +1,45 @@
+// The tuning constants of whole-text conversion: pieces, cuts, streams and
+// worker threads. Each was set by a measurement, named beside it: `bench` is
+// `.venv/bin/python benchmarks/bench.py`, `compare` is `benchmarks/compare.py`,
+// `engine` is `benchmarks/engine_bench.cc`, all on the 2-core development
+// machine. None changes a result, only speed.
+#ifndef LUMO_ENGINE_WHOLE_TUNING_H_
+#define LUMO_ENGINE_WHOLE_TUNING_H_
+
+#include <chrono>
+#include <cstddef>
+
+namespace lumo::tuning {
+
+// A piece of a text converted on a thread of its own is at least this many
+// characters: starting a thread costs about as much as converting a few
+// thousand (compare: s2t 371 MB/s on two threads, about 200 on one).
+inline constexpr std::size_t kPieceCharacters = std::size_t{1} << 16;
+
+// How far past its planned place a cut is looked for, in units; in running
+// text one is usually found within a few characters, at most within a
+// paragraph.
+inline constexpr std::size_t kCutSearchUnits = std::size_t{1} << 14;
+
+// A text converted as it arrives looks for its last cut in the last this
+// many units first, then in windows twice as wide each time; and its search
+// may spend this many units of work per unit that arrived, plus
+// kCutSearchUnits. In running text a cut is a few characters back.
+inline constexpr std::size_t kStreamCutWindow = 256;
+inline constexpr std::size_t kStreamCutWork = 16;
+
+// The work a cut search may spend is the planned piece's length over this:
+// a plan then costs at most a thirty-second of the text's length in walk
+// steps, however long the keys (benchmarks/long_keys.py: threaded calls at
+// 0.96 to 1.05 of one thread next to keys of 5 000 to 10^6 characters).
+inline constexpr std::size_t kCutWorkShare = 32;
+
+// How long a waiting thread spins before it sleeps: a sleeping thread takes
+// a tenth of a millisecond or more to wake, about a whole build of a small
+// converter (bench: a first s2t build takes 2.8 ms with spinning, up to 4.7
+// without).
+inline constexpr std::chrono::microseconds kSpinTime{250};
+
+}  // namespace lumo::tuning
+
+#endif  // LUMO_ENGINE_WHOLE_TUNING_H_

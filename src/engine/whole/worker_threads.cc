@@ -1,0 +1,200 @@
+#include "engine/whole/worker_threads.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/whole/tuning.h"
+
+namespace lumo {
+namespace {
+
+void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+// Spins until `done()` holds or tuning::kSpinTime has passed; true if it held.
+template <typename Done>
+bool spin_until(Done done) {
+  const auto start = std::chrono::steady_clock::now();
+  for (unsigned spins = 1; !done(); ++spins) {
+    if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > tuning::kSpinTime)
+      return false;
+    pause();
+  }
+  return true;
+}
+
+// Waits until `word` holds a value for which `done(value)` holds: spinning
+// for a while, then sleeping until it changes.
+template <typename T, typename Done>
+void await(const std::atomic<T>& word, Done done) {
+  if (spin_until([&] { return done(word.load(std::memory_order_acquire)); })) return;
+  for (T value = word.load(std::memory_order_acquire); !done(value);
+       value = word.load(std::memory_order_acquire)) {
+    word.wait(value, std::memory_order_acquire);
+  }
+}
+
+// Runs `call`, keeping the exception it throws in `*error`.
+template <typename Call>
+void capture(std::exception_ptr* error, Call&& call) {
+  try {
+    call();
+  } catch (...) {
+    *error = std::current_exception();
+  }
+}
+
+// A thread started on another processor than the calling thread's, where
+// there is one: left to itself, the scheduler now and then queues a new
+// thread behind its creator on the creator's processor, where it waits
+// until the creator blocks, which undoes the point of starting it. Once
+// running, the thread may move to any processor the process may use. It
+// starts with every signal blocked, so that signals keep going to the
+// threads of the program that uses us.
+class WorkerThread {
+ public:
+  explicit WorkerThread(std::function<void()> body) : body_(std::move(body)) {}
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+  ~WorkerThread() { join(); }
+
+  // False when no thread could be started.
+  bool start() {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    placed_ = sched_getaffinity(0, sizeof(allowed_), &allowed_) == 0;
+    if (placed_) {
+      cpu_set_t elsewhere = allowed_;
+      const int current = sched_getcpu();
+      if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &elsewhere);
+      placed_ = CPU_COUNT(&elsewhere) > 0 &&
+                pthread_attr_setaffinity_np(&attributes, sizeof(elsewhere), &elsewhere) == 0;
+    }
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
+    started_ = pthread_create(&thread_, &attributes, &WorkerThread::run, this) == 0;
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    pthread_attr_destroy(&attributes);
+    return started_;
+  }
+
+  void join() {
+    if (!started_) return;
+    // A thread that has just finished its work ends within microseconds.
+    if (!spin_until([this] { return pthread_tryjoin_np(thread_, nullptr) == 0; })) {
+      pthread_join(thread_, nullptr);
+    }
+    started_ = false;
+  }
+
+ private:
+  static void* run(void* self) {
+    auto* worker = static_cast<WorkerThread*>(self);
+    if (worker->placed_) sched_setaffinity(0, sizeof(worker->allowed_), &worker->allowed_);
+    worker->body_();
+    return nullptr;
+  }
+
+  std::function<void()> body_;
+  cpu_set_t allowed_;
+  bool placed_ = false;
+  bool started_ = false;
+  pthread_t thread_{};
+};
+
+}  // namespace
+
+void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>& work,
+                       const std::function<bool()>& between,
+                       const std::function<void(std::size_t)>& finish) {
+  if (count == 0) return;
+  std::vector<std::exception_ptr> errors(count);
+  std::atomic<std::size_t> working{count};  // shares whose work is not done
+  std::atomic<int> decision{0};             // 0 until between() has run, then 1 to finish, 2 not
+  const auto work_share = [&](std::size_t i) {
+    capture(&errors[i], [&] { work(i); });
+    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) working.notify_all();
+  };
+  const auto share = [&](std::size_t i) {
+    work_share(i);
+    await(decision, [](int value) { return value != 0; });
+    if (decision.load(std::memory_order_acquire) == 1) capture(&errors[i], [&] { finish(i); });
+  };
+
+  std::vector<std::unique_ptr<WorkerThread>> threads;
+  threads.reserve(count - 1);
+  std::vector<std::size_t> own;  // the shares of the calling thread
+  own.reserve(count);
+  own.push_back(0);
+  for (std::size_t i = 1; i < count; ++i) {
+    bool started = false;
+    try {
+      threads.push_back(std::make_unique<WorkerThread>([&share, i] { share(i); }));
+      started = threads.back()->start();
+      if (!started) threads.pop_back();
+    } catch (...) {
+    }
+    if (!started) own.push_back(i);
+  }
+  for (const std::size_t i : own) work_share(i);
+  await(working, [](std::size_t value) { return value == 0; });
+  std::exception_ptr first;
+  for (const std::exception_ptr& error : errors) {
+    if (error && !first) first = error;
+  }
+  bool proceed = false;
+  if (!first) capture(&first, [&] { proceed = between(); });
+  decision.store(proceed ? 1 : 2, std::memory_order_release);
+  decision.notify_all();
+  if (proceed) {
+    for (const std::size_t i : own) capture(&errors[i], [&] { finish(i); });
+  }
+  for (const std::unique_ptr<WorkerThread>& thread : threads) thread->join();
+  for (const std::exception_ptr& error : errors) {
+    if (error && !first) first = error;
+  }
+  if (first) std::rethrow_exception(first);
+}
+
+std::size_t available_threads() {
+  std::size_t count = 1;
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+    count = static_cast<std::size_t>(CPU_COUNT(&set));
+  } else {
+    count = std::thread::hardware_concurrency();
+  }
+  return count == 0 ? 1 : count;
+}
+
+std::optional<std::size_t> parse_thread_count(std::string_view text) {
+  const auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  std::size_t count = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    count = std::min(count * 10 + static_cast<std::size_t>(c - '0'), kMaxThreads + 1);
+  }
+  if (count == 0) return std::nullopt;
+  return std::min(count, kMaxThreads);
+}
+
+}  // namespace lumo
