@@ -5,19 +5,21 @@
 # converts from and to (for the command's listing and the README), and the
 # region routes it serves, as [from, to] pairs of region codes. Sets NAMES
 # to the names in order and ROUTES to one "from:to:name" item per route.
-# Stops the configuration with a message naming the faulty entry when one
-# lacks a field, a name repeats or has no data file beside the list, or a
-# route goes from a region to itself or is served twice. Whether the codes
-# are regions is checked where the routing table is built
-# (src/engine/config/regions.cc). Changing the list reruns CMake.
+# Stops CMake with a message naming the faulty entry when one lacks a
+# field, a name repeats or has no data file beside the list, or a route goes
+# from a region to itself or is served twice. Whether the codes are regions
+# is checked where the routing table is built (src/engine/config/regions.cc).
+# Changing the list reruns CMake.
 function(lumo_read_configurations)
   cmake_parse_arguments(ARG "" "FILE;NAMES;ROUTES" "" ${ARGN})
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${ARG_FILE}")
   file(READ "${ARG_FILE}" list_text)
   get_filename_component(config_dir "${ARG_FILE}" DIRECTORY)
   string(JSON type ERROR_VARIABLE error TYPE "${list_text}")
-  if(error OR NOT type STREQUAL "ARRAY")
-    message(FATAL_ERROR "${ARG_FILE}: not a JSON array of configurations ${error}")
+  if(error)
+    message(FATAL_ERROR "${ARG_FILE}: ${error}")
+  elseif(NOT type STREQUAL "ARRAY")
+    message(FATAL_ERROR "${ARG_FILE}: not a JSON array of configurations")
   endif()
   string(JSON count LENGTH "${list_text}")
   set(names "")
@@ -26,7 +28,8 @@ function(lumo_read_configurations)
   if(count GREATER 0)
     math(EXPR last "${count} - 1")
     foreach(index RANGE ${last})
-      set(where "${ARG_FILE}: configuration ${index}")
+      math(EXPR number "${index} + 1")
+      set(where "${ARG_FILE}: configuration number ${number}")
       foreach(field IN ITEMS name from to routes)
         string(JSON type ERROR_VARIABLE error TYPE "${list_text}" ${index} ${field})
         set(wanted STRING)
@@ -34,6 +37,7 @@ function(lumo_read_configurations)
           set(wanted ARRAY)
         endif()
         if(error OR NOT type STREQUAL wanted)
+          string(TOLOWER "${wanted}" wanted)
           message(FATAL_ERROR "${where}: '${field}' is missing or not a JSON ${wanted}")
         endif()
       endforeach()
@@ -57,9 +61,13 @@ function(lumo_read_configurations)
       foreach(route RANGE ${last_route})
         string(JSON pair GET "${list_text}" ${index} routes ${route})
         string(JSON type ERROR_VARIABLE error TYPE "${pair}")
-        string(JSON length ERROR_VARIABLE length_error LENGTH "${pair}")
-        if(error OR NOT type STREQUAL "ARRAY" OR NOT length EQUAL 2)
-          message(FATAL_ERROR "${where}: route ${route} is not a [from, to] pair")
+        set(length 0)
+        if(type STREQUAL "ARRAY")
+          string(JSON length LENGTH "${pair}")
+        endif()
+        if(NOT length EQUAL 2)
+          math(EXPR number "${route} + 1")
+          message(FATAL_ERROR "${where}: route number ${number} is not a [from, to] pair")
         endif()
         string(JSON from GET "${pair}" 0)
         string(JSON to GET "${pair}" 1)
