@@ -1,7 +1,8 @@
-// The tuning constants of the dictionaries' tries, indexes and build memory. Each was set by a
-// measurement, named beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
-// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the 2-core
-// development machine. None changes a result, only speed.
+// The tuning constants of the dictionaries' tries, indexes and build memory.
+// Each was set by a measurement, named beside it: `bench` is
+// `.venv/bin/python benchmarks/bench.py`, `compare` is `benchmarks/compare.py`,
+// `engine` is `benchmarks/engine_bench.cc`, all on the 2-core development
+// machine. None changes a result, only speed.
 #ifndef LUMO_DICT_TUNING_H_
 #define LUMO_DICT_TUNING_H_
 

@@ -1,7 +1,7 @@
-// The tuning constants of building a converter. Each was set by a measurement,
-// named beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
-// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the 2-core
-// development machine. None changes a result, only speed.
+// The tuning constants of the building a converter. Each was set by a measurement, named
+// beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
+// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the
+// 2-core development machine. None changes a result, only speed.
 #ifndef LUMO_ENGINE_CONFIG_TUNING_H_
 #define LUMO_ENGINE_CONFIG_TUNING_H_
 

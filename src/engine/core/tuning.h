@@ -1,7 +1,7 @@
-// The tuning constants of the conversion loops. Each was set by a measurement,
-// named beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
-// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the 2-core
-// development machine. None changes a result, only speed.
+// The tuning constants of the conversion loops. Each was set by a measurement, named
+// beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
+// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the
+// 2-core development machine. None changes a result, only speed.
 #ifndef LUMO_ENGINE_CORE_TUNING_H_
 #define LUMO_ENGINE_CORE_TUNING_H_
 

@@ -1,8 +1,8 @@
 // The tuning constants of whole-text conversion: pieces, cuts, streams and
-// worker threads. Each was set by a measurement,
-// named beside it: `bench` is `.venv/bin/python benchmarks/bench.py`, `compare` is
-// `benchmarks/compare.py`, `engine` is `benchmarks/engine_bench.cc`, all on the 2-core
-// development machine. None changes a result, only speed.
+// worker threads. Each was set by a measurement, named beside it: `bench` is
+// `.venv/bin/python benchmarks/bench.py`, `compare` is `benchmarks/compare.py`,
+// `engine` is `benchmarks/engine_bench.cc`, all on the 2-core development
+// machine. None changes a result, only speed.
 #ifndef LUMO_ENGINE_WHOLE_TUNING_H_
 #define LUMO_ENGINE_WHOLE_TUNING_H_
 
