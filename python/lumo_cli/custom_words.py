@@ -1,9 +1,9 @@
 """Custom words from --custom FILE and --custom-text TEXT.
 
-A file holds one "key value" per line, read as the library reads each piece
-of a "key value|key value" text: the line is trimmed of white space, blank
-lines are skipped, the first space separates the key from the value and both
-are trimmed again. A file whose first non-blank character is `{` or `[` is
+A file holds one "key value" per line, read by the library's own parser of
+"key value|key value" texts, with lines for pieces: the line is trimmed of
+white space, blank lines are skipped, the first space separates the key
+from the value and both are trimmed again. A file whose first non-blank character is `{` or `[` is
 JSON instead: an object of strings, or an array of [key, value] pairs of
 strings, the two shapes Converter.with_custom takes. Any other JSON (a file
 that is one JSON string, say) is refused rather than read as lines. Files
@@ -23,21 +23,35 @@ from .errors import CliError, UsageError, shown_name
 # What Converter.with_custom takes from here.
 CustomEntries = Union[str, "tuple[tuple[str, str], ...]"]
 
-# The Unicode White_Space characters, which the library trims from pieces.
+# The Unicode White_Space characters, which the library trims from pieces:
+# those before a file's first character decide whether it is JSON.
 _WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007" \
     "\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000"  # fmt: skip
 
 
-def _pair(piece: str) -> tuple[str, str] | None:
-    """The (key, value) of one piece or line; None for a blank one; raises
-    ValueError when it has no space."""
-    piece = piece.strip(_WHITE_SPACE)
-    if not piece:
-        return None
-    key, space, value = piece.partition(" ")
-    if not space:
-        raise ValueError(f"expected 'key value' separated by a space, got {piece!r}")
-    return key.strip(_WHITE_SPACE), value.strip(_WHITE_SPACE)
+def _text_pairs(text: str) -> list[tuple[str, str]]:
+    """The entries of one --custom-text, read as Converter.with_custom reads
+    a string; a text it refuses is a wrong command line."""
+    try:
+        return list(lumo.Converter._custom_pairs(text))
+    except ValueError as error:
+        raise UsageError(f"--custom-text: {error}") from None
+
+
+def _line_pairs(name: str, text: str) -> list[tuple[str, str]]:
+    """The entries of the lines of --custom `name`, none for blank lines.
+    The library's message for a line without a space is worded here as the
+    command's, by line number and with the line as a Python literal."""
+    try:
+        return list(lumo.Converter._custom_pairs(re.sub("\r\n?", "\n", text), separator="\n"))
+    except ValueError as error:
+        found = vars(error)  # the bad piece's number and text, none for a text without pairs
+        if "piece" not in found:
+            return []
+        number: int = found["number"] + 1
+        piece: str = found["piece"]
+        raise CliError(f"--custom {name}: line {number}: expected 'key value' separated by a"
+                       f" space, got {piece!r}") from None  # fmt: skip
 
 
 _JSON_SHAPES = 'an object of strings, {"key": "value"}, or an array of pairs, [["key", "value"]]'
@@ -91,15 +105,7 @@ def _read_file(path: str) -> list[tuple[str, str]]:
             return _json_pairs(text)
         except ValueError as error:
             raise CliError(f"--custom {name}: {error}") from None
-    pairs: list[tuple[str, str]] = []
-    for number, line in enumerate(re.split("\r\n|\r|\n", text), 1):
-        try:
-            pair = _pair(line)
-        except ValueError as error:
-            raise CliError(f"--custom {name}: line {number}: {error}") from None
-        if pair is not None:
-            pairs.append(pair)
-    return pairs
+    return _line_pairs(name, text)
 
 
 def _is_json(text: str) -> bool:
@@ -115,16 +121,10 @@ def _is_json(text: str) -> bool:
 def read_custom_words(files: list[str], texts: list[str]) -> CustomEntries | None:
     """The entries to give Converter.with_custom, or None without any. One
     text alone goes to the library as it is; it parses the text itself."""
-    for text in texts:
-        try:
-            lumo.convert_with_custom("", "t2jp", text)
-        except ValueError as error:
-            raise UsageError(f"--custom-text: {error}") from None
+    text_pairs = [pair for text in texts for pair in _text_pairs(text)]
     if not files and len(texts) <= 1:
         return texts[0] if texts else None
-    pairs = [pair for path in files for pair in _read_file(path)]
-    for text in texts:
-        pairs += [pair for piece in text.split("|") if (pair := _pair(piece)) is not None]
+    pairs = [pair for path in files for pair in _read_file(path)] + text_pairs
     if not pairs:
         raise CliError(f"--custom {shown_name(files[0])}: no custom words in it")
     return tuple(pairs)

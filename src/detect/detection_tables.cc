@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dict/catalogue.h"
+#include "dict/messages.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
 #include "engine/config/internal_error.h"
@@ -26,8 +27,7 @@ void sort_unique(CodePointSet& set) {
 std::string_view stored_text(std::string_view name) {
   const std::optional<std::string_view> text = embedded_dictionary_text(name);
   if (!text) {
-    throw InternalError("lumo: missing embedded dictionary '" + std::string(name) + "'",
-                        "src/detect");
+    throw InternalError(messages::missing_embedded_dictionary(name), "src/detect");
   }
   return *text;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "dict/catalogue.h"
+#include "dict/messages.h"
 #include "dict/white_space.h"
 
 namespace lumo {
@@ -41,7 +42,7 @@ bool is_plain_file_member(const json& spec) {
 std::optional<std::string> add_text(const std::string& file, std::vector<std::string_view>& texts) {
   const std::string name = normalize_dictionary_name(file);
   const std::optional<std::string_view> text = embedded_dictionary_text(name);
-  if (!text) return "unknown embedded dictionary: " + name;
+  if (!text) return messages::unknown_embedded_dictionary(name);
   texts.push_back(*text);
   return std::nullopt;
 }
@@ -56,7 +57,7 @@ std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {
   const std::string_view kind = spec_kind(spec);
   if (is_file_kind(kind)) {
     const std::string* file = file_member(spec);
-    if (file == nullptr) return "file-based dict is missing its file name";
+    if (file == nullptr) return messages::file_dict_without_file();
     LexiconSource source;
     if (auto error = add_text(*file, source.texts)) return error;
     plan.push_back(std::move(source));
@@ -64,7 +65,7 @@ std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {
   }
   if (kind == "group") {
     const auto dicts = spec.find("dicts");
-    if (dicts == spec.end() || !dicts->is_array()) return "group.dicts is missing or not an array";
+    if (dicts == spec.end() || !dicts->is_array()) return messages::group_without_dicts();
     if (dicts->empty() || std::all_of(dicts->begin(), dicts->end(), is_plain_file_member)) {
       // One lexicon merging every member (none for an empty group).
       LexiconSource merged;
@@ -82,7 +83,7 @@ std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {
   if (kind == "inline") {
     const auto entries = spec.find("entries");
     if (entries == spec.end() || !entries->is_object()) {
-      return "inline.entries is missing or not an object";
+      return messages::inline_without_entries();
     }
     KeyValuePairs pairs;
     pairs.reserve(entries->size());
@@ -93,7 +94,7 @@ std::optional<std::string> plan_spec(const json& spec, GroupPlan& plan) {
     plan.push_back(LexiconSource{{}, std::move(pairs)});
     return std::nullopt;
   }
-  return "unsupported dictionary type: " + std::string(kind);
+  return messages::unsupported_dictionary_type(kind);
 }
 
 }  // namespace

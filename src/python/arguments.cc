@@ -1,60 +1,48 @@
 #include "python/arguments.h"
 
 #include <string>
+#include <vector>
+
+#include "python/errors.h"
+#include "python/messages.h"
 
 namespace lumo::python {
 namespace {
 
 bool too_many_positional(const Signature& signature, Py_ssize_t given) {
-  const std::size_t count = signature.parameter_count;
-  PyErr_Format(PyExc_TypeError, "%s() takes %zu positional argument%s but %zd %s given",
-               signature.display_name, count, count == 1 ? "" : "s", given,
-               given == 1 ? "was" : "were");
+  raise_type_error(
+      messages::too_many_positional(signature.display_name, signature.parameter_count, given));
   return false;
 }
 
 // Places the keyword argument `name` = `value`; false with TypeError set.
 bool bind_keyword(const Signature& signature, PyObject* name, PyObject* value, PyObject** bound) {
   if (!PyUnicode_Check(name)) {
-    PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+    raise_type_error(messages::keywords_not_strings());
     return false;
   }
   for (std::size_t i = 0; i < signature.parameter_count; ++i) {
     if (PyUnicode_CompareWithASCIIString(name, signature.parameters[i]) != 0) continue;
     if (bound[i] != nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'",
-                   signature.display_name, signature.parameters[i]);
+      raise_type_error(messages::multiple_values(signature.display_name, signature.parameters[i]));
       return false;
     }
     bound[i] = value;
     return true;
   }
-  PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'",
-               signature.display_name, name);
+  raise_type_error(messages::unexpected_keyword(signature.display_name, name));
   return false;
 }
 
-// Reports missing parameters the way CPython does for Python functions:
-// "f() missing 2 required positional arguments: 'a' and 'b'".
+// Reports the parameters not bound, the way CPython does for Python
+// functions.
 bool check_missing(const Signature& signature, PyObject* const* bound) {
-  std::size_t missing = 0;
-  for (std::size_t i = 0; i < signature.parameter_count; ++i) missing += bound[i] == nullptr;
-  if (missing == 0) return true;
-  std::string names;
-  std::size_t listed = 0;
+  std::vector<std::string_view> missing;
   for (std::size_t i = 0; i < signature.parameter_count; ++i) {
-    if (bound[i] != nullptr) continue;
-    ++listed;
-    if (listed > 1) {
-      if (missing > 2) names += ",";
-      names += listed == missing ? " and " : " ";
-    }
-    names += "'";
-    names += signature.parameters[i];
-    names += "'";
+    if (bound[i] == nullptr) missing.emplace_back(signature.parameters[i]);
   }
-  PyErr_Format(PyExc_TypeError, "%s() missing %zu required positional argument%s: %s",
-               signature.display_name, missing, missing == 1 ? "" : "s", names.c_str());
+  if (missing.empty()) return true;
+  raise_type_error(messages::missing_arguments(signature.display_name, missing));
   return false;
 }
 
@@ -106,8 +94,7 @@ bool bind_call(const Signature& signature, PyObject* args, PyObject* kwargs, PyO
 
 bool read_utf8_plain(PyObject* object, std::string_view* text) {
   if (!PyUnicode_Check(object)) {
-    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'PyString'",
-                 Py_TYPE(object)->tp_name);
+    raise_type_error(messages::not_a_str(Py_TYPE(object)->tp_name));
     return false;
   }
   Py_ssize_t size = 0;
@@ -122,7 +109,7 @@ bool read_utf8(const char* parameter, PyObject* object, std::string_view* text) 
   read_utf8_plain(object, text);
   PyObject* cause = take_raised_exception();
   if (cause == nullptr) return false;
-  PyObject* wrapped = PyUnicode_FromFormat("argument '%s': %S", parameter, cause);
+  PyObject* wrapped = messages::argument_error(parameter, cause);
   PyObject* error = wrapped == nullptr ? nullptr : PyObject_CallOneArg(PyExc_TypeError, wrapped);
   Py_XDECREF(wrapped);
   if (error == nullptr) {

@@ -12,6 +12,7 @@
 #include "python/errors.h"
 #include "python/explanation.h"
 #include "python/final_class.h"
+#include "python/messages.h"
 #include "python/pickling.h"
 #include "python/stream_type.h"
 #include "python/text_conversion.h"
@@ -133,20 +134,11 @@ PyObject* converter_reduce(PyObject* self, PyObject*) {
   const ConverterState& state = state_of(self);
   PyObject* const restore = restore_function("converter");
   if (restore == nullptr) return nullptr;
-  PyObject* const pairs = PyTuple_New(static_cast<Py_ssize_t>(state.pairs.size()));
+  PyObject* const pairs = new_pairs_tuple(state.pairs);
   PyObject* const config = new_str(state.config);
-  bool filled = pairs != nullptr && config != nullptr;
-  for (std::size_t i = 0; filled && i < state.pairs.size(); ++i) {
-    PyObject* const key = new_str(state.pairs[i].first);
-    PyObject* const value = new_str(state.pairs[i].second);
-    PyObject* const pair =
-        key != nullptr && value != nullptr ? PyTuple_Pack(2, key, value) : nullptr;
-    Py_XDECREF(key);
-    Py_XDECREF(value);
-    filled = pair != nullptr;
-    if (filled) PyTuple_SET_ITEM(pairs, static_cast<Py_ssize_t>(i), pair);
-  }
-  PyObject* const result = filled ? Py_BuildValue("(O(OO))", restore, config, pairs) : nullptr;
+  PyObject* const result = pairs != nullptr && config != nullptr
+                               ? Py_BuildValue("(O(OO))", restore, config, pairs)
+                               : nullptr;
   Py_DECREF(restore);
   Py_XDECREF(pairs);
   Py_XDECREF(config);
@@ -158,7 +150,7 @@ PyObject* converter_reduce(PyObject* self, PyObject*) {
 std::optional<ConfigId> own_config(PyObject* self) {
   Result<ConfigId> id = resolve_config_name(state_of(self).config);
   if (!id) {
-    raise_internal_error("config_name was validated at construction");
+    raise_internal_error(messages::config_name_changed());
     return std::nullopt;
   }
   return id.value();
@@ -234,6 +226,25 @@ PyObject* converter_restore(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   });
 }
 
+// Converter._custom_pairs(text, *, separator="|"): the pairs of a custom
+// string, read by the engine as with_custom reads one, for the command's
+// --custom-text and the lines of its --custom files (separator "\n").
+PyObject* converter_custom_pairs(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) {
+  static const char* const kParameters[] = {"text", "separator"};
+  static const Signature kSignature{"Converter._custom_pairs", kParameters, 2};
+  PyObject* bound[2];
+  std::string_view separator = "|";
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound, 1) ||
+      (bound[1] != nullptr && !read_utf8("separator", bound[1], &separator))) {
+    return nullptr;
+  }
+  if (separator.size() != 1 || static_cast<unsigned char>(separator[0]) >= 0x80) {
+    return raise_value_error(messages::separator_not_one_ascii_character());
+  }
+  return custom_string_pairs("text", bound[0], separator[0]);
+}
+
 PyMethodDef converter_methods[] = {
     {"convert", as_cfunction(converter_convert), METH_FASTCALL | METH_KEYWORDS,
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
@@ -291,6 +302,8 @@ PyMethodDef converter_methods[] = {
     {"__reduce__", converter_reduce, METH_NOARGS, nullptr},
     {"_restore", as_cfunction(converter_restore), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      nullptr},
+    {"_custom_pairs", as_cfunction(converter_custom_pairs),
+     METH_FASTCALL | METH_KEYWORDS | METH_STATIC, nullptr},
     {"__copy__", same_object, METH_NOARGS, nullptr},
     {"__deepcopy__", same_object, METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},

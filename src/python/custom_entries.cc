@@ -1,6 +1,7 @@
 #include "python/custom_entries.h"
 
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -8,12 +9,10 @@
 #include "engine/config/custom_entries.h"
 #include "python/arguments.h"
 #include "python/errors.h"
+#include "python/messages.h"
 
 namespace lumo::python {
 namespace {
-
-constexpr const char* kUnusableEntries =
-    "entries must be a list of [key, value] pairs, a dict, or a 'key value|...' string";
 
 bool parse_dict(PyObject* dict, CustomPairs* pairs) {
   pairs->reserve(static_cast<std::size_t>(PyDict_Size(dict)));
@@ -23,13 +22,14 @@ bool parse_dict(PyObject* dict, CustomPairs* pairs) {
   while (PyDict_Next(dict, &position, &key, &value)) {
     std::string_view key_text;
     std::string_view value_text;
-    if (!PyUnicode_Check(key)) return raise_value_error("dict keys must be strings"), false;
+    if (!PyUnicode_Check(key)) return raise_value_error(messages::dict_keys_not_strings()), false;
     if (!read_utf8_plain(key, &key_text)) return false;
-    if (!PyUnicode_Check(value)) return raise_value_error("dict values must be strings"), false;
+    if (!PyUnicode_Check(value))
+      return raise_value_error(messages::dict_values_not_strings()), false;
     if (!read_utf8_plain(value, &value_text)) return false;
     pairs->emplace_back(key_text, value_text);
   }
-  if (pairs->empty()) return raise_value_error("custom dict is empty"), false;
+  if (pairs->empty()) return raise_value_error(messages::custom_dict_empty()), false;
   return true;
 }
 
@@ -37,11 +37,9 @@ bool parse_dict(PyObject* dict, CustomPairs* pairs) {
 bool parse_pair_item(PyObject* item, std::size_t index, CustomPairs* pairs) {
   const bool is_tuple = PyTuple_Check(item);
   const bool is_list = !is_tuple && PyList_Check(item);
-  const std::string where = "entries[" + std::to_string(index) + "]";
-  if (!is_tuple && !is_list)
-    return raise_value_error(where + " must be a [key, value] pair"), false;
+  if (!is_tuple && !is_list) return raise_value_error(messages::entry_not_a_pair(index)), false;
   const Py_ssize_t size = is_tuple ? PyTuple_GET_SIZE(item) : PyList_GET_SIZE(item);
-  if (size != 2) return raise_value_error(where + " must be a 2-element [key, value]"), false;
+  if (size != 2) return raise_value_error(messages::entry_not_two_elements(index)), false;
   // Hold both halves: nothing below runs Python code, but a list item is
   // only borrowed from storage its owner could change.
   PyObject* key = is_tuple ? PyTuple_GET_ITEM(item, 0) : PyList_GET_ITEM(item, 0);
@@ -55,11 +53,12 @@ bool parse_pair_item(PyObject* item, std::size_t index, CustomPairs* pairs) {
   Py_DECREF(key);
   Py_DECREF(value);
   if (!ok) return false;
-  if (pairs->back().first.empty()) return raise_value_error(where + " has an empty key"), false;
+  if (pairs->back().first.empty())
+    return raise_value_error(messages::entry_with_empty_key(index)), false;
   return true;
 }
 
-bool parse_iterable(PyObject* iterable, const char* empty_message, CustomPairs* pairs) {
+bool parse_iterable(PyObject* iterable, const std::string& empty_message, CustomPairs* pairs) {
   PyObject* iterator = PyObject_GetIter(iterable);
   if (iterator == nullptr) return false;
   bool ok = true;
@@ -113,7 +112,7 @@ bool parse_shapes(PyObject* entries, CustomPairs* pairs) {
     return true;
   }
   if (PyList_Check(entries) || PyTuple_Check(entries)) {
-    return parse_iterable(entries, "custom entries list is empty", pairs);
+    return parse_iterable(entries, messages::custom_list_empty(), pairs);
   }
   const int mapping = is_mapping(entries);
   if (mapping < 0) return false;
@@ -122,15 +121,68 @@ bool parse_shapes(PyObject* entries, CustomPairs* pairs) {
   if (iter == nullptr) {
     if (PyErr_ExceptionMatches(PyExc_AttributeError)) {
       PyErr_Clear();
-      raise_value_error(kUnusableEntries);
+      raise_value_error(messages::unusable_entries());
     }
     return false;
   }
   Py_DECREF(iter);
-  return parse_iterable(entries, "custom entries iterator is empty", pairs);
+  return parse_iterable(entries, messages::custom_iterator_empty(), pairs);
+}
+
+// Raises the ValueError of custom pieces that hold no pair or a piece
+// without a space, the latter with its number and text; returns nullptr.
+PyObject* raise_pieces_error(const CustomPieces& pieces, const std::string& message) {
+  PyObject* const error = new_str(message);
+  PyObject* const exception =
+      error == nullptr ? nullptr : PyObject_CallOneArg(PyExc_ValueError, error);
+  Py_XDECREF(error);
+  if (exception == nullptr) return nullptr;
+  bool ok = true;
+  if (const std::optional<PieceWithoutSpace>& piece = pieces.without_space) {
+    PyObject* const number = PyLong_FromSize_t(piece->number);
+    PyObject* const text = new_str(piece->text);
+    ok = number != nullptr && text != nullptr &&
+         PyObject_SetAttrString(exception, "number", number) == 0 &&
+         PyObject_SetAttrString(exception, "piece", text) == 0;
+    Py_XDECREF(number);
+    Py_XDECREF(text);
+  }
+  if (ok) PyErr_SetObject(PyExc_ValueError, exception);
+  Py_DECREF(exception);
+  return nullptr;
 }
 
 }  // namespace
+
+PyObject* new_pairs_tuple(const CustomPairs& pairs) {
+  PyObject* const tuple = PyTuple_New(static_cast<Py_ssize_t>(pairs.size()));
+  for (std::size_t i = 0; tuple != nullptr && i < pairs.size(); ++i) {
+    PyObject* const key = new_str(pairs[i].first);
+    PyObject* const value = new_str(pairs[i].second);
+    PyObject* const pair =
+        key != nullptr && value != nullptr ? PyTuple_Pack(2, key, value) : nullptr;
+    Py_XDECREF(key);
+    Py_XDECREF(value);
+    if (pair == nullptr) {
+      Py_DECREF(tuple);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), pair);
+  }
+  return tuple;
+}
+
+PyObject* custom_string_pairs(const char* parameter, PyObject* text, char separator) {
+  std::string_view utf8;
+  if (!read_utf8(parameter, text, &utf8)) return nullptr;
+  return guarded([&] {
+    const CustomPieces pieces = read_custom_pieces(utf8, separator);
+    if (std::optional<std::string> error = custom_pieces_error(pieces)) {
+      return raise_pieces_error(pieces, *error);
+    }
+    return new_pairs_tuple(pieces.pairs);
+  });
+}
 
 bool parse_custom_entries(PyObject* entries, CustomPairs* pairs) {
   try {

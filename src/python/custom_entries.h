@@ -23,6 +23,16 @@ namespace lumo::python {
 // the interpreter raised while reading the object.
 bool parse_custom_entries(PyObject* entries, CustomPairs* pairs);
 
+// A new tuple of (key, value) str tuples, or nullptr with an exception set.
+PyObject* new_pairs_tuple(const CustomPairs& pairs);
+
+// The pairs of the str `text` read as a custom string whose pieces are cut
+// at `separator` (one ASCII character), as new_pairs_tuple makes them.
+// Raises what the module raises for such a string; the ValueError for a
+// piece without a space also holds the piece's `number` (from 0) and its
+// trimmed text as `piece`, for callers that word the error their own way.
+PyObject* custom_string_pairs(const char* parameter, PyObject* text, char separator);
+
 }  // namespace lumo::python
 
 #endif  // LUMO_PYTHON_CUSTOM_ENTRIES_H_

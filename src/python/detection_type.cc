@@ -8,6 +8,7 @@
 #include "python/arguments.h"
 #include "python/errors.h"
 #include "python/final_class.h"
+#include "python/messages.h"
 #include "python/pickling.h"
 #include "python/text_conversion.h"
 
@@ -28,8 +29,7 @@ const DetectionObject& detection_of(PyObject* self) {
 }
 
 PyObject* detection_new(PyTypeObject*, PyObject*, PyObject*) {
-  PyErr_SetString(PyExc_TypeError, "No constructor defined");
-  return nullptr;
+  return raise_type_error(messages::detection_without_constructor());
 }
 
 void detection_dealloc(PyObject* self) {
@@ -97,7 +97,7 @@ PyObject* detection_restore(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   if (!region) return raise_value_error(region.error());
   const long confidence = PyLong_Check(bound[1]) ? PyLong_AsLong(bound[1]) : -1;
   if (confidence < 0 || confidence > 255) {
-    if (!PyErr_Occurred()) PyErr_SetString(PyExc_ValueError, "confidence must be 0 to 255");
+    if (!PyErr_Occurred()) raise_value_error(messages::confidence_out_of_range());
     return nullptr;
   }
   return new_detection({region.value(), static_cast<unsigned char>(confidence)});

@@ -24,6 +24,17 @@ PyObject* raise_value_error(std::string_view message) {
   return raise_with_text(PyExc_ValueError, message);
 }
 
+PyObject* raise_type_error(std::string_view message) {
+  return raise_with_text(PyExc_TypeError, message);
+}
+
+PyObject* raise_type_error(PyObject* message) {
+  if (message == nullptr) return nullptr;
+  PyErr_SetObject(PyExc_TypeError, message);
+  Py_DECREF(message);
+  return nullptr;
+}
+
 PyObject* raise_internal_error(std::string_view message) {
   if (g_internal_error_type == nullptr) {
     g_internal_error_type = PyErr_NewExceptionWithDoc(

@@ -13,12 +13,18 @@
 #include <string_view>
 
 #include "engine/config/internal_error.h"
+#include "python/messages.h"
 #include "python/python.h"
 
 namespace lumo::python {
 
 // Raises ValueError(message); returns nullptr.
 PyObject* raise_value_error(std::string_view message);
+
+// Raises TypeError(message); returns nullptr. The second form takes the
+// reference to a str `message`; a null one means an exception is set.
+PyObject* raise_type_error(std::string_view message);
+PyObject* raise_type_error(PyObject* message);
 
 // Raises the internal-failure exception, creating its type on first need;
 // returns nullptr.
@@ -41,9 +47,9 @@ PyObject* guarded(Body&& body) {
   } catch (const InternalError& error) {
     return raise_internal_error(error.what());
   } catch (const std::exception& error) {
-    return raise_internal_error(std::string("lumo: ") + error.what());
+    return raise_internal_error(messages::internal_failure(error.what()));
   } catch (...) {
-    return raise_internal_error("lumo: unknown internal failure");
+    return raise_internal_error(messages::unknown_internal_failure());
   }
 }
 

@@ -12,6 +12,7 @@
 #include "python/custom_entries.h"
 #include "python/detection_type.h"
 #include "python/errors.h"
+#include "python/messages.h"
 #include "python/python.h"
 #include "python/text_conversion.h"
 
@@ -204,7 +205,7 @@ PyMODINIT_FUNC PyInit_lumo() {
   // The module keeps process-wide state (its classes, the internal-failure
   // type), so it lives in the main interpreter only.
   if (PyInterpreterState_GetID(PyInterpreterState_Get()) != 0) {
-    PyErr_SetString(PyExc_ImportError, "lumo does not support sub-interpreters");
+    PyErr_SetString(PyExc_ImportError, lumo::python::messages::no_sub_interpreters().c_str());
     return nullptr;
   }
   if (g_module != nullptr) {

@@ -9,6 +9,7 @@
 #include "python/errors.h"
 #include "python/explanation.h"
 #include "python/final_class.h"
+#include "python/messages.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -85,9 +86,7 @@ void stream_dealloc(PyObject* self) {
 // `check.valid` bytes are valid UTF-8; returns false.
 bool raise_decode_error(std::string_view bytes, const Utf8Check& check) {
   const auto lead = static_cast<unsigned char>(bytes[check.valid]);
-  const char* const reason = check.cut_short              ? "unexpected end of data"
-                             : lead < 0xC2 || lead > 0xF4 ? "invalid start byte"
-                                                          : "invalid continuation byte";
+  const char* const reason = messages::utf8_error_reason(check.cut_short, lead);
   const std::size_t end = check.cut_short ? bytes.size() : check.valid + check.bad;
   PyObject* const error = PyUnicodeDecodeError_Create(
       "utf-8", bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
@@ -106,8 +105,7 @@ bool raise_decode_error(std::string_view bytes, const Utf8Check& check) {
 bool append_utf8_chunk(StreamObject& stream, PyObject* item, const std::string& parameter) {
   Py_buffer view;
   if (PyUnicode_Check(item) || !PyObject_CheckBuffer(item)) {
-    PyErr_Format(PyExc_TypeError, "argument '%s': a bytes-like object is required, not '%s'",
-                 parameter.c_str(), Py_TYPE(item)->tp_name);
+    raise_type_error(messages::not_bytes_like(parameter, Py_TYPE(item)->tp_name));
     return false;
   }
   // An exporter that fails raises its own error.
@@ -159,11 +157,7 @@ bool append_chunk(StreamObject& stream, PyObject* item) {
 // Raises the ValueError of a stream that found no cut within its bound;
 // returns nullptr.
 PyObject* raise_over_bound(const StreamObject& stream) {
-  PyErr_Format(PyExc_ValueError,
-               "found no place to cut the text within max_held=%zu %s held; pass a larger "
-               "max_held, or None for no bound",
-               stream.max_held, stream.utf8 != nullptr ? "bytes" : "characters");
-  return nullptr;
+  return raise_value_error(messages::no_cut_within(stream.max_held, stream.utf8 != nullptr));
 }
 
 // `piece` (a str or bytes, whose reference it takes) without its first
@@ -276,8 +270,7 @@ PyObject* next_of_running(StreamObject& stream) {
 PyObject* stream_next(PyObject* self) {
   StreamObject& stream = stream_of(self);
   if (stream.running) {
-    PyErr_SetString(PyExc_ValueError, "stream already executing");
-    return nullptr;
+    return raise_value_error(messages::stream_already_executing());
   }
   // Held until the call returns, so that neither a last reference dropped
   // by a callback nor the collector frees the stream under it.
@@ -313,15 +306,14 @@ bool read_max_held(PyObject* object, std::size_t* max_held) {
     return true;
   }
   if (!PyLong_Check(object)) {
-    PyErr_Format(PyExc_TypeError, "argument 'max_held': an int or None is required, not '%s'",
-                 Py_TYPE(object)->tp_name);
+    raise_type_error(messages::max_held_not_int(Py_TYPE(object)->tp_name));
     return false;
   }
   int overflow = 0;
   const long long value = PyLong_AsLongLongAndOverflow(object, &overflow);
   if (value == -1 && PyErr_Occurred()) return false;
   if (overflow < 0 || (overflow == 0 && value < 1)) {
-    PyErr_SetString(PyExc_ValueError, "argument 'max_held' must be positive, or None");
+    raise_value_error(messages::max_held_not_positive());
     return false;
   }
   *max_held = overflow > 0 ? SIZE_MAX : static_cast<std::size_t>(value);

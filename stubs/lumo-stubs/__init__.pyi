@@ -56,6 +56,10 @@ class Converter:
     # Immutable: a copy is the object itself; a pickle holds the recipe.
     def __copy__(self) -> Converter: ...
     def __deepcopy__(self, memo: object, /) -> Converter: ...
+    # Private, for the command: the pairs of a custom string cut at
+    # `separator`; ValueError for one the library refuses.
+    @staticmethod
+    def _custom_pairs(text: str, *, separator: str = ...) -> tuple[tuple[str, str], ...]: ...
 
 @final
 class Detection:

@@ -1,5 +1,6 @@
 """Conversion by region pair, and custom entries in all their accepted shapes."""
 
+import functools
 import gc
 import itertools
 import json
@@ -219,6 +220,32 @@ def test_every_character_in_a_bad_piece_is_trimmed_or_quoted():
                 continue
         wrong.append(hex(code))
     assert wrong == []
+
+
+@pytest.mark.parametrize(
+    ("text", "separator", "outcome"),
+    [
+        ("\u3000甲 乙 丙||丁 戊\n", "|", (("甲", "乙 丙"), ("丁", "戊"))),
+        ("a|b c\r\n\n d  e ", "\n", (("a|b", "c"), ("d", "e"))),
+        ("a b||cd", "|", (NO_SPACE.format(2) + '"cd"', 2, "cd")),
+        ("a b\n\t甲\t乙 \nc", "\n", (NO_SPACE.format(1) + '"甲\\t乙"', 1, "甲\t乙")),
+        (" | \u3000", "|", ("custom dict string parsed to zero entries",)),
+        ("a b", "||", ("argument 'separator' must be one ASCII character",)),
+        ("a b", "\xa6", ("argument 'separator' must be one ASCII character",)),
+    ],
+)
+def test_custom_pairs_are_the_module_s_reading(text, separator, outcome):
+    """The private reader the command uses: the pairs, or the module's
+    ValueError with the number and text of a piece without a space."""
+    read = functools.partial(lumo.Converter._custom_pairs, text, separator=separator)
+    if isinstance(outcome[0], tuple):
+        assert read() == outcome
+        return
+    with pytest.raises(ValueError) as raised:
+        read()
+    assert (str(raised.value), *vars(raised.value).values()) == outcome
+    if separator == "|":
+        assert failure(lambda: lumo.Converter("s2t").with_custom(text)) == (ValueError, outcome[0])
 
 
 def fresh_pairs():

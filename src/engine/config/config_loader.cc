@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dict/dictionary_spec.h"
+#include "dict/messages.h"
 #include "engine/config/config_tree.h"
 #include "engine/config/internal_error.h"
 #include "engine/config/lexicon_threads.h"
@@ -112,31 +113,31 @@ Result<Converter> load_config(std::string_view text, const CustomPairs& pairs,
                               std::size_t threads) {
   ConfigTree tree;
   if (std::optional<std::string> error = tree.parse(text)) {
-    return Error{"invalid config JSON: " + *error};
+    return Error{messages::invalid_config_json(*error)};
   }
   const json& root = tree.root();
   if (!root.is_object() || root.empty()) {
-    return Error{"conversion_chain is missing or not an array"};
+    return Error{messages::conversion_chain_missing()};
   }
 
   // Check and resolve everything first, in order; building cannot fail.
   std::optional<GroupPlan> segmentation;
   if (const auto member = root.find("segmentation"); member != root.end()) {
     const json* dict = member_of_nonempty_object(*member, "dict");
-    if (dict == nullptr) return Error{"segmentation.dict is missing"};
+    if (dict == nullptr) return Error{messages::segmentation_without_dict()};
     Result<GroupPlan> plan = plan_dictionary_group(*dict);
     if (!plan) return Error{plan.error()};
     segmentation = std::move(plan).value();
   }
   const auto chain = root.find("conversion_chain");
   if (chain == root.end() || !chain->is_array()) {
-    return Error{"conversion_chain is missing or not an array"};
+    return Error{messages::conversion_chain_missing()};
   }
   std::vector<GroupPlan> stages;
   stages.reserve(chain->size());
   for (const json& stage : *chain) {
     const json* dict = member_of_nonempty_object(stage, "dict");
-    if (dict == nullptr) return Error{"a conversion_chain stage is missing its dict"};
+    if (dict == nullptr) return Error{messages::stage_without_dict()};
     Result<GroupPlan> plan = plan_dictionary_group(*dict);
     if (!plan) return Error{plan.error()};
     stages.push_back(std::move(plan).value());
@@ -148,11 +149,11 @@ Converter build_converter(ConfigId id, const CustomPairs& pairs, std::size_t thr
   const std::string name(config_name(id));
   const std::optional<std::string_view> text = embedded_config_text(id);
   if (!text) {
-    throw InternalError("lumo: missing embedded config '" + name + "'", "src/engine");
+    throw InternalError(messages::missing_embedded_config(name), "src/engine");
   }
   Result<Converter> converter = load_config(*text, pairs, threads);
   if (!converter) {
-    throw InternalError("lumo: failed to resolve config '" + name + "': " + converter.error(),
+    throw InternalError(messages::unresolvable_embedded_config(name, converter.error()),
                         "src/engine");
   }
   return std::move(converter).value();

@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "dict/messages.h"
+
 namespace lumo {
 namespace {
 
@@ -57,7 +59,7 @@ class TreeBuilder final : public nlohmann::json_sax<json> {
   }
   bool open(json::value_t type) {
     if (open_.size() == ConfigTree::kMaxDepth) {
-      message_ = "nested deeper than " + std::to_string(ConfigTree::kMaxDepth) + " levels";
+      message_ = messages::nested_too_deeply(ConfigTree::kMaxDepth);
       return false;
     }
     open_.push_back(place(json(type)));  // within the room reserved

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
+#include "dict/messages.h"
 #include "dict/utf8.h"
 #include "dict/white_space.h"
 
@@ -67,29 +69,42 @@ std::string quoted_literal(std::string_view text) {
   return out;
 }
 
-Result<CustomPairs> parse_custom_string(std::string_view text) {
-  CustomPairs pairs;
+CustomPieces read_custom_pieces(std::string_view text, char separator) {
+  CustomPieces pieces;
   std::size_t number = 0;
   std::size_t start = 0;
   while (true) {
-    const std::size_t bar = text.find('|', start);
+    const std::size_t end = text.find(separator, start);
     const std::string_view piece =
-        trim_white_space(text.substr(start, bar == std::string_view::npos ? bar : bar - start));
+        trim_white_space(text.substr(start, end == std::string_view::npos ? end : end - start));
     if (!piece.empty()) {
       const std::size_t space = piece.find(' ');
       if (space == std::string_view::npos) {
-        return Error{"dict entry " + std::to_string(number) +
-                     ": expected 'key value' separated by a space, got " + quoted_literal(piece)};
+        pieces.without_space = PieceWithoutSpace{number, piece};
+        return pieces;
       }
-      pairs.emplace_back(trim_white_space(piece.substr(0, space)),
-                         trim_white_space(piece.substr(space + 1)));
+      pieces.pairs.emplace_back(trim_white_space(piece.substr(0, space)),
+                                trim_white_space(piece.substr(space + 1)));
     }
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
+    if (end == std::string_view::npos) break;
+    start = end + 1;
     ++number;
   }
-  if (pairs.empty()) return Error{"custom dict string parsed to zero entries"};
-  return pairs;
+  return pieces;
+}
+
+std::optional<std::string> custom_pieces_error(const CustomPieces& pieces) {
+  if (const std::optional<PieceWithoutSpace>& piece = pieces.without_space) {
+    return messages::custom_piece_without_space(piece->number, quoted_literal(piece->text));
+  }
+  if (pieces.pairs.empty()) return messages::custom_string_without_pairs();
+  return std::nullopt;
+}
+
+Result<CustomPairs> parse_custom_string(std::string_view text) {
+  CustomPieces pieces = read_custom_pieces(text, '|');
+  if (std::optional<std::string> error = custom_pieces_error(pieces)) return Error{*error};
+  return std::move(pieces.pairs);
 }
 
 }  // namespace lumo

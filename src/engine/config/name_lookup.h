@@ -7,25 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "dict/messages.h"
 #include "dict/result.h"
 
 namespace lumo {
 
 // The position of `name` in `names` (compared byte for byte), or the
-// message "unknown <what> '<name>'. Valid: " followed by every name, joined
-// by ", ". The name is inserted as given, without quoting or escaping.
+// message messages::unknown_name gives for it.
 inline Result<std::size_t> find_name(std::span<const std::string_view> names, std::string_view name,
                                      std::string_view what) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (names[i] == name) return i;
   }
-  std::string message = "unknown ";
-  message.append(what).append(" '").append(name).append("'. Valid: ");
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i > 0) message.append(", ");
-    message.append(names[i]);
-  }
-  return Error{std::move(message)};
+  return Error{messages::unknown_name(what, name, names)};
 }
 
 }  // namespace lumo

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "dict/messages.h"
 #include "engine/config/name_lookup.h"
 #include "generated/builtin_routes.h"
 
@@ -46,11 +47,8 @@ Result<ConfigId> route_regions(std::string_view from, std::string_view to) {
   const std::optional<ConfigId> route =
       kRoutes[static_cast<std::size_t>(source.value())][static_cast<std::size_t>(target.value())];
   if (route) return *route;
-  const std::string f(from);
-  const std::string t(to);
-  if (source.value() == target.value()) return Error{"no conversion needed: " + f + " -> " + t};
-  return Error{"no direct conversion from '" + f + "' to '" + t + "'; try an intermediate (e.g. " +
-               f + " -> cn-t -> " + t + ")"};
+  if (source.value() == target.value()) return Error{messages::no_conversion_needed(from, to)};
+  return Error{messages::no_direct_conversion(from, to)};
 }
 
 }  // namespace lumo
