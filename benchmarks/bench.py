@@ -5,7 +5,7 @@ Usage (from the repository root, with the module installed in .venv):
     .venv/bin/python benchmarks/bench.py [--repeat N] [--runs N] [--configs s2t,t2s,...]
                                          [--corpus PATH]
 
-For each configuration (all 16 by default) one row is printed with:
+For each configuration (all of them by default) one row is printed with:
 
   build     median (min-max) time of `lumo.Converter(config)` over --repeat fresh builds, in ms
   MB/s      median (min-max) throughput of `Converter.convert` on the corpus over --runs runs;

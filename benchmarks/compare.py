@@ -24,6 +24,7 @@ from datetime import datetime
 from pathlib import Path
 
 import peers
+from machine import cpu_model
 from table import print_table
 
 HERE = Path(__file__).resolve().parent
@@ -273,12 +274,6 @@ def main():
     print()
     for note in footnotes.splitlines() + [f"Note: {note}" for note in notes]:
         print(textwrap.fill(note, 100, subsequent_indent="  ", break_on_hyphens=False))
-
-
-def cpu_model():
-    with open("/proc/cpuinfo") as f:
-        found = (line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
-        return next(found, platform.processor() or "unknown")
 
 
 if __name__ == "__main__":

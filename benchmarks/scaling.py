@@ -31,6 +31,7 @@ os.environ["LUMO_THREADS"] = "1"  # before lumo converts anything, and inherited
 
 import lumo  # noqa: E402
 import pandas as pd  # noqa: E402
+from machine import cpu_model  # noqa: E402
 
 HERE = Path(__file__).resolve().parent
 README = HERE.parent / "README.md"
@@ -309,12 +310,6 @@ def estimate(results):
             f"{hours_on_one * 60 / 10:.1f} min on 10, {machines_10_min} machines for 10 min."
         )
     return "\n".join(lines)
-
-
-def cpu_model():
-    with open("/proc/cpuinfo") as f:
-        found = (line.split(":", 1)[1].strip() for line in f if line.startswith("model name"))
-        return next(found, platform.processor() or "unknown")
 
 
 if __name__ == "__main__":

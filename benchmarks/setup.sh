@@ -12,7 +12,8 @@ if ! dpkg -s opencc >/dev/null 2>&1; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get install -y -q opencc >/dev/null ||
-    { "${sudo_cmd[@]}" apt-get update -q >/dev/null && "${sudo_cmd[@]}" apt-get install -y -q opencc >/dev/null; }
+    { "${sudo_cmd[@]}" apt-get update -q >/dev/null &&
+      "${sudo_cmd[@]}" apt-get install -y -q opencc >/dev/null; }
 fi
 
 python=${PYTHON:-python3}

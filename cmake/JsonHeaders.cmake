@@ -17,9 +17,11 @@ find_package(Python 3.9 COMPONENTS Interpreter)
 set(json_hint "")
 if(Python_Interpreter_FOUND)
   # find_spec locates the package without importing it.
+  string(CONCAT find_json_package
+    "import importlib.util as u; s = u.find_spec('nlohmann_json'); "
+    "print(s.submodule_search_locations[0] if s else '')")
   execute_process(
-    COMMAND ${Python_EXECUTABLE} -c
-      "import importlib.util as u; s = u.find_spec('nlohmann_json'); print(s.submodule_search_locations[0] if s else '')"
+    COMMAND ${Python_EXECUTABLE} -c "${find_json_package}"
     OUTPUT_VARIABLE json_package_dir
     OUTPUT_STRIP_TRAILING_WHITESPACE
     RESULT_VARIABLE json_status)

@@ -32,9 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const auto index = input.ConsumeIntegral<std::uint8_t>();
-  const auto flags = input.ConsumeIntegral<std::uint8_t>();
-  const Converter converter = chosen_converter(index, flags, input);
+  const auto [flags, converter] = consume_converter(input);
   const std::string bytes = input.ConsumeRemainingBytesAsString();
 
   switch (flags % 3) {

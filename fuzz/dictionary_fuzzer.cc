@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Entries entries = read_entries(text);
   if (!valid_utf8(data, size)) return 0;
 
-  check_lexicon(lexicon_from_text(text), entries, "whole text");
+  check_lexicon(lexicon_from_texts({{text}}), entries, "whole text");
   const std::size_t middle = text.find('\n', text.size() / 2);
   if (middle != std::string::npos) {
     const std::string_view view(text);

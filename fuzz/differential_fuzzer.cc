@@ -9,7 +9,6 @@
 // piece size and the set of fast paths from the end, the custom words when
 // chosen, then the text, repaired into valid code points.
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -47,18 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const auto index = input.ConsumeIntegral<std::uint8_t>();
-  const auto flags = input.ConsumeIntegral<std::uint8_t>();
+  std::size_t piece_units = 1;
+  FastPaths paths;
+  const auto [flags, converter] = consume_converter(input, [&] {
+    piece_units = 1 + input.ConsumeIntegralInRange<std::size_t>(0, 63);
+    paths = chosen_paths(input.ConsumeIntegral<std::uint16_t>());
+  });
   const std::size_t threads = 2 + (flags >> 6);
-  const std::size_t piece_units = 1 + input.ConsumeIntegralInRange<std::size_t>(0, 63);
-  const FastPaths paths = chosen_paths(input.ConsumeIntegral<std::uint16_t>());
-  const Converter converter = chosen_converter(index, flags, input);
-  const std::string bytes = input.ConsumeRemainingBytesAsString();
-  // Read as UTF-16, most characters fall in the CJK blocks; read as UTF-8,
-  // most are ASCII: line feeds and ASCII-led stretches.
-  std::u16string units(bytes.size() / 2, u'\0');
-  std::memcpy(units.data(), bytes.data(), units.size() * 2);
-  const std::u32string text = (flags & 8) ? decode_repaired(bytes) : decode_repaired(units);
+  const std::u32string text = consume_repaired_text(input, flags);
 
   switch (flags % 3) {
     case 0:

@@ -225,12 +225,39 @@ inline CustomPairs consume_pairs(FuzzedDataProvider& input) {
   return pairs;
 }
 
-// The converter an input asks for: the built-in one of `index`, with
-// custom pairs read from `input` where bit 2 of `flags` is set.
-inline Converter chosen_converter(std::uint8_t index, std::uint8_t flags,
-                                  FuzzedDataProvider& input) {
+// The converter a conversion harness's input chooses, and the flags byte
+// that chose it.
+struct FuzzedConverter {
+  std::uint8_t flags;
+  Converter converter;
+};
+
+// The opening the conversion harnesses share, read from the end of `input`:
+// a configuration byte, a flags byte, then what `read_settings()` reads
+// (a harness's own settings, which keep their place ahead of the custom
+// words), then custom words where bit 2 of the flags is set. The converter
+// is the built-in one of the configuration byte, with those words.
+template <typename ReadSettings>
+FuzzedConverter consume_converter(FuzzedDataProvider& input, ReadSettings read_settings) {
+  const auto index = input.ConsumeIntegral<std::uint8_t>();
+  const auto flags = input.ConsumeIntegral<std::uint8_t>();
+  read_settings();
   const Converter& builtin = builtin_converter(index);
-  return (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin;
+  return {flags, (flags & 4) ? with_custom(builtin, consume_pairs(input)) : builtin};
+}
+inline FuzzedConverter consume_converter(FuzzedDataProvider& input) {
+  return consume_converter(input, [] {});
+}
+
+// The rest of `input` as valid code points: read as UTF-8 where bit 3 of
+// `flags` is set, and then mostly ASCII (line feeds and ASCII-led
+// stretches); otherwise as UTF-16 units, and then mostly in the CJK blocks.
+inline std::u32string consume_repaired_text(FuzzedDataProvider& input, std::uint8_t flags) {
+  const std::string bytes = input.ConsumeRemainingBytesAsString();
+  if (flags & 8) return decode_repaired(bytes);
+  std::u16string units(bytes.size() / 2, u'\0');
+  std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  return decode_repaired(units);
 }
 
 }  // namespace lumo::fuzz

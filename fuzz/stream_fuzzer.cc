@@ -8,7 +8,6 @@
 // read; prefixed cuts) and the chunk sizes from the end, the custom words when chosen,
 // then the text.
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,15 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace lumo;
   using namespace lumo::fuzz;
   FuzzedDataProvider input(data, size);
-  const auto index = input.ConsumeIntegral<std::uint8_t>();
-  const auto flags = input.ConsumeIntegral<std::uint8_t>();
-  const Converter converter = chosen_converter(index, flags, input);
+  const auto [flags, converter] = consume_converter(input);
   std::vector<std::size_t> chunk_sizes(input.ConsumeIntegralInRange<std::size_t>(0, 16));
   for (std::size_t& chunk_size : chunk_sizes) chunk_size = input.ConsumeIntegral<std::uint8_t>();
-  const std::string bytes = input.ConsumeRemainingBytesAsString();
-  std::u16string units(bytes.size() / 2, u'\0');
-  std::memcpy(units.data(), bytes.data(), units.size() * 2);
-  std::u32string text = (flags & 8) ? decode_repaired(bytes) : decode_repaired(units);
+  std::u32string text = consume_repaired_text(input, flags);
 
   // A chunk of one-byte code points holds nothing past U+00FF, one of two
   // bytes nothing past U+FFFF.

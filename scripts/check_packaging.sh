@@ -15,7 +15,8 @@ venv=out/venv-wheel
 rm -rf "$dist" "$venv"
 mkdir -p "$dist"
 
-python -m build --sdist --outdir "$dist" . >"$dist/sdist.log" 2>&1 || { cat "$dist/sdist.log"; exit 1; }
+python -m build --sdist --outdir "$dist" . >"$dist/sdist.log" 2>&1 ||
+  { cat "$dist/sdist.log"; exit 1; }
 sdist=$(ls "$dist"/lumo-*.tar.gz)
 python -m pip wheel -v --no-deps -w "$dist/raw" "$sdist" \
   --config-settings=cmake.define.CMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON \
@@ -26,7 +27,8 @@ grep -q 'JSON headers: .*/nlohmann_json/include$' "$dist/wheel.log" ||
 auditwheel repair -w "$dist" "$dist"/raw/*.whl >"$dist/repair.log" 2>&1 ||
   { cat "$dist/repair.log"; exit 1; }
 wheel=$(ls "$dist"/lumo-*manylinux*.whl)
-auditwheel show "$wheel" | tr '\n' ' ' | grep -q 'consistent with the following platform tag: "manylinux_' ||
+auditwheel show "$wheel" | tr '\n' ' ' |
+  grep -q 'consistent with the following platform tag: "manylinux_' ||
   { auditwheel show "$wheel"; exit 1; }
 
 python -m pip download -q -d "$dist/deps" "$wheel" >/dev/null  # the wheel and what it needs

@@ -13,9 +13,10 @@
 # HARNESS is one of: dictionary config custom_entries convert differential
 # detect stream python. A finding stops the run; the input that caused it
 # is written to out/fuzz/artifacts/HARNESS/ and, once fixed, joins the
-# corpus as regression-WHAT, which merging always keeps. While /tmp/lumo-quiet exists (someone is timing benchmarks), runs
-# wait before building and are paused while fuzzing. Each run ends with
-# libFuzzer's figures and the CPU time it used.
+# corpus as regression-WHAT, which merging always keeps. While
+# /tmp/lumo-quiet exists (someone is timing benchmarks), runs wait before
+# building and are paused while fuzzing. Each run ends with libFuzzer's
+# figures and the CPU time it used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -92,7 +93,8 @@ fuzz() {
   local harness=$1 time=$2 merge=$3
   local corpus=fuzz/corpus/$harness work=$build/work/$harness artifacts=$build/artifacts/$harness/
   mkdir -p "$corpus" "$work" "$artifacts"
-  local options=(-max_total_time="$time" -artifact_prefix="$artifacts" -print_final_stats=1 -print_funcs=0 -timeout=60)
+  local options=(-max_total_time="$time" -artifact_prefix="$artifacts" -print_final_stats=1
+    -print_funcs=0 -timeout=60)
   [ -e "fuzz/$harness.dict" ] && options+=(-dict="fuzz/$harness.dict")
   echo "== $harness: $time seconds"
   harness_command "$harness"

@@ -20,7 +20,8 @@ if [ "${#missing[@]}" -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null ||
-    { "${sudo_cmd[@]}" apt-get update -q >/dev/null && "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null; }
+    { "${sudo_cmd[@]}" apt-get update -q >/dev/null &&
+      "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null; }
 fi
 
 python=${PYTHON:-python3}

@@ -228,7 +228,11 @@ class Soak:
             raise WrongResult(repr(found))
 
     def listings(self):
-        if len(lumo.configs()) != 16 or len(lumo.locales()) != 6 or not lumo.__version__:
+        if (
+            lumo.configs() != list(self.converters)
+            or len(lumo.locales()) != 6
+            or not lumo.__version__
+        ):
             raise WrongResult("listings")
 
     def stream(self):

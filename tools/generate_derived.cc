@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     generate("HKVariantsRev", reverse_dictionary(g_dictionaries["HKVariants"], "HKVariants.txt"));
     generate("JPShinjitaiCharactersRev", reverse_dictionary(g_dictionaries["JPShinjitaiCharacters"],
                                                             "JPShinjitaiCharacters.txt"));
-    // t2s reads only TSPhrases, TSCharactersExt and TSCharacters, all present now.
+    // t2s reads only TSPhrases, TSCharactersExt and TSCharacters, all present by this point.
     const Converter t2s = build_converter(ConfigId::kT2S, {});
     generate("STPhrases_GeneratedFromRegionalPhrases",
              regional_st_phrases(g_dictionaries["TWPhrases"], g_dictionaries["HKPhrases"], t2s));

@@ -2,33 +2,30 @@
 
 from __future__ import annotations
 
+import functools
+import json
+
 import lumo
 
 from .errors import SUCCESS, StdoutClosed
 from .tasks import standard_output
 
-# Kept in the order and with the names of lumo.configs(); a test checks both.
-CONFIGS = {
-    "s2t": ("Simplified Chinese", "Traditional Chinese"),
-    "t2s": ("Traditional Chinese", "Simplified Chinese"),
-    "s2tw": ("Simplified Chinese", "Traditional Chinese (Taiwan standard)"),
-    "tw2s": ("Traditional Chinese (Taiwan standard)", "Simplified Chinese"),
-    "s2hk": ("Simplified Chinese", "Traditional Chinese (Hong Kong variant)"),
-    "hk2s": ("Traditional Chinese (Hong Kong variant)", "Simplified Chinese"),
-    "s2twp": ("Simplified Chinese", "Traditional Chinese (Taiwan standard, with Taiwan phrases)"),
-    "tw2sp": (
-        "Traditional Chinese (Taiwan standard)",
-        "Simplified Chinese (with Mainland phrases)",
-    ),
-    "s2hkp": ("Simplified Chinese", "Traditional Chinese (Hong Kong variant, with phrases)"),
-    "hk2sp": ("Traditional Chinese (Hong Kong variant)", "Simplified Chinese (with phrases)"),
-    "t2tw": ("Traditional Chinese", "Traditional Chinese (Taiwan standard)"),
-    "tw2t": ("Traditional Chinese (Taiwan standard)", "Traditional Chinese"),
-    "t2hk": ("Traditional Chinese", "Traditional Chinese (Hong Kong variant)"),
-    "hk2t": ("Traditional Chinese (Hong Kong variant)", "Traditional Chinese"),
-    "t2jp": ("Old Japanese kanji (Kyūjitai)", "New Japanese kanji (Shinjitai)"),
-    "jp2t": ("New Japanese kanji (Shinjitai)", "Old Japanese kanji (Kyūjitai)"),
-}
+
+@functools.cache
+def descriptions() -> dict[str, tuple[str, str]]:
+    """Each configuration's name, with what it converts from and to, in the
+    order of lumo.configs(): read from the list the build reads, which the
+    wheel installs in this package and a source checkout keeps in data/config."""
+    # Imported here: only `lumo configs` and an unencodable character read the list.
+    from importlib import resources
+    from pathlib import Path
+
+    packaged = resources.files("lumo_cli").joinpath("configurations.json")
+    if not packaged.is_file():
+        packaged = Path(__file__).resolve().parents[2] / "data" / "config" / packaged.name
+    entries = json.loads(packaged.read_text(encoding="utf-8"))
+    return {entry["name"]: (entry["from"], entry["to"]) for entry in entries}
+
 
 # The Traditional forms a legacy encoding was made for, the closest first.
 # Another Traditional form may write a character with a variant it lacks, as
@@ -52,13 +49,14 @@ def fitting_config(config: str, codec: str, character: str) -> tuple[str, str] |
     and the encoding holds it; otherwise None."""
     source, target, phrases = _forms(config)
     back = f"{target}2{source}"
-    if target not in _TRADITIONAL_FORMS or back not in CONFIGS:
+    configs = descriptions()
+    if target not in _TRADITIONAL_FORMS or back not in configs:
         return None
     for form in _ENCODING_FORMS.get(codec, ()):
         other = f"{source}2{form}"
-        if phrases and other + "p" in CONFIGS:
+        if phrases and other + "p" in configs:
             other += "p"
-        if form == target or other not in CONFIGS:
+        if form == target or other not in configs:
             continue
         written = lumo.convert(lumo.convert(character, back), other)
         try:
@@ -72,11 +70,12 @@ def fitting_config(config: str, codec: str, character: str) -> tuple[str, str] |
 
 def run_configs() -> int:
     """Writes one line per configuration: name, from, to, in aligned columns."""
-    name_width = max(map(len, CONFIGS))
-    from_width = max(len(source) for source, _ in CONFIGS.values())
+    configs = descriptions()
+    name_width = max(map(len, configs))
+    from_width = max(len(source) for source, _ in configs.values())
     lines = [
         f"{name:<{name_width}}  {source:<{from_width}}  ->  {target}\n"
-        for name, (source, target) in CONFIGS.items()
+        for name, (source, target) in configs.items()
     ]
     try:
         stdout = standard_output()

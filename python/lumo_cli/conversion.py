@@ -56,7 +56,7 @@ def run_convert(options: ConvertOptions) -> int:
 
             size_of = {id(task): size or 0 for task, size in zip(tasks, sizes)}
             all_converted = convert_in_processes(
-                recipe,
+                converter,
                 tasks,
                 settings,
                 options.jobs,

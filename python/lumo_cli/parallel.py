@@ -1,7 +1,8 @@
 """-j N: files converted in N worker processes at a time.
 
-A converter cannot be pickled, so each worker builds its own from the
-recipe, once. Workers handle the signals the parent handles (Ctrl-C,
+Each worker receives the converter once, when it starts; a converter
+pickles as its configuration and custom pairs, so the worker builds its own
+copy from them. Workers handle the signals the parent handles (Ctrl-C,
 SIGTERM, SIGHUP, less those ignored), and only while they convert: an
 interrupted worker removes its temporary file and stops; an idle one
 ignores them. The parent, interrupted, tells the workers to start no other
@@ -26,7 +27,6 @@ import lumo
 from . import signals
 from .errors import FileError
 from .one_file import StreamSettings, convert_task
-from .recipe import Recipe
 from .tasks import Task
 
 _POLL_SECONDS = 0.1  # how long a signal to the parent may wait
@@ -35,14 +35,14 @@ _converter: lumo.Converter | None = None
 _stopping: Event | None = None  # set by the parent when interrupted
 
 
-def _start_worker(recipe: Recipe, stopping: Event, handled: list[int]) -> None:
+def _start_worker(converter: lumo.Converter, stopping: Event, handled: list[int]) -> None:
     global _converter, _stopping
     # The worker started with the signals blocked, as the parent blocked
     # them while it made the pool.
     signals.install(handled)
     signal.pthread_sigmask(signal.SIG_UNBLOCK, signals.SIGNALS)
     _stopping = stopping
-    _converter = recipe.build()
+    _converter = converter
 
 
 def _convert_in_worker(task: Task, settings: StreamSettings) -> str | None:
@@ -61,7 +61,7 @@ def _convert_in_worker(task: Task, settings: StreamSettings) -> str | None:
 
 
 def convert_in_processes(
-    recipe: Recipe,
+    converter: lumo.Converter,
     tasks: list[Task],
     settings: StreamSettings,
     jobs: int,
@@ -83,7 +83,7 @@ def convert_in_processes(
                 max_workers=min(jobs, len(tasks)),
                 mp_context=context,
                 initializer=_start_worker,
-                initargs=(recipe, stopping, signals.not_ignored()),
+                initargs=(converter, stopping, signals.not_ignored()),
             )
             futures: dict[Future[str | None], Task] = {
                 executor.submit(_convert_in_worker, task, settings): task for task in tasks

@@ -1,5 +1,5 @@
-"""What a converter is made of, kept apart from the converter itself so that
-it can be checked once and sent to worker processes, which build their own."""
+"""What a converter is made of: the options that name it, built in one place
+that turns the library's refusals into usage errors."""
 
 from __future__ import annotations
 

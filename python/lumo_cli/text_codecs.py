@@ -63,7 +63,6 @@ class Decoder:
 
     def __init__(self, codec: str, label: str) -> None:
         self.codec = codec
-        self._codec = codec
         self._label = label
         # UTF-16 picks its byte order from the first two bytes.
         self._decoder = None if codec == "utf-16" else codecs.getincrementaldecoder(codec)()
@@ -96,7 +95,7 @@ class Decoder:
         bad = error.object[error.start]
         return FileError(
             f"{self._label}: cannot decode byte 0x{bad:02x} at offset {offset}"
-            f" as {ENCODINGS[self._codec]}"
+            f" as {ENCODINGS[self.codec]}"
         )
 
 
@@ -111,7 +110,6 @@ class Encoder:
 
     def __init__(self, codec: str, label: str, replace: bool, config: str = "") -> None:
         self.codec = codec
-        self._codec = codec
         self._label = label
         self._config = config
         inner = "utf-16-le" if codec == "utf-16" else codec
@@ -133,15 +131,15 @@ class Encoder:
             self._started = True
             if text.startswith(BOM):
                 skip = 0 if self._holds_bom else 1
-            elif self._codec == "utf-16":
+            elif self.codec == "utf-16":
                 prefix = codecs.BOM_UTF16_LE
         try:
             data = self._encoder.encode(text[skip:] if skip else text)
         except UnicodeEncodeError as error:
             character = error.object[error.start]
             shown = f"{character!r} " if character.isprintable() else ""
-            encoding = ENCODINGS[self._codec]
-            fitting = fitting_config(self._config, self._codec, character)
+            encoding = ENCODINGS[self.codec]
+            fitting = fitting_config(self._config, self.codec, character)
             hint = (
                 ""
                 if fitting is None

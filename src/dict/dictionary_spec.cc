@@ -131,12 +131,4 @@ DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexi
   return group;
 }
 
-Result<DictionaryGroup> build_dictionary_group(const json& spec, const KeyValuePairs& extra_pairs) {
-  Result<GroupPlan> plan = plan_dictionary_group(spec);
-  if (!plan) return Error{plan.error()};
-  std::optional<Lexicon> head;
-  if (!extra_pairs.empty()) head = lexicon_from_pairs(extra_pairs);
-  return build_group_plan(plan.value(), head);
-}
-
 }  // namespace lumo

@@ -52,11 +52,6 @@ Lexicon build_lexicon(const LexiconSource& source);
 // Builds a planned group, headed by `head` when given.
 DictionaryGroup build_group_plan(const GroupPlan& plan, const std::optional<Lexicon>& head);
 
-// The group a description describes, headed by a lexicon of
-// `extra_pairs` when they are not empty.
-Result<DictionaryGroup> build_dictionary_group(const nlohmann::json& spec,
-                                               const KeyValuePairs& extra_pairs);
-
 }  // namespace lumo
 
 #endif  // LUMO_DICT_DICTIONARY_SPEC_H_

@@ -187,8 +187,6 @@ void insert_dictionary_text(std::string_view text, LexiconBuilder& builder, std:
   while (next_key_and_first_value(text, key, value)) builder.insert(key, value, roles);
 }
 
-Lexicon lexicon_from_text(std::string_view text) { return lexicon_from_texts({{text}}); }
-
 Lexicon lexicon_from_pairs(const KeyValuePairs& pairs) {
   LexiconBuilder builder;
   builder.reserve(pairs.size());

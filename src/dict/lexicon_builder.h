@@ -107,9 +107,6 @@ std::optional<SplitTexts> split_sorted_texts(const std::vector<TextSource>& sour
 Lexicon lexicon_from_texts(const std::vector<TextSource>& sources,
                            SingleValues single_values = SingleValues::kNone);
 
-// A lexicon of every entry of a dictionary text.
-Lexicon lexicon_from_text(std::string_view text);
-
 // A lexicon of (key, value) pairs; values are stored whole, spaces included.
 Lexicon lexicon_from_pairs(const KeyValuePairs& pairs);
 

@@ -33,17 +33,6 @@ inline PyObject* take_raised_exception() {
 #endif
 }
 
-// Raises `exception` again; steals the reference.
-inline void restore_raised_exception(PyObject* exception) {
-#if PY_VERSION_HEX >= 0x030C0000
-  PyErr_SetRaisedException(exception);
-#else
-  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(exception));
-  Py_INCREF(type);
-  PyErr_Restore(type, exception, PyException_GetTraceback(exception));
-#endif
-}
-
 }  // namespace lumo::python
 
 #endif  // LUMO_PYTHON_PYTHON_H_

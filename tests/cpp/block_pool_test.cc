@@ -211,12 +211,12 @@ TEST(BlockPool, LexiconsBuiltOneAfterAnotherReuseTheSharedPool) {
   BlockPool& shared = BlockPool::shared();
   shared.give_back();
   {
-    const Lexicon first = lexicon_from_text(text);
+    const Lexicon first = lexicon_from_texts({{text}});
     ASSERT_EQ(first.longest_prefix("丁丁").value, "x");
   }
   const std::size_t kept = shared.kept_bytes();
   ASSERT_GE(kept, BlockPool::kMinBlock);
-  const Lexicon second = lexicon_from_text(text);
+  const Lexicon second = lexicon_from_texts({{text}});
   EXPECT_LT(shared.kept_bytes(), kept);
   EXPECT_EQ(second.longest_prefix("丁丁").value, "x");
   EXPECT_EQ(second.value_count(), 20000u);

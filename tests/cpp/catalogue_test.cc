@@ -49,7 +49,7 @@ TEST(Catalogue, ExactNamesResolveToCleanTexts) {
     DictionaryTextReader reader(*text);
     for (DictionaryEntry entry; reader.next(entry);) ++lines;
     EXPECT_EQ(lines, entries);
-    EXPECT_EQ(lexicon_from_text(*text).value_count(), entries);  // so no key repeats
+    EXPECT_EQ(lexicon_from_texts({{*text}}).value_count(), entries);  // so no key repeats
   }
   for (const char* name :
        {"stphrases", "STPhrases.txt", "STPhrases.ocd2", "TSCharactersExT", "TSCharactersEXT",
@@ -100,7 +100,7 @@ TEST(Catalogue, TellingRows) {
       if (entry.key == key) found = entry.values;
     }
     EXPECT_EQ(found, values);
-    EXPECT_EQ(lexicon_from_text(text).find(key), values[0]);
+    EXPECT_EQ(lexicon_from_texts({{text}}).find(key), values[0]);
   }
 }
 

@@ -86,7 +86,8 @@ TEST(Conversion, BuiltinConfigs) {
 TEST(Conversion, HandBuiltConverters) {
   const char* segmented = R"({
     "segmentation": {"dict": {"type": "inline", "entries": {"甲乙": "-", "ab": "-"}}},
-    "conversion_chain": [{"dict": {"type": "inline", "entries": {"乙丙": "Y", "甲": "J", "丙": "C", "b中": "Q", "中": "Z"}}}]})";
+    "conversion_chain": [{"dict": {"type": "inline", "entries": {"乙丙": "Y", "甲": "J", "丙": "C",
+        "b中": "Q", "中": "Z"}}}]})";
   const char* chained = R"({"conversion_chain": [
     {"dict": {"type": "inline", "entries": {"甲": "乙", "中": "A"}}},
     {"dict": {"type": "inline", "entries": {"乙": "丙", "乙乙": "Z", "A": "B"}}}]})";

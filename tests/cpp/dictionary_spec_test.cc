@@ -2,6 +2,7 @@
 // merged and separate groups, inline entries, extra pairs and every error.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@ namespace lumo {
 namespace {
 
 using nlohmann::json;
+
+// The group a description describes, headed by a lexicon of `extra_pairs` when they are not
+// empty, built the way a converter builds its groups.
+Result<DictionaryGroup> build_dictionary_group(const json& spec, const KeyValuePairs& extra_pairs) {
+  Result<GroupPlan> plan = plan_dictionary_group(spec);
+  if (!plan) return Error{plan.error()};
+  std::optional<Lexicon> head;
+  if (!extra_pairs.empty()) head = lexicon_from_pairs(extra_pairs);
+  return build_group_plan(plan.value(), head);
+}
 
 TEST(DictionarySpec, NormalizesNamesEndingByEnding) {
   const std::pair<const char*, const char*> cases[] = {{"STPhrases.ocd2", "STPhrases"},
@@ -47,13 +58,15 @@ TEST(DictionarySpec, FormsAndGroupShapes) {
       {R"({"file": "TSPhrases.txt.ocd2", "may_output_tofu": true})", {469}},
       {R"({"type": "group", "dicts": []})", {0}},
       // Plain file members merge into one lexicon; these have disjoint keys.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "text", "file": "TSPhrases.txt"}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "text", "file": "TSPhrases.txt"}]})",
        {4480}},
       {R"({"type": "group", "dicts": [{"file": "TSPhrases"}, {"file": "TSCharactersExt",
           "may_output_tofu": true}, {"file": "TSCharacters"}]})",
        {4613}},
       // Any other member keeps every member separate; a nested group merges.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "inline", "entries": {"a": "b"}}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "inline", "entries": {"a": "b"}}]})",
        {4011, 1}},
       {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}}, {"type": "group", "dicts":
           [{"file": "TWVariantsPhrases"}, {"file": "TWVariants"}]}, {"file": "TSPhrases"}]})",
@@ -83,9 +96,11 @@ TEST(DictionarySpec, ErrorMessages) {
       {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"file": "Nope.txt"}]})",
        "unknown embedded dictionary: Nope"},
       // Errors of separate members surface unchanged.
-      {R"({"type": "group", "dicts": [{"file": "STCharacters"}, {"type": "OCD2", "file": "STCharacters"}]})",
+      {R"({"type": "group", "dicts": [{"file": "STCharacters"},
+          {"type": "OCD2", "file": "STCharacters"}]})",
        "unsupported dictionary type: OCD2"},
-      {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}}, {"type": "group", "dicts": [{"file": "X"}]}]})",
+      {R"({"type": "group", "dicts": [{"type": "inline", "entries": {}},
+          {"type": "group", "dicts": [{"file": "X"}]}]})",
        "unknown embedded dictionary: X"},
   };
   for (const auto& [spec, message] : cases) {
@@ -98,10 +113,9 @@ TEST(DictionarySpec, ErrorMessages) {
 }
 
 TEST(DictionarySpec, InlineEntriesTakeFirstTokenOrEmpty) {
-  const Result<DictionaryGroup> group = build_dictionary_group(
-      json::parse(
-          R"({"type": "inline", "entries": {"b": "x y", "a": 1, "c": "  ", "d": "\u3000z\u00A0w"}})"),
-      {});
+  const char* spec = R"({"type": "inline",
+      "entries": {"b": "x y", "a": 1, "c": "  ", "d": "\u3000z\u00A0w"}})";
+  const Result<DictionaryGroup> group = build_dictionary_group(json::parse(spec), {});
   ASSERT_TRUE(group.ok()) << group.error();
   ASSERT_EQ(shape(group.value()), std::vector<std::size_t>{4});
   const Lexicon& lexicon = group.value()[0];

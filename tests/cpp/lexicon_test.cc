@@ -39,7 +39,7 @@ TEST(Lexicon, LongestPrefixTable) {
       {"ASCII keys", "ab\tX\nabc\tY\n", "abd", 2, "X"},
   };
   for (const auto& [label, dictionary, text, length, value] : cases) {
-    const Lexicon lexicon = lexicon_from_text(dictionary);
+    const Lexicon lexicon = lexicon_from_texts({{dictionary}});
     const LexiconMatch match = lexicon.longest_prefix(text);
     EXPECT_EQ(match.length, length) << label;
     EXPECT_EQ(match.value, value) << label;
@@ -47,7 +47,7 @@ TEST(Lexicon, LongestPrefixTable) {
 }
 
 TEST(Lexicon, RootValueAndPairs) {
-  const Lexicon rooted = lexicon_from_text("\tR\na\tA\n");
+  const Lexicon rooted = lexicon_from_texts({{"\tR\na\tA\n"}});
   EXPECT_EQ(rooted.find(""), "R");
   EXPECT_EQ(rooted.value_count(), 2u);  // the root counts
   EXPECT_EQ(rooted.node_count(), 2u);
@@ -124,8 +124,8 @@ TEST(Lexicon, RootChildrenOnManyCodePointPages) {
 
 TEST(DictionaryGroup, FirstLexiconThatMatchesWins) {
   DictionaryGroup group;
-  group.push_back(lexicon_from_text("核\tA\n"));
-  group.push_back(lexicon_from_text("核心\tB\n心\tC\n"));
+  group.push_back(lexicon_from_texts({{"核\tA\n"}}));
+  group.push_back(lexicon_from_texts({{"核心\tB\n心\tC\n"}}));
   EXPECT_EQ(group_longest_prefix(group, "核心").length, 3u);
   EXPECT_EQ(group_longest_prefix(group, "核心").value, "A");
   EXPECT_EQ(group_longest_prefix(group, "心").value, "C");
@@ -184,7 +184,7 @@ TEST(Lexicon, AgreesWithMapReference) {
     std::vector<TextSource> sources;
     for (const std::string& run : run_texts) sources.push_back({run});
     for (const Lexicon& lexicon :
-         {lexicon_from_pairs(pairs), lexicon_from_text(text), lexicon_from_texts(sources)}) {
+         {lexicon_from_pairs(pairs), lexicon_from_texts({{text}}), lexicon_from_texts(sources)}) {
       ASSERT_EQ(lexicon.value_count(), reference.size());
       ASSERT_EQ(lexicon.node_count(), prefixes.size() + 1);
       for (int probe = 0; probe < 200; ++probe) {
@@ -259,7 +259,7 @@ TEST(DictionaryGroup, ScanWithLongKeysAgreesWithWalks) {
         }
       }
     };
-    for (const DictionaryGroup& group : {DictionaryGroup{lexicon, lexicon_from_text("a\tX\n")},
+    for (const DictionaryGroup& group : {DictionaryGroup{lexicon, lexicon_from_texts({{"a\tX\n"}})},
                                          DictionaryGroup{lexicon.marked_view()}}) {
       agree(group, text);
       agree(group, utf16);
@@ -272,7 +272,7 @@ TEST(DictionaryGroup, ScanWithLongKeysAgreesWithWalks) {
 // unit, or a lone high surrogate read as a pair); no lookup reads past the
 // tables for them.
 TEST(Lexicon, ValuesPastUnicodeMatchNothing) {
-  const Lexicon lexicon = lexicon_from_text("\U0010FFFF\tX\n\U0010FFFFa\tY\n\u4E00\tZ\n");
+  const Lexicon lexicon = lexicon_from_texts({{"\U0010FFFF\tX\n\U0010FFFFa\tY\n\u4E00\tZ\n"}});
   for (const char32_t beyond :
        {char32_t{0x110000}, char32_t{0x111FFF}, char32_t{0x7FFFFFFF}, char32_t{0xFFFFFFFF}}) {
     EXPECT_EQ(lexicon.trie().root_entry(beyond), LexiconTrie::Node{}) << std::uint32_t{beyond};

@@ -7,25 +7,22 @@
 #include <utility>
 
 #include "engine/config/regions.h"
+#include "generated/builtin_routes.h"
 
 namespace lumo {
 namespace {
 
-using enum ConfigId;
 using Pair = std::pair<std::string_view, std::string_view>;
 
 constexpr std::string_view kCodes[] = {"cn-s", "cn-t", "cn-tw", "cn-hk", "jp-t", "jp-n"};
 const std::string kUnknownTail = "'. Valid: cn-s, cn-t, cn-tw, cn-hk, jp-t, jp-n";
 
 TEST(Regions, EveryOrderedPair) {
-  const std::map<Pair, ConfigId> routes = {
-      {{"cn-s", "cn-t"}, kS2T},    {{"cn-s", "cn-tw"}, kS2TWP}, {{"cn-s", "cn-hk"}, kS2HKP},
-      {{"cn-t", "cn-s"}, kT2S},    {{"cn-t", "cn-tw"}, kT2TW},  {{"cn-t", "cn-hk"}, kT2HK},
-      {{"cn-t", "jp-n"}, kT2JP},   {{"cn-tw", "cn-s"}, kTW2SP}, {{"cn-tw", "cn-t"}, kTW2T},
-      {{"cn-hk", "cn-s"}, kHK2SP}, {{"cn-hk", "cn-t"}, kHK2T},  {{"jp-t", "jp-n"}, kT2JP},
-      {{"jp-n", "cn-t"}, kJP2T},   {{"jp-n", "jp-t"}, kJP2T},
-  };
-  ASSERT_EQ(routes.size(), 14u);
+  std::map<Pair, ConfigId> routes;
+  for (const BuiltinRoute& route : kBuiltinRoutes) {
+    routes.emplace(Pair{route.from, route.to}, route.config);
+  }
+  ASSERT_EQ(routes.size(), kBuiltinRoutes.size());
   for (std::string_view from : kCodes) {
     for (std::string_view to : kCodes) {
       const std::string f(from);

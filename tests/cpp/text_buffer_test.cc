@@ -8,11 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "dict/text_units.h"
 #include "engine/config/config_loader.h"
 #include "engine/core/conversion.h"
 
 namespace lumo {
 namespace {
+
+template <typename Unit>
+void append_code_point(BasicTextBuffer<Unit>& buffer, char32_t code_point) {
+  buffer.keep_until(encode_char(code_point, buffer.room_for(4)));
+}
 
 template <typename Unit>
 void write_everything(BasicTextBuffer<Unit>& buffer) {
@@ -25,7 +31,7 @@ void write_everything(BasicTextBuffer<Unit>& buffer) {
     buffer.append_value(std::string_view(long_value).substr(0, 3000));
     buffer.append_value(std::string_view(short_value).substr(0, 3));
     buffer.append_char(long_run.data(), 1);
-    buffer.append_code_point(U'𠀀');
+    append_code_point(buffer, U'𠀀');
     Unit* room = buffer.room_for(BasicTextBuffer<Unit>::kMaxRoom);
     for (std::size_t i = 0; i < BasicTextBuffer<Unit>::kMaxRoom; ++i) room[i] = Unit{'c'};
     buffer.keep_until(room + BasicTextBuffer<Unit>::kMaxRoom);
@@ -37,7 +43,7 @@ void write_everything(BasicTextBuffer<Unit>& buffer) {
 template <typename Unit>
 void check_failed_buffer() {
   BasicTextBuffer<Unit> buffer;
-  buffer.append_code_point(U'中');
+  append_code_point(buffer, U'中');
   EXPECT_FALSE(buffer.reserve(SIZE_MAX / 2));  // past what an allocation may ask
   EXPECT_TRUE(buffer.failed());
   write_everything(buffer);

@@ -42,6 +42,13 @@ def test_the_dictionary_licence_travels_in_the_metadata():
     assert licence.read_text() == (ROOT / "data" / "LICENSE").read_text()
 
 
+def test_the_command_carries_the_list_of_configurations():
+    import lumo_cli
+
+    installed = Path(lumo_cli.__file__).parent / "configurations.json"
+    assert installed.read_bytes() == (ROOT / "data" / "config" / "configurations.json").read_bytes()
+
+
 @pytest.fixture(scope="module")
 def checked(tmp_path_factory):
     """A directory outside the source tree with the typed scripts, so that

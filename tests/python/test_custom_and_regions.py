@@ -3,11 +3,13 @@
 import functools
 import gc
 import itertools
+import json
 import sys
 import threading
 import time
 import unicodedata
 from collections import UserDict
+from pathlib import Path
 from types import MappingProxyType
 
 import lumo
@@ -16,13 +18,12 @@ from hypothesis import given
 from hypothesis import strategies as st
 
 LOCALES = ["cn-s", "cn-t", "cn-tw", "cn-hk", "jp-t", "jp-n"]
+LIST = Path(__file__).resolve().parents[2] / "data" / "config" / "configurations.json"
 ROUTES = {
-    ("cn-s", "cn-t"): "s2t", ("cn-s", "cn-tw"): "s2twp", ("cn-s", "cn-hk"): "s2hkp",
-    ("cn-t", "cn-s"): "t2s", ("cn-t", "cn-tw"): "t2tw", ("cn-t", "cn-hk"): "t2hk",
-    ("cn-t", "jp-n"): "t2jp", ("cn-tw", "cn-s"): "tw2sp", ("cn-tw", "cn-t"): "tw2t",
-    ("cn-hk", "cn-s"): "hk2sp", ("cn-hk", "cn-t"): "hk2t", ("jp-t", "jp-n"): "t2jp",
-    ("jp-n", "cn-t"): "jp2t", ("jp-n", "jp-t"): "jp2t",
-}  # fmt: skip
+    (source, target): entry["name"]
+    for entry in json.loads(LIST.read_text(encoding="utf-8"))
+    for source, target in entry["routes"]
+}
 SAMPLE = "我的U盘坏了，鼠标和头发。學國乗車着想衛生"
 UNUSABLE = "entries must be a list of [key, value] pairs, a dict, or a 'key value|...' string"
 NO_SPACE = "dict entry {}: expected 'key value' separated by a space, got "

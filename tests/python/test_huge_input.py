@@ -16,7 +16,7 @@ CONVERTED_LINE = "a漢字頭髮b\n"
 TAIL = "我的隨身碟壞了"  # a Taiwan phrase, past every 2**32 boundary
 LINES = 2**31 // 7 + 2**22  # 2.18 * 10**9 characters, 4.67 * 10**9 bytes of UTF-8
 # The text (2 bytes a character), the threads' buffers (up to 1.2 times the
-# text) and the result, all alive at once, and some room: 12.2 GB were used.
+# text) and the result, all alive at once, and some room: a run uses 12.2 GB.
 NEEDED_BYTES = int(2 * len(LINE) * LINES * 3.2) + (1 << 30)
 
 

@@ -1,17 +1,17 @@
 """The lumo module: its attributes, docstrings, argument binding and import rules."""
 
 import importlib
+import json
 import re
 import subprocess
 import sys
+from pathlib import Path
 
 import lumo
 import pytest
 
-CONFIGS = [
-    "s2t", "t2s", "s2tw", "tw2s", "s2hk", "hk2s", "s2twp", "tw2sp",
-    "s2hkp", "hk2sp", "t2tw", "tw2t", "t2hk", "hk2t", "t2jp", "jp2t",
-]  # fmt: skip
+LIST = Path(__file__).resolve().parents[2] / "data" / "config" / "configurations.json"
+CONFIGS = [entry["name"] for entry in json.loads(LIST.read_text(encoding="utf-8"))]
 LOCALES = ["cn-s", "cn-t", "cn-tw", "cn-hk", "jp-t", "jp-n"]
 
 # Every public name in registration order.

@@ -11,7 +11,7 @@
 #include <string_view>
 
 // ConfigId (kS2T for "s2t", ...) and kConfigNames, indexed by ConfigId,
-// generated from LUMO_CONFIGS in CMakeLists.txt, the one list of them.
+// generated from data/config/configurations.json, the one list of them.
 #include "generated/builtin_names.h"
 
 namespace lumo {

@@ -1,27 +1,35 @@
 #include "engine/config/regions.h"
 
+#include <array>
 #include <optional>
 #include <string>
 
 #include "dict/messages.h"
 #include "engine/config/name_lookup.h"
+#include "generated/builtin_routes.h"
 
 namespace lumo {
 namespace {
 
-using enum ConfigId;
-constexpr std::nullopt_t kNone = std::nullopt;
+// The index of the region coded `code`. Used only in constant evaluation,
+// where a code that is no region fails the build.
+constexpr std::size_t region_index(std::string_view code) {
+  for (std::size_t i = 0; i < kRegionCount; ++i) {
+    if (kRegionCodes[i] == code) return i;
+  }
+  throw "a route of data/config/configurations.json names no region";
+}
 
-// kRoutes[from][to], in canonical region order.
-constexpr std::optional<ConfigId> kRoutes[kRegionCount][kRegionCount] = {
-    // to: cn-s   cn-t   cn-tw   cn-hk   jp-t   jp-n
-    {kNone, kS2T, kS2TWP, kS2HKP, kNone, kNone},  // from cn-s
-    {kT2S, kNone, kT2TW, kT2HK, kNone, kT2JP},    // from cn-t
-    {kTW2SP, kTW2T, kNone, kNone, kNone, kNone},  // from cn-tw
-    {kHK2SP, kHK2T, kNone, kNone, kNone, kNone},  // from cn-hk
-    {kNone, kNone, kNone, kNone, kNone, kT2JP},   // from jp-t
-    {kNone, kJP2T, kNone, kNone, kJP2T, kNone},   // from jp-n
-};
+// kRoutes[from][to], in canonical region order: the routes the built-in
+// configurations serve (kBuiltinRoutes, which CMake checks go from one
+// region to another and are served once).
+constexpr auto kRoutes = [] {
+  std::array<std::array<std::optional<ConfigId>, kRegionCount>, kRegionCount> routes{};
+  for (const BuiltinRoute& route : kBuiltinRoutes) {
+    routes[region_index(route.from)][region_index(route.to)] = route.config;
+  }
+  return routes;
+}();
 
 }  // namespace
 

@@ -2,8 +2,9 @@
 //
 // Codes are compared byte for byte and case-sensitively. The canonical order
 // ("jp-t" before "jp-n") is the order of locales() and of the valid codes in
-// the "unknown region" message. Fourteen ordered pairs have a route; equal
-// codes and the other pairs are errors, and nothing is built for them.
+// the "unknown region" message. The ordered pairs listed as routes in
+// data/config/configurations.json have one; equal codes and the other pairs
+// are errors, and nothing is built for them.
 #ifndef LUMO_ENGINE_CONFIG_REGIONS_H_
 #define LUMO_ENGINE_CONFIG_REGIONS_H_
 

@@ -36,7 +36,6 @@ class BasicTextBuffer {
   static constexpr std::size_t kMaxRoom = 512;
 
   BasicTextBuffer() = default;
-  explicit BasicTextBuffer(std::size_t capacity) { reserve(capacity); }
   BasicTextBuffer(const BasicTextBuffer&) = delete;
   BasicTextBuffer& operator=(const BasicTextBuffer&) = delete;
   ~BasicTextBuffer() { release(); }
@@ -85,9 +84,6 @@ class BasicTextBuffer {
     return data_ + size_;
   }
   void keep_until(const Unit* end) { size_ = static_cast<std::size_t>(end - data_); }
-
-  // Appends `code_point`, encoded.
-  void append_code_point(char32_t code_point) { keep_until(encode_char(code_point, room_for(4))); }
 
   // Appends one character of `count` units.
   void append_char(const Unit* units, std::size_t count) {

@@ -36,8 +36,8 @@ inline constexpr std::size_t kCutWorkShare = 32;
 
 // How long a waiting thread spins before it sleeps: a sleeping thread takes
 // a tenth of a millisecond or more to wake, about a whole build of a small
-// converter (bench: a first s2t build takes 2.8 ms with spinning, up to 4.7
-// without).
+// converter (bench: a first s2t build takes 2.8 ms; docs/design.md, section
+// 6, says what share of that the spin holds).
 inline constexpr std::chrono::microseconds kSpinTime{250};
 
 }  // namespace lumo::tuning
