@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "dict/text_units.h"
+#include "engine/config/thread_count.h"
 #include "engine/whole/whole_conversion.h"
-#include "engine/whole/worker_threads.h"
 #include "python/errors.h"
 
 namespace lumo::python {

@@ -5,8 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
-#include <string_view>
 
 namespace lumo {
 
@@ -20,18 +18,6 @@ namespace lumo {
 void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>& work,
                        const std::function<bool()>& between,
                        const std::function<void(std::size_t)>& finish);
-
-// The processors this process may run on.
-std::size_t available_threads();
-
-// The most threads a thread count asks for.
-inline constexpr std::size_t kMaxThreads = 1024;
-
-// The thread count `text` states: a plain positive decimal number, with
-// ASCII white space allowed on either side, larger ones counting as
-// kMaxThreads; nullopt for anything else (a sign, other characters, zero,
-// an empty text).
-std::optional<std::size_t> parse_thread_count(std::string_view text);
 
 }  // namespace lumo
 
