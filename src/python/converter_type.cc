@@ -15,6 +15,7 @@
 #include "python/messages.h"
 #include "python/pickling.h"
 #include "python/stream_type.h"
+#include "python/text_batch.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -77,6 +78,15 @@ PyObject* converter_convert(PyObject* self, PyObject* const* args, Py_ssize_t na
     return nullptr;
   }
   return guarded([&] { return converted_str(state_of(self).converter, text); });
+}
+
+PyObject* converter_convert_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+  static const char* const kParameters[] = {"texts"};
+  static const Signature kSignature{"Converter.convert_batch", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  return guarded([&] { return converted_list(state_of(self).converter, bound[0]); });
 }
 
 // The stream methods: `chunks` and the keyword-only `max_held`, bound to
@@ -249,6 +259,15 @@ PyMethodDef converter_methods[] = {
     {"convert", as_cfunction(converter_convert), METH_FASTCALL | METH_KEYWORDS,
      "convert($self, text)\n--\n\nConvert `text`. Pure (no I/O, no allocations beyond the "
      "result)."},
+    {"convert_batch", as_cfunction(converter_convert_batch), METH_FASTCALL | METH_KEYWORDS,
+     "convert_batch($self, texts)\n--\n\n"
+     "Convert every item of `texts`, a sequence or any iterable of str or\n"
+     "None: returns a new list equal to [convert(t) for t in texts], None\n"
+     "items staying None. The interpreter lock is released while the texts\n"
+     "convert, on threads across items when the batch is long (LUMO_THREADS\n"
+     "is respected as by convert). Raises TypeError naming the index of an\n"
+     "item that is neither str nor None, UnicodeEncodeError for one holding\n"
+     "a lone surrogate, and returns nothing then."},
     {"convert_stream", as_cfunction(converter_convert_stream), METH_FASTCALL | METH_KEYWORDS,
      "convert_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "Convert a text that arrives in pieces: `chunks` is any iterable of str\n"

@@ -96,6 +96,10 @@ std::string custom_list_empty() { return "custom entries list is empty"; }
 
 std::string custom_iterator_empty() { return "custom entries iterator is empty"; }
 
+std::string batch_item_not_str(std::size_t index, std::string_view type) {
+  return joined({"texts[", std::to_string(index), "] must be str or None, not ", type});
+}
+
 std::string entry_not_a_pair(std::size_t index) {
   return joined({"entries[", std::to_string(index), "] must be a [key, value] pair"});
 }

@@ -42,6 +42,9 @@ std::string stream_already_executing();
 // data, or a bad byte `lead` at the start of a character or within one.
 const char* utf8_error_reason(bool cut_short, unsigned char lead);
 
+// Batches. `index` is the position of the item in the texts.
+std::string batch_item_not_str(std::size_t index, std::string_view type);
+
 // Custom entries. `index` is the position of the item in the entries.
 std::string unusable_entries();
 std::string dict_keys_not_strings();

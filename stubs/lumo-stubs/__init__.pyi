@@ -7,7 +7,7 @@
 # positional-only, under the name `from_`.
 
 from collections.abc import Iterable, Iterator, Mapping
-from typing import final
+from typing import final, overload
 
 from typing_extensions import Buffer, TypeAlias
 
@@ -38,6 +38,11 @@ class Converter:
     @property
     def config(self) -> str: ...
     def convert(self, text: str) -> str: ...
+    # None items stay None: a column with missing values.
+    @overload
+    def convert_batch(self, texts: Iterable[str]) -> list[str]: ...
+    @overload
+    def convert_batch(self, texts: Iterable[str | None]) -> list[str | None]: ...
     def convert_stream(
         self, chunks: Iterable[str], *, max_held: int | None = ...
     ) -> Iterator[str]: ...

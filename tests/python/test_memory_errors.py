@@ -41,6 +41,8 @@ CALLS = {
     "module convert": lambda: lumo.convert("汉字", "s2t"),
     "convert_region": lambda: lumo.convert_region("我的U盘坏了", "cn-s", "cn-tw"),
     "convert_stream": lambda: stream("汉字头发鼠标"),
+    "convert_batch": lambda: lumo.Converter("s2t").convert_batch(iter(["汉字", None, "café"[:4]])),
+    "convert_batch on threads": lambda: lumo.Converter("s2t").convert_batch([LONG, "😀头发"]),
     "detect": lambda: repr(lumo.detect("我的隨身碟壞了")),
     "configs and locales": lambda: (lumo.configs(), lumo.locales()),
 }
@@ -48,6 +50,7 @@ ERRORS = {
     "unknown config": (lambda: lumo.Converter("s2x"), ValueError),
     "bad custom": (lambda: lumo.convert_with_custom("x", "s2t", [("a", 1)]), TypeError),
     "lone surrogate": (lambda: lumo.Converter("s2t").convert("汉\ud800"), UnicodeEncodeError),
+    "batch item": (lambda: lumo.Converter("s2t").convert_batch(["汉", 1]), TypeError),
 }
 
 

@@ -22,6 +22,7 @@ numbers: Mapping[str, int] = {"a": 1}
 lumo.convert_with_custom("x", "s2t", numbers)  # type: ignore[arg-type]
 lumo.Converter(5)  # type: ignore[arg-type]
 lumo.Converter("s2t").convert_stream([b"x"])  # type: ignore[list-item]
+lumo.Converter("s2t").convert_batch([1])  # type: ignore[list-item]
 lumo.Converter("s2t").with_custom(b"a b")  # type: ignore[arg-type]
 lumo.Converter("s2t").config = "t2s"  # type: ignore[misc]
 lumo.Converter.for_region("cn-s")  # type: ignore[call-arg]

@@ -45,6 +45,9 @@ converter = assert_type(lumo.Converter("s2t"), lumo.Converter)
 assert assert_type(converter.config, str) == "s2t"
 assert assert_type(converter.convert("汉字"), str) == "漢字"
 assert converter.convert(text="汉字") == "漢字"
+assert assert_type(converter.convert_batch(["汉字"]), list[str]) == ["漢字"]
+column: list[Optional[str]] = ["汉字", None]
+assert assert_type(converter.convert_batch(iter(column)), list[Optional[str]]) == ["漢字", None]
 assert "".join(assert_type(converter.convert_stream(["汉", "字"]), Iterator[str])) == "漢字"
 assert "".join(converter.convert_stream(chunks=iter(["后", "来"]))) == "後來"
 spans = assert_type(converter.explain("干"), list[tuple[str, str, tuple[str, ...]]])

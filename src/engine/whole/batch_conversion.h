@@ -1,0 +1,66 @@
+// Converting a batch of texts (the rows of a column) without touching
+// their owner: every row's result is made in storage of the batch's own,
+// in the shape a caller needs to make the result object (its length in
+// code points and the width its largest one needs), ready to be copied
+// out. A caller may therefore convert with no lock held and make its
+// objects afterwards.
+//
+// A batch of some length is cut into shares of whole rows of about equal
+// size, converted at the same time, one per thread; the calling thread
+// converts the first. Each row converts as convert_whole would on one
+// thread, so its result is exactly that of a conversion of the row alone.
+#ifndef LUMO_ENGINE_WHOLE_BATCH_CONVERSION_H_
+#define LUMO_ENGINE_WHOLE_BATCH_CONVERSION_H_
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "engine/core/converter.h"
+#include "engine/whole/tuning.h"
+#include "engine/whole/whole_conversion.h"
+
+namespace lumo {
+
+// One row of a batch: `size` units of `width` bytes each, UTF-8 (1),
+// UTF-16 (2) or UTF-32 (4), holding no lone surrogate; width 0 is a
+// missing row, which has no result.
+struct BatchRow {
+  const void* units = nullptr;
+  std::size_t size = 0;
+  unsigned width = 0;
+};
+
+// The results of converting a batch. Not copyable; movable.
+class BatchConversion {
+ public:
+  BatchConversion();
+  ~BatchConversion();
+  BatchConversion(BatchConversion&&) noexcept;
+  BatchConversion& operator=(BatchConversion&&) noexcept;
+
+  // Converts rows[0, count) on at most `threads` threads, each share of
+  // rows holding at least `piece_units` units. The rows must stay
+  // readable and unchanged until it returns. Returns kConverted, or
+  // kOutOfMemory when memory ran short anywhere (the results then hold
+  // nothing useful). Throws nothing. Call once per object.
+  ConversionOutcome convert(const Converter& converter, const BatchRow* rows, std::size_t count,
+                            std::size_t threads,
+                            std::size_t piece_units = tuning::kPieceCharacters);
+
+  // After a successful convert(): the shape of row `row`'s result, and its
+  // code points, shape.characters of shape.width() bytes each. Meaningless
+  // for a missing row.
+  const ResultShape& shape(std::size_t row) const;
+  const void* code_points(std::size_t row) const;
+
+ private:
+  struct Share;
+  struct RowResult;
+  std::vector<RowResult> results_;
+  std::unique_ptr<Share[]> shares_;
+};
+
+}  // namespace lumo
+
+#endif  // LUMO_ENGINE_WHOLE_BATCH_CONVERSION_H_
