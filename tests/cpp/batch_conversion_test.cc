@@ -85,7 +85,7 @@ Alone converted_alone(const Converter& converter, const OwnedRow& row) {
                           : converted_alone<std::uint32_t>(converter, row);
 }
 
-TEST(BatchConversion, RowsConvertAsAloneOnAnyShares) {
+TEST(BatchConversion, RowsConvertAsAloneOnAnyThreads) {
   for (const ConfigId id : {ConfigId::kS2T, ConfigId::kS2TWP, ConfigId::kT2S}) {
     const Converter converter = build_converter(id, {});
     const std::vector<OwnedRow> owned = random_rows(600, static_cast<unsigned>(id));
