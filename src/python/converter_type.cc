@@ -266,8 +266,9 @@ PyMethodDef converter_methods[] = {
      "items staying None. The interpreter lock is released while the texts\n"
      "convert, on threads across items when the batch is long (LUMO_THREADS\n"
      "is respected as by convert). Raises TypeError naming the index of an\n"
-     "item that is neither str nor None, UnicodeEncodeError for one holding\n"
-     "a lone surrogate, and returns nothing then."},
+     "item that is neither str nor None (and for a lone str, bytes or\n"
+     "bytearray as `texts`), UnicodeEncodeError for an item holding a lone\n"
+     "surrogate, and returns nothing then."},
     {"convert_stream", as_cfunction(converter_convert_stream), METH_FASTCALL | METH_KEYWORDS,
      "convert_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "Convert a text that arrives in pieces: `chunks` is any iterable of str\n"

@@ -100,6 +100,10 @@ std::string batch_item_not_str(std::size_t index, std::string_view type) {
   return joined({"texts[", std::to_string(index), "] must be str or None, not ", type});
 }
 
+std::string batch_of_one_text(std::string_view type) {
+  return joined({"texts must be an iterable of str or None, not ", type});
+}
+
 std::string entry_not_a_pair(std::size_t index) {
   return joined({"entries[", std::to_string(index), "] must be a [key, value] pair"});
 }

@@ -44,6 +44,9 @@ const char* utf8_error_reason(bool cut_short, unsigned char lead);
 
 // Batches. `index` is the position of the item in the texts.
 std::string batch_item_not_str(std::size_t index, std::string_view type);
+// A str, bytes or bytearray given as the texts, which would iterate as
+// characters or numbers.
+std::string batch_of_one_text(std::string_view type);
 
 // Custom entries. `index` is the position of the item in the entries.
 std::string unusable_entries();

@@ -56,6 +56,10 @@ bool read_row(PyObject* item, std::size_t index, BatchRow* row, std::vector<Owne
 }  // namespace
 
 PyObject* converted_list(const Converter& converter, PyObject* texts) {
+  // One text is refused rather than converted character by character.
+  if (PyUnicode_Check(texts) || PyBytes_Check(texts) || PyByteArray_Check(texts)) {
+    return raise_type_error(messages::batch_of_one_text(Py_TYPE(texts)->tp_name));
+  }
   // A tuple keeps every item alive and in place while the lock is
   // released; an exact tuple is its own.
   const OwnedObject items = owned(PySequence_Tuple(texts));

@@ -101,7 +101,7 @@ def test_wrong_items_raise_type_error_naming_their_index(texts, index, type_name
         CONVERTERS["s2t"].convert_batch(iter(texts))
 
 
-@pytest.mark.parametrize("texts", [None, 3, [["汉字"]]])
+@pytest.mark.parametrize("texts", [None, 3, [["汉字"]], "汉字", b"ab", bytearray(b"ab")])
 def test_wrong_arguments_raise_type_error(texts):
     with pytest.raises(TypeError):
         CONVERTERS["s2t"].convert_batch(texts)
