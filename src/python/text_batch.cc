@@ -13,10 +13,6 @@
 namespace lumo::python {
 namespace {
 
-using OwnedObject = std::unique_ptr<PyObject, void (*)(PyObject*)>;
-
-OwnedObject owned(PyObject* object) { return OwnedObject(object, Py_DecRef); }
-
 // Reads item `index`, a str or None, into `row`; a Latin-1 str is read
 // through a UTF-8 copy kept in `copies`. False with an exception set for
 // any other item.
@@ -28,28 +24,9 @@ bool read_row(PyObject* item, std::size_t index, BatchRow* row, std::vector<Owne
   }
   TextArgument text;
   if (!read_text("texts", item, &text)) return false;
-  const void* const data = PyUnicode_DATA(item);
-  const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(item));
-  switch (PyUnicode_KIND(item)) {
-    case PyUnicode_2BYTE_KIND:
-      *row = {data, length, 2};
-      return true;
-    case PyUnicode_4BYTE_KIND:
-      *row = {data, length, 4};
-      return true;
-    default:
-      break;
-  }
-  // ASCII is its own UTF-8 form; Latin-1 goes through a copy of our own
-  // (the interpreter's would stay attached to the str).
-  if (PyUnicode_IS_ASCII(item)) {
-    *row = {data, length, 1};
-    return true;
-  }
-  OwnedObject utf8 = owned(PyUnicode_AsUTF8String(item));
-  if (utf8 == nullptr) return false;
-  *row = {PyBytes_AS_STRING(utf8.get()), static_cast<std::size_t>(PyBytes_GET_SIZE(utf8.get())), 1};
-  copies->push_back(std::move(utf8));
+  OwnedObject copy = owned(nullptr);
+  if (!text_units(text, row, &copy)) return false;
+  if (copy != nullptr) copies->push_back(std::move(copy));
   return true;
 }
 

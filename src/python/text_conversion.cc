@@ -78,28 +78,46 @@ bool read_text(const char* parameter, PyObject* object, TextArgument* text) {
   return true;
 }
 
-PyObject* converted_str(const Converter& converter, const TextArgument& text) {
+bool text_units(const TextArgument& text, BatchRow* units, OwnedObject* copy) {
   PyObject* const str = text.str;
   const void* const data = PyUnicode_DATA(str);
   const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(str));
   switch (PyUnicode_KIND(str)) {
     case PyUnicode_2BYTE_KIND:
-      return new_converted_str(converter, static_cast<const std::uint16_t*>(data), length);
+      *units = {data, length, 2};
+      return true;
     case PyUnicode_4BYTE_KIND:
-      return new_converted_str(converter, static_cast<const std::uint32_t*>(data), length);
+      *units = {data, length, 4};
+      return true;
     default:
       break;
   }
   // ASCII is its own UTF-8 form.
   if (PyUnicode_IS_ASCII(str)) {
-    return new_converted_str(converter, static_cast<const char*>(data), length);
+    *units = {data, length, 1};
+    return true;
   }
-  // Latin-1: through a UTF-8 copy of our own, released when the call ends
-  // (the interpreter's own would stay attached to the str).
-  const std::unique_ptr<PyObject, void (*)(PyObject*)> utf8(PyUnicode_AsUTF8String(str), Py_DecRef);
-  if (utf8 == nullptr) return nullptr;
-  return new_converted_str(converter, PyBytes_AS_STRING(utf8.get()),
-                           static_cast<std::size_t>(PyBytes_GET_SIZE(utf8.get())));
+  *copy = owned(PyUnicode_AsUTF8String(str));
+  if (*copy == nullptr) return false;
+  *units = {PyBytes_AS_STRING(copy->get()), static_cast<std::size_t>(PyBytes_GET_SIZE(copy->get())),
+            1};
+  return true;
+}
+
+PyObject* converted_str(const Converter& converter, const TextArgument& text) {
+  BatchRow units;
+  OwnedObject copy = owned(nullptr);
+  if (!text_units(text, &units, &copy)) return nullptr;
+  switch (units.width) {
+    case 2:
+      return new_converted_str(converter, static_cast<const std::uint16_t*>(units.units),
+                               units.size);
+    case 4:
+      return new_converted_str(converter, static_cast<const std::uint32_t*>(units.units),
+                               units.size);
+    default:
+      return new_converted_str(converter, static_cast<const char*>(units.units), units.size);
+  }
 }
 
 PyObject* converted_str(const Converter& converter, const std::uint16_t* text, std::size_t size) {

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
+#include "engine/whole/batch_conversion.h"
 #include "engine/whole/whole_conversion.h"
 #include "python/arguments.h"
 #include "python/python.h"
@@ -33,6 +35,16 @@ struct TextArgument {
 // character of a str stored with two or four bytes per character, before
 // anything else reads it.
 bool read_text(const char* parameter, PyObject* object, TextArgument* text);
+
+// A reference the holder releases.
+using OwnedObject = std::unique_ptr<PyObject, void (*)(PyObject*)>;
+inline OwnedObject owned(PyObject* object) { return OwnedObject(object, Py_DecRef); }
+
+// The units the engine reads for `text`: the str's own storage when it
+// holds two or four bytes per character or is ASCII; for Latin-1, a UTF-8
+// copy of our own (the interpreter's would stay attached to the str), held
+// in `*copy`. False with an exception set when the copy cannot be made.
+bool text_units(const TextArgument& text, BatchRow* units, OwnedObject* copy);
 
 // A new str holding the conversion of `text`, or nullptr with an exception
 // set (MemoryError when memory runs short). A str of some length is cut

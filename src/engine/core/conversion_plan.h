@@ -107,7 +107,7 @@ struct ConversionPlan {
   bool shared_singles = false;
   // With shared_singles, where a segment ended, a character whose single
   // value stands opens a run without a walk: it starts no segment that
-  // matters and matches no longer key.
+  // matters and matches no key longer than itself.
   bool runs_opened_by_singles = false;
   // With shared_singles, the pair filter is read for every character
   // (PairTest::kEveryCharacter): worth it where keys start with many
