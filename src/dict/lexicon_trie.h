@@ -163,12 +163,67 @@ struct LexiconTrie {
     }
     return pos;
   }
+  // Where the pair filter of `words` words records that some key starts
+  // with `first` then `second`: a word, by multiplication, and two bits in
+  // it, from a table (a load, where shifting two bits into place costs nine
+  // instructions).
+  struct PairBits {
+    std::size_t word;
+    std::uint64_t mask;
+  };
+  static PairBits pair_bits(char32_t first, char32_t second, std::uint64_t words) {
+    const std::uint64_t hash = ((std::uint64_t{first} << 21) | second) * 0x9E3779B97F4A7C15ull;
+    return {static_cast<std::size_t>(((hash >> 32) * words) >> 32),
+            kPairMasks[(hash >> 24) & 0xFF]};
+  }
+  // What single_at() reads, copied out of the trie into a value that a loop
+  // keeps in registers: a loop writing UTF-8 through char pointers, which
+  // may alias anything, would otherwise reload the tables' addresses from
+  // the trie after every write (callgrind: t2s, UTF-8, 7 instructions a
+  // character).
+  struct SingleLookup {
+    const std::uint32_t* single_values;
+    const std::uint64_t* pair_filter;
+    std::uint64_t pair_filter_words;
+
+    // See LexiconTrie::single_value().
+    std::uint32_t single_value(char32_t code_point) const {
+      return code_point < kSingleValuesSize ? single_values[code_point] : kWalk;
+    }
+    // See LexiconTrie::may_have_pair().
+    bool may_have_pair(char32_t first, char32_t second) const {
+      const PairBits bits = pair_bits(first, second, pair_filter_words);
+      return (pair_filter[bits.word] & bits.mask) == bits.mask;
+    }
+    // See LexiconTrie::single_at().
+    template <PairTest kPairs, typename Unit>
+    std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
+                            std::size_t length, char32_t* next, std::size_t* next_length) const {
+      const std::uint32_t single = single_value(code_point);
+      const bool extended = (single & kExtended) != 0;  // kWalk too
+      if (kPairs == PairTest::kEveryCharacter || extended) {
+        if (single == kWalk) return kWalk;
+        if (pos + length < end) {
+          *next = decode_char(text + pos + length, next_length);
+          if (extended & may_have_pair(code_point, *next)) return kWalk;
+        }
+      }
+      // One instruction, whether the character converts to another or to
+      // itself, as likely as not in running text.
+      return static_cast<std::uint32_t>(code_point) ^ (single & ~kExtended);
+    }
+  };
+  // The lookup of single values. Only for tries with single_values.
+  SingleLookup single_lookup() const {
+    return {single_values.data(), pair_filter.data(), pair_filter_words};
+  }
+
   // What `code_point` alone converts to where no key longer than it can
   // start, as single_values holds it: kWalk, or its code point's XOR with
   // the one it converts to, maybe with kExtended. Only for tries with
   // single_values.
   std::uint32_t single_value(char32_t code_point) const {
-    return code_point < kSingleValuesSize ? single_values[code_point] : kWalk;
+    return single_lookup().single_value(code_point);
   }
   // What the character at text[pos], `code_point` of `length` units,
   // converts to by its single value where the text ends at `end`: the code
@@ -184,18 +239,7 @@ struct LexiconTrie {
   template <PairTest kPairs, typename Unit>
   std::uint32_t single_at(const Unit* text, std::size_t pos, std::size_t end, char32_t code_point,
                           std::size_t length, char32_t* next, std::size_t* next_length) const {
-    const std::uint32_t single = single_value(code_point);
-    const bool extended = (single & kExtended) != 0;  // kWalk too
-    if (kPairs == PairTest::kEveryCharacter || extended) {
-      if (single == kWalk) return kWalk;
-      if (pos + length < end) {
-        *next = decode_char(text + pos + length, next_length);
-        if (extended & may_have_pair(code_point, *next)) return kWalk;
-      }
-    }
-    // One instruction, whether the character converts to another or to
-    // itself, as likely as not in running text.
-    return static_cast<std::uint32_t>(code_point) ^ (single & ~kExtended);
+    return single_lookup().single_at<kPairs>(text, pos, end, code_point, length, next, next_length);
   }
   // Fills single_values, once the root's children and the edge filter are
   // indexed; marked keys may have one if `marked_too` and no key starts
@@ -228,22 +272,14 @@ struct LexiconTrie {
     const std::uint64_t bit = edge_bit(key);
     return (edge_filter[bit >> 6] >> (bit & 63)) & 1;
   }
-  // Where the pair filter records that some key starts with `first` then
-  // `second`: a word, by multiplication, and two bits in it, from a table
-  // (a load, where shifting two bits into place costs nine instructions).
-  struct PairBits {
-    std::size_t word;
-    std::uint64_t mask;
-  };
+  // Where this trie's pair filter records that some key starts with `first`
+  // then `second`.
   PairBits pair_bits(char32_t first, char32_t second) const {
-    const std::uint64_t hash = ((std::uint64_t{first} << 21) | second) * 0x9E3779B97F4A7C15ull;
-    return {static_cast<std::size_t>(((hash >> 32) * pair_filter_words) >> 32),
-            kPairMasks[(hash >> 24) & 0xFF]};
+    return pair_bits(first, second, pair_filter_words);
   }
   // False only if no key starts with `first` then `second`.
   bool may_have_pair(char32_t first, char32_t second) const {
-    const PairBits bits = pair_bits(first, second);
-    return (pair_filter[bits.word] & bits.mask) == bits.mask;
+    return single_lookup().may_have_pair(first, second);
   }
   std::string_view value_of(const Node& node) const {
     return {values.data() + node.value_offset, node.value_length};

@@ -18,11 +18,13 @@
 
 #include "dict/catalogue.h"
 #include "dict/dictionary_spec.h"
+#include "dict/lexicon_builder.h"
 #include "dict/text_reader.h"
 #include "dict/utf8.h"
 #include "engine/config/config_loader.h"
 #include "engine/core/conversion.h"
 #include "engine/core/planning.h"
+#include "engine/core/stage_runner.h"
 #include "engine/whole/text_cuts.h"
 #include "engine/whole/text_stream.h"
 #include "engine/whole/whole_conversion.h"
@@ -498,16 +500,46 @@ TEST_P(FastPathConversion, ConvertsLikeThePlainPath) {
 }
 
 constexpr const char* kPathNames[] = {
-    "WalksTogether",       "SharedTrie", "SharedSkips",  "SharedSingles",
-    "RunsOpenedBySingles", "EveryPair",  "ScanOrLookUp", "StageTrie",
-    "StageSingles",        "StageSkips", "AsciiRuns",    "Utf16Units",
-    "ShortCopies",         "All"};
+    "WalksTogether", "SharedTrie",   "SharedSkips", "SharedSingles", "RunsOpenedBySingles",
+    "EveryPair",     "ScanOrLookUp", "StageTrie",   "StageSingles",  "StageSkips",
+    "AsciiRuns",     "Utf16Units",   "ShortCopies", "Utf8Words",     "All"};
 static_assert(std::size(kPathNames) == kPathCount + 1, "a name for each fast path");
 
 INSTANTIATE_TEST_SUITE_P(EachAloneAndAll, FastPathConversion, testing::Range(0, kPathCount + 1),
                          [](const testing::TestParamInfo<int>& info) {
                            return std::string(kPathNames[info.param]);
                          });
+
+// UTF-8 read two three-byte characters at a time converts as character by
+// character where single values turn three-byte characters into
+// characters of one, two, three and four bytes, where longer keys start
+// with one (一, before 出 or not), next to the single-value table's end
+// (U+FFEF, U+FFF0) and to characters of other lengths, and where the text
+// ends at every place of a word.
+TEST(Differential, Utf8WordsConvertLikeCharacterByCharacter) {
+  const Lexicon lexicon = lexicon_from_texts(
+      {TextSource{"甲\tA\n乙\té\n丙\t𠀀\n丁\t个\n一\t壹\n一出\t一齣\n\uFFEF\t\uFFEE\n"}},
+      SingleValues::kUnmarked);
+  const DictionaryGroup group = {lexicon};
+  StagePlan by_character;
+  by_character.trie = &lexicon.trie();
+  by_character.singles = true;
+  StagePlan by_word = by_character;
+  by_word.utf8_words = true;
+  const std::vector<std::string> alphabet = {"甲", "乙",     "丙",     "丁", "一", "出",
+                                             "人", "\uFFEF", "\uFFF0", "𠀀", "é",  "a"};
+  std::mt19937 random(17);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t count = 1 + random() % 12;
+    for (std::size_t i = 0; i < count; ++i) text += alphabet[random() % alphabet.size()];
+    TextBuffer expected;
+    TextBuffer words;
+    run_stage(group, by_character, text.data(), 0, text.size(), false, expected);
+    run_stage(group, by_word, text.data(), 0, text.size(), false, words);
+    ASSERT_EQ(words.view(), expected.view()) << text;
+  }
+}
 
 // Stretches without segment or line cuts: runs of NUL, Latin text whose
 // letters start keys of some configurations (U盘, B超), mixed with Chinese.

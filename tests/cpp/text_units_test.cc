@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dict/text_units.h"
@@ -92,6 +93,44 @@ TEST(Surrogates, ScanFindsOneAnywhere) {
   check_scan<std::uint16_t>(0xDFFF);
   check_scan<std::uint32_t>(0xDBFF);
   check_scan<std::uint32_t>(0xDC00);
+}
+
+// Every pair of three-byte characters decodes from its word, and the
+// spread XOR of two others turns it into theirs, the bytes after the pair
+// untouched; only bytes 0 and 3 leading three-byte characters make such a
+// word.
+TEST(Utf8Words, ThreeByteCharactersInPairs) {
+  const auto word_of = [](const std::string& bytes) {
+    return utf8_load_word(reinterpret_cast<const unsigned char*>(bytes.data()));
+  };
+  const auto encoded = [](char32_t code_point) {
+    std::string bytes;
+    append_encoded(code_point, bytes);
+    return bytes;
+  };
+  for (char32_t first = 0x800; first <= 0xFFFF; ++first) {
+    const char32_t second = 0x800 + (first * 7919) % 0xF800;
+    const char32_t into_first = 0x800 + (first * 104729) % 0xF800;
+    const char32_t into_second = 0xFFFF - (first - 0x800);
+    const std::uint64_t word = word_of(encoded(first) + encoded(second) + "xy");
+    ASSERT_TRUE(utf8_word_holds_two_threes(word));
+    const std::uint64_t pair = utf8_decode_three_pair(word);
+    ASSERT_EQ(pair, first | (std::uint64_t{second} << 24))
+        << std::hex << static_cast<unsigned>(first);
+    const std::uint64_t xors = (first ^ into_first) | (std::uint64_t{second ^ into_second} << 24);
+    std::string out(8, '.');
+    utf8_store_word(word ^ utf8_spread_three_pair(xors), 6,
+                    reinterpret_cast<unsigned char*>(out.data()));
+    ASSERT_EQ(out, encoded(into_first) + encoded(into_second) + "..")
+        << std::hex << static_cast<unsigned>(first);
+    out.assign(8, '.');
+    utf8_store_word(word, 3, reinterpret_cast<unsigned char*>(out.data()));
+    ASSERT_EQ(out, encoded(first) + ".....");
+  }
+  for (const char* bytes : {"a\u4E00\u4E00xy", "\u4E00a\u4E00x", "\u00E9\u4E00\u4E00x",
+                            "\u4E00\u00E9\u4E00", "\U00020000\u4E00x", "\u4E00\U00020000x"}) {
+    EXPECT_FALSE(utf8_word_holds_two_threes(word_of(std::string(bytes) + "........"))) << bytes;
+  }
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ enum class FastPath : unsigned char {
   kAsciiRuns,            // StagePlan::ascii_runs
   kUtf16Units,           // utf16_units, StagePlan::utf16_units; needs the singles
   kShortCopies,          // short_copies, StagePlan::short_copies
+  kUtf8Words,            // utf8_words, StagePlan::utf8_words; needs the singles
   kCount
 };
 
@@ -85,6 +86,11 @@ struct StagePlan {
   // Short stretches are copied with one fixed-size move, which the output's
   // slack absorbs (BasicTextBuffer::append_readable).
   bool short_copies = false;
+  // With `singles`, UTF-8 text is looked up two three-byte characters at a
+  // time (convert_three_byte_pair), read and written as one word, while
+  // both stand alone and convert to three-byte characters; any other
+  // character is looked up alone.
+  bool utf8_words = false;
 
   bool operator==(const StagePlan&) const = default;
 };
@@ -124,6 +130,9 @@ struct ConversionPlan {
   bool utf16_units = false;
   // Untouched stretches are copied as StagePlan::short_copies.
   bool short_copies = false;
+  // With shared_singles, UTF-8 text is looked up as StagePlan::utf8_words;
+  // not with every_pair, which tests each character's pair with the next.
+  bool utf8_words = false;
   // One per stage of the converter. With walks_together, the first one's is
   // read where the first stage runs by itself: over matched segments and
   // the rest of a run that cut a tentative match short.

@@ -37,7 +37,7 @@ PositionMatch match_both(const DictionaryGroup& segmentation, const DictionaryGr
 
 // convert_single_block(), kept out of line: inlined into the scan, its loop
 // took one instruction a character more (callgrind: t2s, jp2t, UTF-16).
-template <PairTest kPairs, Utf16Reading kReading, typename Unit>
+template <PairTest kPairs, UnitReading kReading, typename Unit>
 [[gnu::noinline]] std::size_t convert_block_apart(const LexiconTrie& trie, const Unit* data,
                                                   std::size_t& pos, std::size_t end,
                                                   BasicTextBuffer<Unit>& output, bool* walk) {
@@ -71,6 +71,7 @@ class FusedConversion {
         every_pair_(plan.every_pair),
         scan_or_look_up_(plan.scan_or_look_up),
         utf16_units_(plan.utf16_units),
+        utf8_words_(plan.utf8_words),
         short_copies_(plan.short_copies),
         data_(text),
         size_(size),
@@ -78,14 +79,17 @@ class FusedConversion {
         output_(later.first_stage_output()) {}
 
   void run() {
-    if (!use_singles_) return run_with<SinglesUse::kNowhere, Utf16Reading::kByCharacter>();
+    if (!use_singles_) return run_with<SinglesUse::kNowhere, UnitReading::kByCharacter>();
     if constexpr (sizeof(Unit) == 2) {
-      if (utf16_units_) return run_with_singles<Utf16Reading::kByUnit>();
+      if (utf16_units_) return run_with_singles<UnitReading::kByUnit>();
     }
-    run_with_singles<Utf16Reading::kByCharacter>();
+    if constexpr (sizeof(Unit) == 1) {
+      if (utf8_words_) return run_with_singles<UnitReading::kByWord>();
+    }
+    run_with_singles<UnitReading::kByCharacter>();
   }
 
-  template <Utf16Reading kReading>
+  template <UnitReading kReading>
   void run_with_singles() {
     if (runs_opened_by_singles_) {
       run_with<SinglesUse::kInAndOpeningRuns, kReading>();
@@ -95,9 +99,9 @@ class FusedConversion {
   }
 
  private:
-  // The scan, with characters converted alone where `kSingles` says, UTF-16
-  // read as `kReading` says.
-  template <SinglesUse kSingles, Utf16Reading kReading>
+  // The scan, with characters converted alone where `kSingles` says, the
+  // text read as `kReading` says.
+  template <SinglesUse kSingles, UnitReading kReading>
   void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
@@ -180,7 +184,7 @@ class FusedConversion {
   // Otherwise each character is looked up. Inlined into the scan, which
   // the compiler otherwise declines where the scan has several
   // instantiations (callgrind: s2t 1 instruction a character more).
-  template <Utf16Reading kReading>
+  template <UnitReading kReading>
   [[gnu::always_inline]] std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
     while (!walk && pos < size_) {
@@ -188,12 +192,11 @@ class FusedConversion {
       const bool scan = scan_or_look_up_ && singles_way_.scan;
       if (scan) pos = append_untouched(pos);
       const std::size_t converted =
-          pos == size_ ? 0
-          : every_pair_
-              ? convert_block_apart<PairTest::kEveryCharacter, Utf16Reading::kByCharacter>(
-                    *shared_trie_, data_, pos, size_, output_, &walk)
-              : convert_block_apart<PairTest::kExtendedOnly, kReading>(*shared_trie_, data_, pos,
-                                                                       size_, output_, &walk);
+          pos == size_  ? 0
+          : every_pair_ ? convert_block_apart<PairTest::kEveryCharacter, UnitReading::kByCharacter>(
+                              *shared_trie_, data_, pos, size_, output_, &walk)
+                        : convert_block_apart<PairTest::kExtendedOnly, kReading>(
+                              *shared_trie_, data_, pos, size_, output_, &walk);
       if (scan_or_look_up_) singles_way_.judge(pos - begin + (walk ? 1 : 0), converted);
     }
     cursor_ = pos;
@@ -203,7 +206,7 @@ class FusedConversion {
   // Outside a run: opens one at `pos` if the character there converts
   // alone, converting it and those after it that do (see
   // convert_singles()); false, with no run opened, otherwise.
-  template <Utf16Reading kReading>
+  template <UnitReading kReading>
   bool start_run_with_singles(std::size_t pos) {
     open_run(pos);
     if (convert_singles<kReading>(pos) != pos) return true;
@@ -277,6 +280,7 @@ class FusedConversion {
   const bool every_pair_;
   const bool scan_or_look_up_;
   const bool utf16_units_;
+  const bool utf8_words_;
   const bool short_copies_;
   const Unit* const data_;
   const std::size_t size_;

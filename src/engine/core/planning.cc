@@ -88,6 +88,7 @@ FastPaths with_needs(FastPaths paths) {
       {FastPath::kRunsOpenedBySingles, {FastPath::kSharedSingles}},
       {FastPath::kEveryPair, {FastPath::kSharedSingles}},
       {FastPath::kUtf16Units, {FastPath::kSharedSingles, FastPath::kStageSingles}},
+      {FastPath::kUtf8Words, {FastPath::kSharedSingles, FastPath::kStageSingles}},
       {FastPath::kSharedSkips, {FastPath::kSharedTrie}},
       {FastPath::kSharedSingles, {FastPath::kSharedTrie}},
       {FastPath::kSharedTrie, {FastPath::kWalksTogether}},
@@ -119,6 +120,7 @@ ConversionPlan fast_plan(const Converter& converter, FastPaths paths) {
     stage.skips = on(FastPath::kStageSkips);
     stage.singles = on(FastPath::kStageSingles) && !stage.trie->single_values.empty();
     stage.utf16_units = stage.singles && on(FastPath::kUtf16Units);
+    stage.utf8_words = stage.singles && on(FastPath::kUtf8Words);
   }
   plan.short_copies = on(FastPath::kShortCopies);
   // Long keys are looked up through their index, which only the walks
@@ -139,6 +141,7 @@ ConversionPlan fast_plan(const Converter& converter, FastPaths paths) {
   plan.every_pair = on(FastPath::kEveryPair) && !few_key_starts;
   plan.scan_or_look_up = on(FastPath::kScanOrLookUp) && plan.shared_skips;
   plan.utf16_units = on(FastPath::kUtf16Units) && !plan.every_pair;
+  plan.utf8_words = on(FastPath::kUtf8Words) && !plan.every_pair;
   return plan;
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 // run_stage(), reading UTF-16 text as `kReading` says wherever characters
 // are looked up by their single values.
-template <Utf16Reading kReading, typename Unit>
+template <UnitReading kReading, typename Unit>
 void run_stage_reading(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                        std::size_t pos, std::size_t end, bool ascii_led,
                        BasicTextBuffer<Unit>& output) {
@@ -71,7 +71,7 @@ void run_stage_reading(const DictionaryGroup& group, const StagePlan& plan, cons
 // Runs a later stage over each segment of `input`, whose ends are
 // ends[0, count), into `target`; where `target` is not the last stage's,
 // moves each end to the segment's end in it.
-template <Utf16Reading kReading, typename Unit>
+template <UnitReading kReading, typename Unit>
 void run_stage_over_segments(const DictionaryGroup& group, const StagePlan& plan,
                              const BasicTextBuffer<Unit>& input, std::size_t* ends,
                              std::size_t count, bool last, BasicTextBuffer<Unit>& target) {
@@ -94,11 +94,17 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output) {
   if constexpr (sizeof(Unit) == 2) {
     if (plan.utf16_units) {
-      return run_stage_reading<Utf16Reading::kByUnit>(group, plan, data, pos, end, ascii_led,
-                                                      output);
+      return run_stage_reading<UnitReading::kByUnit>(group, plan, data, pos, end, ascii_led,
+                                                     output);
     }
   }
-  run_stage_reading<Utf16Reading::kByCharacter>(group, plan, data, pos, end, ascii_led, output);
+  if constexpr (sizeof(Unit) == 1) {
+    if (plan.utf8_words) {
+      return run_stage_reading<UnitReading::kByWord>(group, plan, data, pos, end, ascii_led,
+                                                     output);
+    }
+  }
+  run_stage_reading<UnitReading::kByCharacter>(group, plan, data, pos, end, ascii_led, output);
 }
 
 template <typename Unit>
@@ -116,12 +122,16 @@ void LaterStages<Unit>::flush() {
     BasicTextBuffer<Unit>& target = last ? output_ : (input == &chunk_ ? spare_ : chunk_);
     if (!last) target.clear();
     const bool by_unit = sizeof(Unit) == 2 && plans_[k].utf16_units;
+    const bool by_word = sizeof(Unit) == 1 && plans_[k].utf8_words;
     if (by_unit) {
-      run_stage_over_segments<Utf16Reading::kByUnit>(stages_[k], plans_[k], *input, ends,
-                                                     ends_.size(), last, target);
+      run_stage_over_segments<UnitReading::kByUnit>(stages_[k], plans_[k], *input, ends,
+                                                    ends_.size(), last, target);
+    } else if (by_word) {
+      run_stage_over_segments<UnitReading::kByWord>(stages_[k], plans_[k], *input, ends,
+                                                    ends_.size(), last, target);
     } else {
-      run_stage_over_segments<Utf16Reading::kByCharacter>(stages_[k], plans_[k], *input, ends,
-                                                          ends_.size(), last, target);
+      run_stage_over_segments<UnitReading::kByCharacter>(stages_[k], plans_[k], *input, ends,
+                                                         ends_.size(), last, target);
     }
     input = &target;
   }

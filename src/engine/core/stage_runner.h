@@ -24,10 +24,49 @@ template <typename Unit>
 void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* data,
                std::size_t pos, std::size_t end, bool ascii_led, BasicTextBuffer<Unit>& output);
 
-// How convert_single_block reads UTF-16 text: a character at a time, or a
-// unit at a time (StagePlan::utf16_units). Other forms are read a
-// character at a time either way.
-enum class Utf16Reading : unsigned char { kByCharacter, kByUnit };
+// How convert_single_block reads text: a character at a time; UTF-16 a
+// unit at a time (kByUnit, StagePlan::utf16_units); or UTF-8 two
+// three-byte characters at a time where it can (kByWord,
+// StagePlan::utf8_words). A form a way is not for is read a character at a
+// time.
+enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
+
+// Converts by their single values the two three-byte characters of UTF-8
+// at `text`, whose eight bytes can be read, into `out`, where eight bytes
+// can be written: both where both stand, or the first where only it does;
+// one read, one table load each, one write. A character stands where no
+// walk is needed, no longer key can start with it (for one that longer
+// keys start with, the pair filter has no pair of it and the next
+// character: only the first's next is at hand), and it converts to a
+// character of three bytes. Returns how many bytes it converted: 6, 3, or
+// 0 where the first does not stand. `*converted` counts those that
+// converted to other characters.
+inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& singles,
+                                           const unsigned char* text, unsigned char* out,
+                                           std::size_t* converted) {
+  const std::uint64_t word = utf8_load_word(text);
+  if (!utf8_word_holds_two_threes(word)) return 0;
+  const std::uint64_t pair = utf8_decode_three_pair(word);
+  const auto first = static_cast<char32_t>(pair & 0xFFFF);
+  const auto second = static_cast<char32_t>(pair >> 24);
+  // Past the single-value table both go to the character-by-character way.
+  if (std::max(first, second) >= LexiconTrie::kSingleValuesSize) return 0;
+  std::uint32_t first_single = singles.single_values[first];
+  std::uint32_t second_single = singles.single_values[second];
+  if ((first_single & LexiconTrie::kExtended) != 0) {
+    if (first_single == LexiconTrie::kWalk || singles.may_have_pair(first, second)) return 0;
+    first_single &= ~LexiconTrie::kExtended;
+  }
+  // A XOR reaching past U+FFFF sets a high bit; so do kWalk and kExtended.
+  if ((first_single >> 16) != 0 || (first ^ first_single) < 0x800) return 0;
+  const bool both = (second_single >> 16) == 0 && (second ^ second_single) >= 0x800;
+  if (!both) second_single = 0;  // the second is written as it was, and dropped
+  *converted += (first_single != 0) + (second_single != 0);
+  const std::uint64_t xors = first_single | (std::uint64_t{second_single} << 24);
+  const std::size_t count = both ? 6 : 3;
+  utf8_store_word(word ^ utf8_spread_three_pair(xors), count, out);
+  return count;
+}
 
 // Converts the characters from data[pos] on by their single values in
 // `trie` (see LexiconTrie::single_at) while these stand, where the text
@@ -36,7 +75,7 @@ enum class Utf16Reading : unsigned char { kByCharacter, kByUnit };
 // walk. Returns how many converted to other characters. With
 // PairTest::kEveryCharacter, characters are read as the pairs' second
 // ones, whatever `kReading`.
-template <PairTest kPairs, Utf16Reading kReading, typename Unit>
+template <PairTest kPairs, UnitReading kReading, typename Unit>
 std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
                                  std::size_t end, BasicTextBuffer<Unit>& output, bool* walk) {
   constexpr bool kEveryPair = kPairs == PairTest::kEveryCharacter;
@@ -45,40 +84,61 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   // most two, but in UTF-8, where one of one unit is ASCII and stays); the
   // last one may end three units past the block.
   static_assert(2 * (tuning::kBlock + 3) <= BasicTextBuffer<Unit>::kMaxRoom);
-  const std::size_t stop = pos + std::min(tuning::kBlock, end - pos);
-  Unit* out = output.room_for(2 * (stop - pos + 3));
+  // Locals, not `pos` and `trie`, which writes of UTF-8 through char
+  // pointers would make the loop reload.
+  const LexiconTrie::SingleLookup singles = trie.single_lookup();
+  std::size_t at = pos;
+  const std::size_t stop = at + std::min(tuning::kBlock, end - at);
+  Unit* out = output.room_for(2 * (stop - at + 3));
   std::size_t converted = 0;
+  // With kByWord, a pair's eight bytes lie before `end`, its six before
+  // `stop`.
+  constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord && !kEveryPair;
+  const std::size_t words_end = kByWord && end >= 8 && stop >= 6 ? std::min(end - 7, stop - 5) : 0;
   // With kEveryPair, each character after the first was decoded as the one
-  // after its predecessor (which is not the last of the text, since `pos`
+  // after its predecessor (which is not the last of the text, since `at`
   // is then before `stop`).
   std::size_t length = 0;
-  char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
-  while (pos < stop) {
+  char32_t code_point = kEveryPair ? decode_char(data + at, &length) : 0;
+  while (at < stop) {
+    if constexpr (kByWord) {
+      const std::size_t paired =
+          at < words_end
+              ? convert_three_byte_pair(singles, reinterpret_cast<const unsigned char*>(data + at),
+                                        reinterpret_cast<unsigned char*>(out), &converted)
+              : 0;
+      if (paired != 0) {
+        at += paired;
+        out += paired;
+        continue;
+      }
+    }
     if constexpr (!kEveryPair) {
-      if constexpr (sizeof(Unit) == 2 && kReading == Utf16Reading::kByUnit) {
+      if constexpr (sizeof(Unit) == 2 && kReading == UnitReading::kByUnit) {
         // Read as a unit: a high surrogate's single value is kWalk.
-        code_point = data[pos];
+        code_point = data[at];
         length = 1;
       } else {
-        code_point = decode_char(data + pos, &length);
+        code_point = decode_char(data + at, &length);
       }
     }
     char32_t next = 0;
     std::size_t next_length = 0;
     const std::uint32_t single =
-        trie.single_at<kPairs>(data, pos, end, code_point, length, &next, &next_length);
+        singles.single_at<kPairs>(data, at, end, code_point, length, &next, &next_length);
     if (single == LexiconTrie::kWalk) {
       *walk = true;
       break;
     }
     converted += single != code_point;
     out = encode_char(single, out);
-    pos += length;
+    at += length;
     if constexpr (kEveryPair) {
       code_point = next;
       length = next_length;
     }
   }
+  pos = at;
   output.keep_until(out);
   return converted;
 }
