@@ -73,6 +73,11 @@ void LexiconTrie::index_single_values(bool marked_too) {
         const char32_t code_point = value.empty() ? 0 : utf8_decode(value.data(), &length);
         if (length == value.size()) target = code_point;
       }
+      // A character of three UTF-8 bytes converts alone only into one of
+      // three: UTF-8 read in words writes each in its place (see
+      // StagePlan::utf8_words). The few others go to walks.
+      const auto three_bytes = [](char32_t code_point) { return code_point - 0x800 < 0xF800; };
+      if (three_bytes(child.code_point) && !three_bytes(target)) target = 0;
     }
     std::uint32_t single = kWalk;
     if (target != 0) {

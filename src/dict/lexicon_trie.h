@@ -381,7 +381,8 @@ struct LexiconTrie {
   // key starts with it. Where some key does, kWalk unless it is non-ASCII,
   // carries no mark (or one that does not matter, see index_single_values),
   // and is no key or a valued key whose value is one character (its value,
-  // or itself); with kExtended where longer keys start with it. kWalk for
+  // or itself; for a character of three UTF-8 bytes, one of three bytes
+  // too); with kExtended where longer keys start with it. kWalk for
   // the high surrogates that lead characters keys start with, so that
   // UTF-16 is looked up a unit at a time. Empty in tries built without.
   SparseTable<std::uint32_t> single_values;

@@ -35,12 +35,12 @@ enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
 // at `text`, whose eight bytes can be read, into `out`, where eight bytes
 // can be written: both where both stand, or the first where only it does;
 // one read, one table load each, one write. A character stands where no
-// walk is needed, no longer key can start with it (for one that longer
+// walk is needed and no longer key can start with it: for one that longer
 // keys start with, the pair filter has no pair of it and the next
-// character: only the first's next is at hand), and it converts to a
-// character of three bytes. Returns how many bytes it converted: 6, 3, or
-// 0 where the first does not stand. `*converted` counts those that
-// converted to other characters.
+// character, which only the first has at hand. Its single value is then a
+// character of three bytes too (LexiconTrie::single_values). Returns how
+// many bytes it converted: 6, 3, or 0 where the first does not stand.
+// `*converted` counts those that converted to other characters.
 inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& singles,
                                            const unsigned char* text, unsigned char* out,
                                            std::size_t* converted) {
@@ -53,17 +53,19 @@ inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& sing
   if (std::max(first, second) >= LexiconTrie::kSingleValuesSize) return 0;
   std::uint32_t first_single = singles.single_values[first];
   std::uint32_t second_single = singles.single_values[second];
-  if ((first_single & LexiconTrie::kExtended) != 0) {
-    if (first_single == LexiconTrie::kWalk || singles.may_have_pair(first, second)) return 0;
-    first_single &= ~LexiconTrie::kExtended;
+  std::size_t count = 6;
+  if (((first_single | second_single) & LexiconTrie::kExtended) != 0) {  // kWalk too
+    if ((first_single & LexiconTrie::kExtended) != 0) {
+      if (first_single == LexiconTrie::kWalk || singles.may_have_pair(first, second)) return 0;
+      first_single &= ~LexiconTrie::kExtended;
+    }
+    if ((second_single & LexiconTrie::kExtended) != 0) {
+      second_single = 0;  // the second is written as it was, and dropped
+      count = 3;
+    }
   }
-  // A XOR reaching past U+FFFF sets a high bit; so do kWalk and kExtended.
-  if ((first_single >> 16) != 0 || (first ^ first_single) < 0x800) return 0;
-  const bool both = (second_single >> 16) == 0 && (second ^ second_single) >= 0x800;
-  if (!both) second_single = 0;  // the second is written as it was, and dropped
   *converted += (first_single != 0) + (second_single != 0);
   const std::uint64_t xors = first_single | (std::uint64_t{second_single} << 24);
-  const std::size_t count = both ? 6 : 3;
   utf8_store_word(word ^ utf8_spread_three_pair(xors), count, out);
   return count;
 }
