@@ -86,10 +86,10 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   // most two, but in UTF-8, where one of one unit is ASCII and stays); the
   // last one may end three units past the block.
   static_assert(2 * (tuning::kBlock + 3) <= BasicTextBuffer<Unit>::kMaxRoom);
-  // Locals, not `pos` and `trie`, which writes of UTF-8 through char
-  // pointers would make the loop reload.
+  // The tables' addresses in locals, not read from `trie`, which writes of
+  // UTF-8 through char pointers would make the loop reload.
   const LexiconTrie::SingleLookup singles = trie.single_lookup();
-  std::size_t at = pos;
+  std::size_t& at = pos;
   const std::size_t stop = at + std::min(tuning::kBlock, end - at);
   Unit* out = output.room_for(2 * (stop - at + 3));
   std::size_t converted = 0;
@@ -140,7 +140,6 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
       length = next_length;
     }
   }
-  pos = at;
   output.keep_until(out);
   return converted;
 }
