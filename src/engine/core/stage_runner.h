@@ -89,28 +89,27 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   // The tables' addresses in locals, not read from `trie`, which writes of
   // UTF-8 through char pointers would make the loop reload.
   const LexiconTrie::SingleLookup singles = trie.single_lookup();
-  std::size_t& at = pos;
-  const std::size_t stop = at + std::min(tuning::kBlock, end - at);
-  Unit* out = output.room_for(2 * (stop - at + 3));
+  const std::size_t stop = pos + std::min(tuning::kBlock, end - pos);
+  Unit* out = output.room_for(2 * (stop - pos + 3));
   std::size_t converted = 0;
   // With kByWord, a pair's eight bytes lie before `end`, its six before
   // `stop`.
   constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord && !kEveryPair;
   const std::size_t words_end = kByWord && end >= 8 && stop >= 6 ? std::min(end - 7, stop - 5) : 0;
   // With kEveryPair, each character after the first was decoded as the one
-  // after its predecessor (which is not the last of the text, since `at`
+  // after its predecessor (which is not the last of the text, since `pos`
   // is then before `stop`).
   std::size_t length = 0;
-  char32_t code_point = kEveryPair ? decode_char(data + at, &length) : 0;
-  while (at < stop) {
+  char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
+  while (pos < stop) {
     if constexpr (kByWord) {
       const std::size_t paired =
-          at < words_end
-              ? convert_three_byte_pair(singles, reinterpret_cast<const unsigned char*>(data + at),
+          pos < words_end
+              ? convert_three_byte_pair(singles, reinterpret_cast<const unsigned char*>(data + pos),
                                         reinterpret_cast<unsigned char*>(out), &converted)
               : 0;
       if (paired != 0) {
-        at += paired;
+        pos += paired;
         out += paired;
         continue;
       }
@@ -118,23 +117,23 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
     if constexpr (!kEveryPair) {
       if constexpr (sizeof(Unit) == 2 && kReading == UnitReading::kByUnit) {
         // Read as a unit: a high surrogate's single value is kWalk.
-        code_point = data[at];
+        code_point = data[pos];
         length = 1;
       } else {
-        code_point = decode_char(data + at, &length);
+        code_point = decode_char(data + pos, &length);
       }
     }
     char32_t next = 0;
     std::size_t next_length = 0;
     const std::uint32_t single =
-        singles.single_at<kPairs>(data, at, end, code_point, length, &next, &next_length);
+        singles.single_at<kPairs>(data, pos, end, code_point, length, &next, &next_length);
     if (single == LexiconTrie::kWalk) {
       *walk = true;
       break;
     }
     converted += single != code_point;
     out = encode_char(single, out);
-    at += length;
+    pos += length;
     if constexpr (kEveryPair) {
       code_point = next;
       length = next_length;
