@@ -1,6 +1,5 @@
 #include "python/text_batch.h"
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -68,9 +67,7 @@ PyObject* converted_list(const Converter& converter, PyObject* texts) {
       str = PyUnicode_New(static_cast<Py_ssize_t>(shape.characters),
                           static_cast<Py_UCS4>(shape.bound));
       if (str == nullptr) return nullptr;
-      if (shape.characters != 0) {
-        std::memcpy(PyUnicode_DATA(str), batch.code_points(i), shape.characters * shape.width());
-      }
+      batch.write(i, PyUnicode_DATA(str));
     }
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), str);
   }
