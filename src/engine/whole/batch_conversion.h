@@ -14,6 +14,7 @@
 #ifndef LUMO_ENGINE_WHOLE_BATCH_CONVERSION_H_
 #define LUMO_ENGINE_WHOLE_BATCH_CONVERSION_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -23,6 +24,13 @@
 #include "engine/whole/whole_conversion.h"
 
 namespace lumo {
+
+// The units (plus one per row) after which a caller reading a long batch
+// a round at a time, to convert on `threads` threads, ends a round: a
+// round then stays in a core's cache from its reading to its results' use.
+inline std::size_t batch_round_units(std::size_t threads) {
+  return tuning::kBatchRoundUnits * std::max<std::size_t>(threads, 1);
+}
 
 // One row of a batch: `size` units of `width` bytes each, UTF-8 (1),
 // UTF-16 (2) or UTF-32 (4), holding no lone surrogate; width 0 is a
