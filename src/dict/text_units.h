@@ -117,12 +117,13 @@ inline char32_t decode_char(const Unit* p, std::size_t* length) {
 template <typename Unit>
 inline Unit* encode_char(char32_t cp, Unit* out) {
   if constexpr (sizeof(Unit) == 1) {
-    if (cp - 0x800 < 0xF800) {
+    // ASCII, then three bytes (most of Chinese text), each after one test.
+    if (cp < 0x80) {
+      *out++ = static_cast<Unit>(cp);
+    } else if (cp - 0x800 < 0xF800) {
       *out++ = static_cast<Unit>(0xE0 | (cp >> 12));
       *out++ = static_cast<Unit>(0x80 | ((cp >> 6) & 0x3F));
       *out++ = static_cast<Unit>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x80) {
-      *out++ = static_cast<Unit>(cp);
     } else if (cp < 0x800) {
       *out++ = static_cast<Unit>(0xC0 | (cp >> 6));
       *out++ = static_cast<Unit>(0x80 | (cp & 0x3F));

@@ -100,20 +100,21 @@ constexpr std::uint64_t utf8_spread_three_pair(std::uint64_t pair) {
 inline char32_t utf8_decode(const char* p, std::size_t* length) {
   const auto* s = reinterpret_cast<const unsigned char*>(p);
   const unsigned char lead = s[0];
-  if (lead >= 0xE0) {
-    if (lead < 0xF0) {
-      *length = 3;
-      return utf8_decode_three(s);
-    }
-    *length = 4;
-    return utf8_decode_four(s);
-  }
+  // ASCII, then three bytes (most of Chinese text), each after one test.
   if (lead < 0x80) {
     *length = 1;
     return lead;
   }
-  *length = 2;
-  return utf8_decode_two(s);
+  if ((lead & 0xF0) == 0xE0) {
+    *length = 3;
+    return utf8_decode_three(s);
+  }
+  if (lead < 0xE0) {
+    *length = 2;
+    return utf8_decode_two(s);
+  }
+  *length = 4;
+  return utf8_decode_four(s);
 }
 
 // Number of characters (code points) in `text`.

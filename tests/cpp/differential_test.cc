@@ -514,11 +514,12 @@ INSTANTIATE_TEST_SUITE_P(EachAloneAndAll, FastPathConversion, testing::Range(0, 
 // character where single values turn three-byte characters into
 // characters of one, two, three and four bytes, where longer keys start
 // with one (一, before 出 or not), next to the single-value table's end
-// (U+FFEF, U+FFF0) and to characters of other lengths, and where the text
-// ends at every place of a word.
+// (U+FFEF, U+FFF0) and to characters of other lengths, among ASCII
+// characters that start keys (a) and that start none (b, c), and where the
+// text ends at every place of a word.
 TEST(Differential, Utf8WordsConvertLikeCharacterByCharacter) {
   const Lexicon lexicon = lexicon_from_texts(
-      {TextSource{"甲\tA\n乙\té\n丙\t𠀀\n丁\t个\n一\t壹\n一出\t一齣\n\uFFEF\t\uFFEE\n"}},
+      {TextSource{"甲\tA\n乙\té\n丙\t𠀀\n丁\t个\n一\t壹\n一出\t一齣\n\uFFEF\t\uFFEE\nab\tX\n"}},
       SingleValues::kUnmarked);
   const DictionaryGroup group = {lexicon};
   StagePlan by_character;
@@ -526,8 +527,8 @@ TEST(Differential, Utf8WordsConvertLikeCharacterByCharacter) {
   by_character.singles = true;
   StagePlan by_word = by_character;
   by_word.utf8_words = true;
-  const std::vector<std::string> alphabet = {"甲", "乙",     "丙",     "丁", "一", "出",
-                                             "人", "\uFFEF", "\uFFF0", "𠀀", "é",  "a"};
+  const std::vector<std::string> alphabet = {"甲",     "乙",     "丙", "丁", "一", "出", "人",
+                                             "\uFFEF", "\uFFF0", "𠀀", "é",  "a",  "b",  "c"};
   std::mt19937 random(17);
   for (int round = 0; round < 3000; ++round) {
     std::string text;

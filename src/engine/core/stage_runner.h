@@ -113,6 +113,14 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
         out += paired;
         continue;
       }
+      // ASCII characters no key starts with (single value 0: they stay)
+      // are copied here, rather than each paying a word's read first.
+      const std::size_t start = pos;
+      while (pos < stop && is_ascii_unit(data[pos]) &&
+             singles.single_values[static_cast<unsigned char>(data[pos])] == 0) {
+        *out++ = data[pos++];
+      }
+      if (pos != start) continue;
     }
     if constexpr (!kEveryPair) {
       if constexpr (sizeof(Unit) == 2 && kReading == UnitReading::kByUnit) {
