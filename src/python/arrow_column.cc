@@ -23,8 +23,22 @@ using columns::ConvertedColumn;
 using columns::LayoutFault;
 using columns::StringArray;
 
+// Raises `exception` (a reference taken by take_raised_exception) again;
+// nothing for nullptr.
+void raise_again(PyObject* exception) {
+  if (exception == nullptr) return;
+#if PY_VERSION_HEX >= 0x030C0000
+  PyErr_SetRaisedException(exception);
+#else
+  PyObject* const type = reinterpret_cast<PyObject*>(Py_TYPE(exception));
+  Py_INCREF(type);
+  PyErr_Restore(type, exception, PyException_GetTraceback(exception));
+#endif
+}
+
 // A structure of the interface taken out of its capsule: released once,
-// when this goes.
+// when this goes. Its release may run the producer's Python code, which
+// must not find an exception being raised: one is set aside meanwhile.
 template <typename Struct>
 struct Taken {
   Struct value{};
@@ -32,7 +46,10 @@ struct Taken {
   Taken(const Taken&) = delete;
   Taken& operator=(const Taken&) = delete;
   ~Taken() {
-    if (value.release != nullptr) value.release(&value);
+    if (value.release == nullptr) return;
+    PyObject* const raised = take_raised_exception();
+    value.release(&value);
+    raise_again(raised);
   }
 };
 
