@@ -139,4 +139,20 @@ std::string_view StringArray::row(std::size_t index) const {
   }
 }
 
+std::string_view StringArray::span(std::size_t begin, std::size_t end) const {
+  if (begin == end || data_ == nullptr) return {};
+  std::int64_t first = 0;
+  std::int64_t last = 0;
+  if (layout_ == StringLayout::kString) {
+    first = static_cast<const std::int32_t*>(entries_)[begin];
+    last = static_cast<const std::int32_t*>(entries_)[end];
+  } else if (layout_ == StringLayout::kLargeString) {
+    first = static_cast<const std::int64_t*>(entries_)[begin];
+    last = static_cast<const std::int64_t*>(entries_)[end];
+  } else {
+    return {};
+  }
+  return {data_ + first, static_cast<std::size_t>(last - first)};
+}
+
 }  // namespace lumo::columns

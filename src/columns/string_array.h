@@ -59,6 +59,8 @@ class StringArray final : public ColumnRows {
   const Validity& struct_validity() const { return struct_validity_; }
 
   std::string_view row(std::size_t index) const override;
+  // The rows of the offset layouts lie one after another in the data.
+  std::string_view span(std::size_t begin, std::size_t end) const override;
 
  private:
   LayoutFault read_strings(const ArrowArray& array, std::int64_t first);

@@ -218,12 +218,21 @@ def view(length, buffer=0, offset=0, data=b""):
 
 
 @pytest.mark.parametrize("type_", [pa.string(), pa.large_string(), pa.string_view()])
-def test_invalid_utf8_names_the_row_across_chunks(type_):
+@pytest.mark.parametrize(
+    "rows, row",
+    [
+        ([b"ok", b"\xe6\xb1", b"x" * 20], 3),
+        # Bytes that are UTF-8 only joined: a character cut between rows.
+        ([b"ok", b"\xe6", b"\xb1\x89" * 9], 3),
+        ([b"\xe6\xb1\x89" * 5 + b"\xe6", b"\xb1\x89", None], 2),
+        ([None, b"\x80", b"\xe6\xb1\x89"], 3),
+    ],
+)
+def test_invalid_utf8_names_the_row_across_chunks(type_, rows, row):
     good = pa.array(["汉字", "a"], type=type_)
     binary = {pa.string(): pa.binary(), pa.large_string(): pa.large_binary()}
-    bytes_type = binary.get(type_, pa.binary_view())
-    bad = pa.array([b"ok", b"\xe6\xb1", b"x" * 20], type=bytes_type).view(type_)
-    with pytest.raises(ValueError, match=r"row 3 is not valid UTF-8"):
+    bad = pa.array(rows, type=binary.get(type_, pa.binary_view())).view(type_)
+    with pytest.raises(ValueError, match=rf"row {row} is not valid UTF-8"):
         CONVERTERS["s2t"].convert_arrow(pa.chunked_array([good, bad], type=type_))
 
 

@@ -32,10 +32,23 @@ struct alignas(64) ColumnShare {
   void convert(const Converter& converter, const ColumnRows& rows) {
     output.clear();
     ends.clear();
+    // Where the rows lie in bytes that are UTF-8 as a whole, a row is UTF-8
+    // when both its ends fall at the start of a character (or at the end
+    // of those bytes): it then holds whole characters only.
+    const std::string_view span = rows.span(begin, end);
+    const bool span_valid =
+        span.data() != nullptr && check_utf8(span.data(), span.size()).valid == span.size();
+    const char* const span_end = span.data() + span.size();
+    const auto starts_character = [span_end](const char* at) {
+      return at == span_end || (static_cast<unsigned char>(*at) & 0xC0) != 0x80;
+    };
     for (std::size_t i = begin; i < end; ++i) {
       const std::string_view row = rows.row(i);
       if (!row.empty()) {
-        if (check_utf8(row.data(), row.size()).valid != row.size()) {
+        const bool valid =
+            span_valid ? starts_character(row.data()) && starts_character(row.data() + row.size())
+                       : check_utf8(row.data(), row.size()).valid == row.size();
+        if (!valid) {
           invalid_row = i;
           return;
         }

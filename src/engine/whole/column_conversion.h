@@ -27,6 +27,15 @@ class ColumnRows {
   virtual ~ColumnRows() = default;
   // Row `index`'s bytes, not yet checked for UTF-8; empty for a missing row.
   virtual std::string_view row(std::size_t index) const = 0;
+  // The bytes that rows [begin, end) lie in, one after another, with
+  // nothing between them but the bytes of missing rows; or a view with a
+  // null data() when the rows do not lie so. Such bytes are checked for
+  // UTF-8 at once, and a row is then checked by its ends alone.
+  virtual std::string_view span(std::size_t begin, std::size_t end) const {
+    (void)begin;
+    (void)end;
+    return {};
+  }
 };
 
 // Where the converted rows go, in order, on the calling thread.
