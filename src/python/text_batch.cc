@@ -1,6 +1,5 @@
 #include "python/text_batch.h"
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -42,37 +41,46 @@ PyObject* converted_list(const Converter& converter, PyObject* texts) {
   const OwnedObject items = owned(PySequence_Tuple(texts));
   if (items == nullptr) return nullptr;
   const auto count = static_cast<std::size_t>(PyTuple_GET_SIZE(items.get()));
-  std::vector<BatchRow> rows(count);
-  std::vector<OwnedObject> copies;
-  std::size_t total = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    PyObject* const item = PyTuple_GET_ITEM(items.get(), static_cast<Py_ssize_t>(i));
-    if (!read_row(item, i, &rows[i], &copies)) return nullptr;
-    total += rows[i].size;
-  }
-  const std::size_t threads = may_use_threads(total) ? thread_count() : 1;
-  BatchConversion batch;
-  ConversionOutcome outcome = ConversionOutcome::kOutOfMemory;
-  Py_BEGIN_ALLOW_THREADS;
-  outcome = batch.convert(converter, rows.data(), count, threads);
-  Py_END_ALLOW_THREADS;
-  if (outcome != ConversionOutcome::kConverted) return PyErr_NoMemory();
   OwnedObject list = owned(PyList_New(static_cast<Py_ssize_t>(count)));
   if (list == nullptr) return nullptr;
-  for (std::size_t i = 0; i < count; ++i) {
-    PyObject* str = Py_None;
-    if (rows[i].width == 0) {
-      Py_INCREF(str);
-    } else {
-      const ResultShape& shape = batch.shape(i);
-      str = PyUnicode_New(static_cast<Py_ssize_t>(shape.characters),
-                          static_cast<Py_UCS4>(shape.bound));
-      if (str == nullptr) return nullptr;
-      if (shape.characters != 0) {
-        std::memcpy(PyUnicode_DATA(str), batch.code_points(i), shape.characters * shape.width());
-      }
+  // The batch is read, converted and written out a round at a time, so
+  // that a round's items and results are still in the processor's cache
+  // when they are next used.
+  const std::size_t threads = count == 0 ? 1 : thread_count();
+  const std::size_t round_units = batch_round_units(threads);
+  std::vector<BatchRow> rows;
+  std::vector<OwnedObject> copies;
+  for (std::size_t begin = 0; begin < count;) {
+    rows.clear();
+    copies.clear();
+    std::size_t units = 0;
+    std::size_t end = begin;
+    for (; end < count && units < round_units; ++end) {
+      PyObject* const item = PyTuple_GET_ITEM(items.get(), static_cast<Py_ssize_t>(end));
+      BatchRow& row = rows.emplace_back();
+      if (!read_row(item, end, &row, &copies)) return nullptr;
+      units += row.size + 1;
     }
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), str);
+    BatchConversion batch;
+    ConversionOutcome outcome = ConversionOutcome::kOutOfMemory;
+    Py_BEGIN_ALLOW_THREADS;
+    outcome = batch.convert(converter, rows.data(), rows.size(), threads);
+    Py_END_ALLOW_THREADS;
+    if (outcome != ConversionOutcome::kConverted) return PyErr_NoMemory();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      PyObject* str = Py_None;
+      if (rows[i].width == 0) {
+        Py_INCREF(str);
+      } else {
+        const ResultShape& shape = batch.shape(i);
+        str = PyUnicode_New(static_cast<Py_ssize_t>(shape.characters),
+                            static_cast<Py_UCS4>(shape.bound));
+        if (str == nullptr) return nullptr;
+        batch.write(i, PyUnicode_DATA(str));
+      }
+      PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(begin + i), str);
+    }
+    begin = end;
   }
   return list.release();
 }

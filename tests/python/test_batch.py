@@ -92,7 +92,13 @@ def test_sequences_and_iterables(make):
 
 @pytest.mark.parametrize(
     "texts, index, type_name",
-    [([1], 0, "int"), (["汉字", None, b"x"], 2, "bytes"), (["a"] * 5 + [["a"]], 5, "list")],
+    [
+        ([1], 0, "int"),
+        (["汉字", None, b"x"], 2, "bytes"),
+        (["a"] * 5 + [["a"]], 5, "list"),
+        # past the first of the rounds a long batch is converted in
+        (["汉字" * 10] * 20000 + [1.5], 20000, "float"),
+    ],
 )
 def test_wrong_items_raise_type_error_naming_their_index(texts, index, type_name):
     with pytest.raises(

@@ -55,17 +55,21 @@ void convert_generic(const Converter& converter, const ConversionPlan& plan, con
 }  // namespace
 
 template <typename Unit>
+bool RowConversion<Unit>::convert(const Unit* text, std::size_t size) {
+  if (!output_.reserve(output_.size() + size + size / 5)) return false;
+  if (plan_.walks_together) {
+    convert_fused(converter_, plan_, text, size, later_);
+  } else {
+    convert_generic(converter_, plan_, text, size, later_);
+  }
+  later_.flush();
+  return !output_.failed();
+}
+
+template <typename Unit>
 bool convert_units_to(const Converter& converter, const ConversionPlan& plan, const Unit* text,
                       std::size_t size, BasicTextBuffer<Unit>& output) {
-  if (!output.reserve(output.size() + size + size / 5)) return false;
-  LaterStages<Unit> later(converter, plan, output);
-  if (plan.walks_together) {
-    convert_fused(converter, plan, text, size, later);
-  } else {
-    convert_generic(converter, plan, text, size, later);
-  }
-  later.flush();
-  return !output.failed();
+  return RowConversion<Unit>(converter, plan, output).convert(text, size);
 }
 
 template <typename Unit>
@@ -78,7 +82,8 @@ bool convert_units_to(const Converter& converter, const Unit* text, std::size_t 
   template bool convert_units_to(const Converter&, const Unit*, std::size_t,           \
                                  BasicTextBuffer<Unit>&);                              \
   template bool convert_units_to(const Converter&, const ConversionPlan&, const Unit*, \
-                                 std::size_t, BasicTextBuffer<Unit>&);
+                                 std::size_t, BasicTextBuffer<Unit>&);                 \
+  template class RowConversion<Unit>;
 LUMO_INSTANTIATE(char)
 LUMO_INSTANTIATE(std::uint16_t)
 LUMO_INSTANTIATE(std::uint32_t)

@@ -8,6 +8,7 @@
 
 #include "engine/core/conversion_plan.h"
 #include "engine/core/converter.h"
+#include "engine/core/stage_runner.h"
 #include "engine/core/text_buffer.h"
 
 namespace lumo {
@@ -29,6 +30,29 @@ bool convert_units_to(const Converter& converter, const Unit* text, std::size_t 
 template <typename Unit>
 bool convert_units_to(const Converter& converter, const ConversionPlan& plan, const Unit* text,
                       std::size_t size, BasicTextBuffer<Unit>& output);
+
+// Converts texts one after another, each exactly as convert_units_to()
+// would alone, appending each result to one output: the way to convert
+// many short texts (the rows of a column), whose set-up is then paid once.
+// One object per thread; the converter, the plan and the output must
+// outlive it. Throws nothing.
+template <typename Unit>
+class RowConversion {
+ public:
+  RowConversion(const Converter& converter, const ConversionPlan& plan,
+                BasicTextBuffer<Unit>& output)
+      : converter_(converter), plan_(plan), output_(output), later_(converter, plan, output) {}
+
+  // Appends the conversion of text[0, size) to the output. Returns false,
+  // with the output failed(), only when memory ran short.
+  bool convert(const Unit* text, std::size_t size);
+
+ private:
+  const Converter& converter_;
+  const ConversionPlan& plan_;
+  BasicTextBuffer<Unit>& output_;
+  LaterStages<Unit> later_;
+};
 
 // The conversion of `text` as a string; throws std::bad_alloc when memory
 // runs short.

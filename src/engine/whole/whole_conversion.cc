@@ -16,17 +16,6 @@
 namespace lumo {
 namespace {
 
-// Copies `count` code points of a fixed width into storage of another (or
-// the same) width.
-template <typename To, typename From>
-void copy_code_points(const From* from, std::size_t count, To* to) {
-  if constexpr (sizeof(To) == sizeof(From)) {
-    std::memcpy(to, from, count * sizeof(To));
-  } else {
-    for (std::size_t i = 0; i < count; ++i) to[i] = static_cast<To>(from[i]);
-  }
-}
-
 // One piece's result, in the input's form: two-byte input converts to
 // UTF-16, where a dictionary value beyond U+FFFF takes a surrogate pair. A
 // cache line each: a thread appending to its output must not disturb
@@ -49,65 +38,10 @@ struct alignas(64) Piece {
   }
 
   // Counts the output's characters and finds the bound of its largest.
-  // Counted in blocks with counters of the units' width, which compilers
-  // add up in vector registers without widening them.
   void measure() {
-    const Unit* const units = output.data();
-    const std::size_t size = output.size();
-    using Counter = std::make_unsigned_t<Unit>;
-    Counter largest = 0;
-    std::size_t extra = 0;  // units that do not start a character
-    constexpr std::size_t kBlock = sizeof(Unit) == 1 ? 128 : 1u << 15;
-    for (std::size_t start = 0; start < size; start += kBlock) {
-      const std::size_t end = std::min(size, start + kBlock);
-      Counter block_largest = 0;
-      Counter block_extra = 0;
-      for (std::size_t i = start; i < end; ++i) {
-        const auto unit = static_cast<Counter>(units[i]);
-        block_largest = unit > block_largest ? unit : block_largest;
-        block_extra += static_cast<Counter>(!starts_character(unit));
-      }
-      largest = std::max(largest, block_largest);
-      extra += block_extra;
-    }
-    characters = size - extra;
-    if constexpr (sizeof(Unit) == 1) {
-      // Continuation bytes are below every lead byte of two or more bytes.
-      bound = largest >= 0xF0 ? 0x10FFFF : largest >= 0xC4 ? 0xFFFF : largest >= 0x80 ? 0xFF : 0x7F;
-    } else {
-      bound = extra != 0 || largest >= 0x10000 ? 0x10FFFF
-              : largest >= 0x100               ? 0xFFFF
-              : largest >= 0x80                ? 0xFF
-                                               : 0x7F;
-    }
-  }
-
-  // Writes the output at its offset in storage of `To` code points.
-  template <typename To>
-  void copy_into(To* to) const {
-    to += offset;
-    const Unit* const units = output.data();
-    const std::size_t size = output.size();
-    if (characters == size) return copy_code_points(units, size, to);
-    // Blocks of whole characters of one unit each are copied as they are.
-    constexpr std::size_t kBlock = 16;
-    for (std::size_t i = 0; i < size;) {
-      if (size - i >= kBlock) {
-        bool multiple = false;
-        for (std::size_t k = 0; k < kBlock; ++k) {
-          multiple |= !is_single_unit_character(units[i + k]);
-        }
-        if (!multiple) {
-          copy_code_points(units + i, kBlock, to);
-          to += kBlock;
-          i += kBlock;
-          continue;
-        }
-      }
-      std::size_t length = 0;
-      *to++ = static_cast<To>(decode_char(units + i, &length));
-      i += length;
-    }
+    const ResultShape shape = measure_units(output.data(), output.size());
+    characters = shape.characters;
+    bound = shape.bound;
   }
 
   // Writes the output into `storage` made for `shape`, in the text's form
@@ -120,14 +54,9 @@ struct alignas(64) Piece {
       }
       return;
     }
-    switch (shape.width()) {
-      case 1:
-        return copy_into(static_cast<std::uint8_t*>(storage));
-      case 2:
-        return copy_into(static_cast<std::uint16_t*>(storage));
-      default:
-        return copy_into(static_cast<std::uint32_t*>(storage));
-    }
+    // The piece's code points at its offset, in the width of the whole.
+    write_code_points(output.data(), output.size(), characters, shape.width(),
+                      static_cast<char*>(storage) + offset * shape.width());
   }
 };
 

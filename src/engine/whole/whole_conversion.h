@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "engine/core/converter.h"
+#include "engine/whole/result_shape.h"
 #include "engine/whole/tuning.h"
 
 namespace lumo {
@@ -36,19 +37,6 @@ struct ConversionOptions {
   // The result in the text's own form (UTF-8 for UTF-8), not as code
   // points of one width.
   bool own_form = false;
-};
-
-// The shape of a conversion's result.
-struct ResultShape {
-  std::size_t characters = 0;
-  // The bound of its largest code point: 0x7F, 0xFF, 0xFFFF or 0x10FFFF.
-  char32_t bound = 0x7F;
-  // Its length in the text's own units (bytes for UTF-8); with
-  // ConversionOptions::own_form, the only figure set.
-  std::size_t units = 0;
-
-  // Bytes per code point in the result's storage.
-  std::size_t width() const { return bound <= 0xFF ? 1 : bound <= 0xFFFF ? 2 : 4; }
 };
 
 // Makes storage for a result of `shape`, `shape.characters` code points of
