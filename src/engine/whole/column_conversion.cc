@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "dict/utf8_validation.h"
@@ -21,6 +22,8 @@ struct alignas(64) ColumnShare {
   std::size_t begin = 0;
   std::size_t end = 0;
   TextBuffer output;
+  // Made at the share's first row: a conversion's set-up, paid once.
+  std::optional<RowConversion<char>> row_conversion;
   // Reserved on the calling thread for the share's rows: a worker thread
   // allocates nothing for it.
   std::vector<std::size_t> ends;
@@ -52,7 +55,8 @@ struct alignas(64) ColumnShare {
           invalid_row = i;
           return;
         }
-        if (!convert_units_to(converter, converter.plan, row.data(), row.size(), output)) {
+        if (!row_conversion) row_conversion.emplace(converter, converter.plan, output);
+        if (!row_conversion->convert(row.data(), row.size())) {
           out_of_memory = true;
           return;
         }
