@@ -174,10 +174,14 @@ class ArrowArray(ctypes.Structure):
                 ("release", ctypes.c_void_p), ("private_data", ctypes.c_void_p)]  # fmt: skip
 
 
-@ctypes.CFUNCTYPE(None, ctypes.c_void_p)
-def release_crafted(address):
-    # The release field sits second to last in both structures.
-    ctypes.c_void_p.from_address(address + ctypes.sizeof(ArrowSchema) - 16).value = None
+@ctypes.CFUNCTYPE(None, ctypes.POINTER(ArrowSchema))
+def release_schema(schema):
+    schema.contents.release = None
+
+
+@ctypes.CFUNCTYPE(None, ctypes.POINTER(ArrowArray))
+def release_array(array):
+    array.contents.release = None
 
 
 new_capsule = ctypes.pythonapi.PyCapsule_New
@@ -197,8 +201,8 @@ class Crafted:
         self.schema = ArrowSchema(format_, b"", None, 2, 0, None, None, None, None)
         self.array = ArrowArray(length, 0, offset, len(buffers) + 1, 0, None, None, None, None)
         self.array.buffers = ctypes.addressof(self.pointers)
-        release = ctypes.cast(release_crafted, ctypes.c_void_p).value
-        self.schema.release = self.array.release = release
+        self.schema.release = ctypes.cast(release_schema, ctypes.c_void_p).value
+        self.array.release = ctypes.cast(release_array, ctypes.c_void_p).value
 
     def __arrow_c_array__(self, requested_schema=None):
         return (
@@ -263,6 +267,7 @@ def test_invalid_utf8_names_the_row_across_chunks(type_, rows, row):
 def test_broken_layouts_raise_value_error(array, fault):
     with pytest.raises(ValueError, match=fault):
         CONVERTERS["s2t"].convert_arrow(array)
+    assert array.schema.release is None and array.array.release is None  # released once taken
 
 
 @pytest.mark.parametrize(
