@@ -26,8 +26,9 @@ bool offsets_increase(const Offset* offsets, std::size_t count, std::size_t* byt
     increasing &= offsets[i] >= previous;
     previous = offsets[i];
   }
+  if (!increasing) return false;
   *bytes = static_cast<std::size_t>(previous - offsets[0]);
-  return increasing;
+  return true;
 }
 
 }  // namespace
