@@ -3,6 +3,7 @@ each row, read and handed back through the Arrow PyCapsule interface."""
 
 import ctypes
 import gc
+import os
 import random
 import struct
 import threading
@@ -87,6 +88,32 @@ def test_long_columns_across_rounds_and_threads(monkeypatch, threads):
     monkeypatch.setenv("LUMO_THREADS", str(threads))
     for type_ in TYPES.values():
         assert converted(converter, pa.array(rows, type=type_)) == wanted
+
+
+def available_bytes():
+    with open("/proc/meminfo") as meminfo:
+        for line in meminfo:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+@pytest.mark.huge
+@pytest.mark.skipif(os.environ.get("LUMO_HUGE_TESTS") != "1", reason="LUMO_HUGE_TESTS=1 runs it")
+@pytest.mark.skipif(available_bytes() < 6 << 30, reason="needs 6 GB available")
+def test_strings_past_two_gib_come_back_large_strings():
+    """A string column whose result passes 32-bit offsets: every chunk of
+    it comes back large_string."""
+    converter = CONVERTERS["s2t"].with_custom({"后": "后后"})
+    row = "后" * (1 << 18)  # 768 KiB; its result twice that
+    column = pa.chunked_array([pa.array(["汉"]), pa.array([row] * 1500), pa.array([None, "里"])])
+    result = pa.chunked_array(converter.convert_arrow(column))
+    assert result.type == pa.large_string()
+    assert [len(chunk) for chunk in result.chunks] == [1, 1500, 2]
+    assert result.chunk(0).to_pylist() == ["漢"] and result.chunk(2).to_pylist() == [None, "裏"]
+    assert result.chunk(1)[1499].as_py() == 2 * row
+    pc = pytest.importorskip("pyarrow.compute")
+    assert pc.sum(pc.binary_length(result.chunk(1))).as_py() == 1500 * 6 << 18
 
 
 def test_results_are_read_without_copies_and_outlive_their_object():
