@@ -139,6 +139,14 @@ def test_tables_of_one_column_keep_their_shape():
     assert result.column("title").to_pylist() == ["漢字", None, "發展"]
     batch = pa.record_batch({"t": pa.array(["后来", "里"], type=pa.large_string())})
     assert pa.record_batch(converter.convert_arrow(batch)).to_pydict() == {"t": ["後來", "裏"]}
+    # Missing rows of the struct itself, and a slice of it.
+    strings = pa.array(["汉", "发", None, "后"], type=pa.string_view())
+    rows = pa.StructArray.from_arrays(
+        [strings], names=["s"], mask=pa.array([False, True, False, False])
+    )
+    result = pa.array(converter.convert_arrow(rows.slice(1)))
+    assert result.to_pylist() == [None, {"s": None}, {"s": "後"}]
+    assert result.type == pa.struct([("s", pa.string_view())])
 
 
 def test_one_array_offers_an_array_and_a_stream_a_stream():
