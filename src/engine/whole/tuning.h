@@ -42,6 +42,12 @@ inline constexpr std::size_t kStreamCutWork = 16;
 // 0.96 to 1.05 of one thread next to keys of 5 000 to 10^6 characters).
 inline constexpr std::size_t kCutWorkShare = 32;
 
+// A column converts in rounds of about this many bytes of rows per thread:
+// what its conversion holds beyond the input and the output (a few rounds'
+// results) stays a few megabytes, while a round is long enough that
+// starting its threads costs little (benchmarks/columns.py).
+inline constexpr std::size_t kColumnRoundBytes = std::size_t{4} << 20;
+
 // How long a waiting thread spins before it sleeps: a sleeping thread takes
 // a tenth of a millisecond or more to wake, about a whole build of a small
 // converter (bench: a first s2t build takes 2.8 ms; docs/design.md, section
