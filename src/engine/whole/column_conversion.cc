@@ -9,6 +9,7 @@
 
 #include "dict/utf8_validation.h"
 #include "engine/core/conversion.h"
+#include "engine/whole/row_shares.h"
 #include "engine/whole/whole_conversion.h"
 #include "engine/whole/worker_threads.h"
 
@@ -73,7 +74,6 @@ ColumnResult convert_column(const Converter& converter, const ColumnRows& rows, 
                             std::size_t piece_units) {
   try {
     threads = std::max<std::size_t>(threads, 1);
-    piece_units = std::max<std::size_t>(piece_units, 1);
     const std::size_t budget = std::max<std::size_t>(round_bytes, 1) * threads;
     std::vector<std::size_t> weights;
     std::vector<std::size_t> starts;
@@ -89,20 +89,10 @@ ColumnResult convert_column(const Converter& converter, const ColumnRows& rows, 
         total += weights.back();
       }
       const std::size_t last = first + weights.size();
-      const std::size_t share_count =
-          may_use_threads(total, piece_units)
-              ? std::max<std::size_t>(1, std::min(threads, total / piece_units))
-              : 1;
-      // Share s holds the rows whose weights before them reach s /
-      // share_count of the round's.
-      starts.assign(share_count + 1, last);
-      starts[0] = first;
-      std::size_t before = 0;
-      std::size_t next = 1;
-      for (std::size_t i = first; i < last && next < share_count; ++i) {
-        while (next < share_count && before >= total / share_count * next) starts[next++] = i;
-        before += weights[i - first];
-      }
+      const std::size_t share_count = row_share_count(total, threads, piece_units);
+      share_rows(
+          first, last, total, share_count,
+          [&weights, first](std::size_t i) { return weights[i - first]; }, starts);
       for (std::size_t s = 0; s < share_count; ++s) {
         shares[s].begin = starts[s];
         shares[s].end = starts[s + 1];
