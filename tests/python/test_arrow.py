@@ -7,12 +7,12 @@ import os
 import random
 import struct
 import threading
-import time
 
 import lumo
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
+from progress import progress_during
 
 pa = pytest.importorskip("pyarrow")
 
@@ -346,36 +346,8 @@ def test_another_thread_runs_during_a_long_conversion(monkeypatch):
     monkeypatch.setenv("LUMO_THREADS", "1")
     converter = CONVERTERS["s2twp"]
     column = pa.array(sample_rows(3, 100_000, 60))
-    counts = []
-    stop = threading.Event()
-
-    def count():
-        counted = 0
-        while not stop.is_set():
-            counted += 1
-            if counted % 1000 == 0:
-                counts.append(counted)
-        counts.append(counted)
-
-    def counted_over(call):
-        counts.clear()
-        stop.clear()
-        thread = threading.Thread(target=count)
-        thread.start()
-        while not counts:
-            time.sleep(0.001)
-        before = counts[-1]
-        started = time.perf_counter()
-        call()
-        seconds = time.perf_counter() - started
-        during = counts[-1] - before
-        stop.set()
-        thread.join()
-        return during, seconds
-
-    during, seconds = counted_over(lambda: converter.convert_arrow(column))
-    alone, _ = counted_over(lambda: time.sleep(seconds))
-    assert during > alone / 4, (during, alone, seconds)
+    during, alone = progress_during(lambda: converter.convert_arrow(column))
+    assert during > alone / 4, (during, alone)
 
 
 def test_threads_converting_columns_at_once(monkeypatch):
