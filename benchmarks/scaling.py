@@ -6,8 +6,9 @@ With scripts/setup.sh done (it installs Dask, Spark and Java), from the reposito
 
 The dataset is a folder of Parquet files with a `text` column, one row per line of the corpus, and
 the same lines as a folder of text files; it is made once in out/scaling and reused. Every worker
-converts on one thread (LUMO_THREADS=1), as the engines give each worker one core. Dask and Spark
-run the README's code; each way's output is checked against the conversion in one process. Prints
+converts on one thread (LUMO_THREADS=1), as the engines give each worker one core. Every way runs
+the README's code: its Parquet recipe (in one process and in the pool), its pool, Dask and Spark
+examples; each way's output is checked against the conversion in one process. Prints
 a Markdown table, then the estimate for 1 TB that the figures give.
 """
 
@@ -77,13 +78,6 @@ def make_dataset(corpus, folder, size_mb, files):
     return sum(p.stat().st_size for p in (folder / "files").iterdir()) / 1e6
 
 
-def convert_part(source, target, converter):
-    """One Parquet file converted in this process, as the in-process and pool ways do."""
-    frame = pd.read_parquet(source)
-    frame["text"] = frame["text"].map(converter.convert, na_action="ignore")
-    frame.to_parquet(target, index=False)
-
-
 class InProcess:
     """Everything on the calling thread."""
 
@@ -92,8 +86,9 @@ class InProcess:
 
     def table(self, source, target, converter):
         target.mkdir()
+        convert_file = self.examples["parquet"].convert_dataset
         for path in sorted(source.iterdir()):
-            convert_part(path, target / path.name, converter)
+            convert_file(path, target / path.name, converter)
 
     def files(self, source, target, converter):
         pool_example = self.examples["pool"]
@@ -124,7 +119,8 @@ class Pool(InProcess):
         target.mkdir()
         paths = sorted(source.iterdir())
         targets = [target / path.name for path in paths]
-        list(self.pool.map(convert_part, paths, targets, [converter] * len(paths)))
+        convert_file = self.examples["parquet"].convert_dataset
+        list(self.pool.map(convert_file, paths, targets, [converter] * len(paths)))
 
     def files(self, source, target, converter):
         jobs = [(path, target / path.name) for path in sorted(source.iterdir())]
@@ -235,6 +231,9 @@ def main():
     dataset = args.out / "dataset"
     size = make_dataset(args.corpus, dataset, args.size_mb, args.files)
     examples = {
+        "parquet": readme_module(
+            "### Parquet datasets in bounded memory", "lumo_parquet_example", args.out
+        ),
         "pool": readme_module("### One machine, many processes", "lumo_pool_example", args.out),
         "dask": readme_module("### Many machines: Dask", "lumo_dask_example", args.out),
         "spark": readme_module("### Many machines: Spark", "lumo_spark_example", args.out),

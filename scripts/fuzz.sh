@@ -11,7 +11,7 @@
 #                                     harness for SECONDS, leaving the corpora as they are
 #
 # HARNESS is one of: dictionary config custom_entries convert differential
-# detect stream python. A finding stops the run; the input that caused it
+# detect stream arrow python. A finding stops the run; the input that caused it
 # is written to out/fuzz/artifacts/HARNESS/ and, once fixed, joins the
 # corpus as regression-WHAT, which merging always keeps. While
 # /tmp/lumo-quiet exists (someone is timing benchmarks), runs wait before
@@ -20,7 +20,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-harnesses=(dictionary config custom_entries convert differential detect stream python)
+harnesses=(dictionary config custom_entries convert differential detect stream arrow python)
 build=out/fuzz
 quiet=/tmp/lumo-quiet
 

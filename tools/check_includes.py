@@ -24,7 +24,8 @@ ROOMS = {
     "engine/explain": ("engine/core", "dict"),
     "engine/config": ("engine/whole", "engine/core", "dict"),
     "detect": ("engine/config", "dict"),
-    "python": ("engine/config", "engine/whole", "engine/explain", "detect", "dict"),
+    "columns": ("engine/whole", "dict"),
+    "python": ("engine/config", "engine/whole", "engine/explain", "detect", "columns", "dict"),
 }
 # Headers the build writes, which any room may include.
 GENERATED = "generated/"

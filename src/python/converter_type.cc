@@ -8,6 +8,7 @@
 #include "engine/config/config_loader.h"
 #include "engine/config/regions.h"
 #include "python/arguments.h"
+#include "python/arrow_column.h"
 #include "python/custom_entries.h"
 #include "python/errors.h"
 #include "python/explanation.h"
@@ -87,6 +88,15 @@ PyObject* converter_convert_batch(PyObject* self, PyObject* const* args, Py_ssiz
   PyObject* bound[1];
   if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
   return guarded([&] { return converted_list(state_of(self).converter, bound[0]); });
+}
+
+PyObject* converter_convert_arrow(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+  static const char* const kParameters[] = {"data"};
+  static const Signature kSignature{"Converter.convert_arrow", kParameters, 1};
+  PyObject* bound[1];
+  if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return nullptr;
+  return guarded([&] { return converted_arrow(state_of(self).converter, bound[0]); });
 }
 
 // The stream methods: `chunks` and the keyword-only `max_held`, bound to
@@ -269,6 +279,22 @@ PyMethodDef converter_methods[] = {
      "item that is neither str nor None (and for a lone str, bytes or\n"
      "bytearray as `texts`), UnicodeEncodeError for an item holding a lone\n"
      "surrogate, and returns nothing then."},
+    {"convert_arrow", as_cfunction(converter_convert_arrow), METH_FASTCALL | METH_KEYWORDS,
+     "convert_arrow($self, data)\n--\n\n"
+     "Convert a column of strings handed over through the Arrow PyCapsule\n"
+     "interface: `data` offers __arrow_c_stream__ or __arrow_c_array__ (a\n"
+     "pyarrow array, chunked array or one-column table, a polars Series, a\n"
+     "DuckDB relation of one column) of string, large_string or string_view\n"
+     "values. Returns an object offering __arrow_c_stream__, and\n"
+     "__arrow_c_array__ too when `data` did, that pyarrow, polars, DuckDB\n"
+     "and pandas read without a copy: each row converted as by convert,\n"
+     "nulls staying null, in the same type, but for string becoming\n"
+     "large_string where the result passes 2 GiB. The interpreter lock is\n"
+     "released while the rows convert, on threads across rows when the\n"
+     "column is long (LUMO_THREADS is respected as by convert). Raises\n"
+     "TypeError for other values, ValueError naming the row for invalid\n"
+     "UTF-8 and for broken arrays, OSError for a stream that fails, and\n"
+     "returns nothing then."},
     {"convert_stream", as_cfunction(converter_convert_stream), METH_FASTCALL | METH_KEYWORDS,
      "convert_stream($self, chunks, *, max_held=67108864)\n--\n\n"
      "Convert a text that arrives in pieces: `chunks` is any iterable of str\n"

@@ -104,6 +104,57 @@ std::string batch_of_one_text(std::string_view type) {
   return joined({"texts must be an iterable of str or None, not ", type});
 }
 
+std::string arrow_no_interface(std::string_view type) {
+  return joined(
+      {"convert_arrow needs an object with __arrow_c_stream__ or __arrow_c_array__, not ", type});
+}
+
+std::string arrow_not_a_capsule(std::string_view method, std::string_view capsule) {
+  return joined({method, " returned no '", capsule, "' capsule"});
+}
+
+std::string arrow_capsule_released(std::string_view capsule) {
+  return joined({"the '", capsule, "' capsule was already consumed"});
+}
+
+std::string arrow_not_strings(std::string_view type_name) {
+  return joined(
+      {"convert_arrow needs string, large_string or string_view values, not ", type_name});
+}
+
+std::string arrow_bad_layout(columns::LayoutFault fault, std::size_t first) {
+  std::string_view what = "is broken";
+  switch (fault) {
+    case columns::LayoutFault::kNegativeLength:
+      what = "has a negative length or offset";
+      break;
+    case columns::LayoutFault::kMissingBuffer:
+      what = "lacks a buffer its type needs";
+      break;
+    case columns::LayoutFault::kBadOffsets:
+      what = "has offsets that decrease or are negative";
+      break;
+    case columns::LayoutFault::kViewOutOfBounds:
+      what = "has a view outside its data buffers";
+      break;
+    case columns::LayoutFault::kWrongStructShape:
+      what = "is a struct without one child of its length";
+      break;
+    case columns::LayoutFault::kNone:
+      break;
+  }
+  return joined({"convert_arrow: the array from row ", std::to_string(first), " ", what});
+}
+
+std::string arrow_invalid_utf8(std::size_t row) {
+  return joined({"convert_arrow: row ", std::to_string(row), " is not valid UTF-8"});
+}
+
+std::string arrow_producer_failed(int code, const char* text) {
+  if (text != nullptr && *text != '\0') return text;
+  return joined({"the Arrow stream failed with error ", std::to_string(code)});
+}
+
 std::string entry_not_a_pair(std::size_t index) {
   return joined({"entries[", std::to_string(index), "] must be a [key, value] pair"});
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "columns/string_array.h"
 #include "python/python.h"
 
 namespace lumo::python::messages {
@@ -47,6 +48,18 @@ std::string batch_item_not_str(std::size_t index, std::string_view type);
 // A str, bytes or bytearray given as the texts, which would iterate as
 // characters or numbers.
 std::string batch_of_one_text(std::string_view type);
+
+// Arrow columns. `type` is the name of a Python type; `type_name` that
+// of an Arrow type; `row` counts the column's rows across its arrays, and
+// `first` is the first row of the array concerned.
+std::string arrow_no_interface(std::string_view type);
+std::string arrow_not_a_capsule(std::string_view method, std::string_view capsule);
+std::string arrow_capsule_released(std::string_view capsule);
+std::string arrow_not_strings(std::string_view type_name);
+std::string arrow_bad_layout(columns::LayoutFault fault, std::size_t first);
+std::string arrow_invalid_utf8(std::size_t row);
+// A producer's stream failing with `code`; `text` is its description, if any.
+std::string arrow_producer_failed(int code, const char* text);
 
 // Custom entries. `index` is the position of the item in the entries.
 std::string unusable_entries();

@@ -7,7 +7,7 @@
 # positional-only, under the name `from_`.
 
 from collections.abc import Iterable, Iterator, Mapping
-from typing import final, overload
+from typing import Protocol, final, overload
 
 from typing_extensions import Buffer, TypeAlias
 
@@ -32,6 +32,30 @@ _CustomEntries: TypeAlias = Mapping[str, str] | Iterable[tuple[str, str] | list[
 # An explained span: (source, target, alternatives).
 _Span: TypeAlias = tuple[str, str, tuple[str, ...]]
 
+# Arrow data, by the PyCapsule interface: pyarrow arrays, chunked arrays and
+# tables, polars Series, DuckDB relations, nanoarrow arrays. The capsules
+# are typed as objects.
+class _ArrowStream(Protocol):
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+
+class _ArrowArray(Protocol):
+    def __arrow_c_array__(
+        self, requested_schema: object | None = None
+    ) -> tuple[object, object]: ...
+
+# What convert_arrow returns (no attributes of the module): a converted
+# column, and a converted array, which is read as one array too.
+@final
+class _ConvertedColumn:
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+
+@final
+class _ConvertedArray:
+    def __arrow_c_stream__(self, requested_schema: object | None = None) -> object: ...
+    def __arrow_c_array__(
+        self, requested_schema: object | None = None
+    ) -> tuple[object, object]: ...
+
 @final
 class Converter:
     def __new__(cls, config: str) -> Converter: ...
@@ -43,6 +67,10 @@ class Converter:
     def convert_batch(self, texts: Iterable[str]) -> list[str]: ...
     @overload
     def convert_batch(self, texts: Iterable[str | None]) -> list[str | None]: ...
+    @overload
+    def convert_arrow(self, data: _ArrowArray) -> _ConvertedArray: ...
+    @overload
+    def convert_arrow(self, data: _ArrowStream) -> _ConvertedColumn: ...
     def convert_stream(
         self, chunks: Iterable[str], *, max_held: int | None = ...
     ) -> Iterator[str]: ...

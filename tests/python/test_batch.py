@@ -3,13 +3,13 @@ with the interpreter lock released and threads across rows."""
 
 import random
 import threading
-import time
 from pathlib import Path
 
 import lumo
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
+from progress import progress_during
 
 CONFIGS = lumo.configs()
 CONVERTERS = {name: lumo.Converter(name) for name in CONFIGS}
@@ -133,38 +133,8 @@ def test_another_thread_runs_during_a_long_batch(monkeypatch):
     monkeypatch.setenv("LUMO_THREADS", "1")
     converter = CONVERTERS["s2twp"]
     texts = rows(3, 50_000, 60)
-    counts = []
-    running = threading.Event()
-    stop = threading.Event()
-
-    def count():
-        running.set()
-        counted = 0
-        while not stop.is_set():
-            counted += 1
-            if counted % 1000 == 0:
-                counts.append(counted)
-        counts.append(counted)
-
-    def counted_over(call):
-        counts.clear()
-        stop.clear()
-        running.clear()
-        thread = threading.Thread(target=count)
-        thread.start()
-        running.wait()
-        before = counts[-1] if counts else 0
-        started = time.perf_counter()
-        call()
-        seconds = time.perf_counter() - started
-        during = (counts[-1] if counts else 0) - before
-        stop.set()
-        thread.join()
-        return during, seconds
-
-    during, seconds = counted_over(lambda: converter.convert_batch(texts))
-    alone, _ = counted_over(lambda: time.sleep(seconds))
-    assert during > alone / 4, (during, alone, seconds)
+    during, alone = progress_during(lambda: converter.convert_batch(texts))
+    assert during > alone / 4, (during, alone)
 
 
 def test_threads_converting_batches_at_once(monkeypatch):

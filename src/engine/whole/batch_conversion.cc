@@ -7,6 +7,7 @@
 
 #include "engine/core/conversion.h"
 #include "engine/whole/result_shape.h"
+#include "engine/whole/row_shares.h"
 #include "engine/whole/worker_threads.h"
 
 namespace lumo {
@@ -87,25 +88,12 @@ ConversionOutcome BatchConversion::convert(const Converter& converter, const Bat
                                            std::size_t piece_units) {
   try {
     results_.assign(count, RowResult{});
-    // A row's weight is its units and one for the row itself, so that a
-    // share of many short rows is not taken for a small one.
+    const auto weight = [rows](std::size_t i) { return rows[i].size + 1; };
     std::size_t total = 0;
-    for (std::size_t i = 0; i < count; ++i) total += rows[i].size + 1;
-    piece_units = std::max<std::size_t>(piece_units, 1);
-    const std::size_t share_count =
-        may_use_threads(total, piece_units)
-            ? std::max<std::size_t>(1, std::min(threads, total / piece_units))
-            : 1;
-    // Share s holds the rows whose weights before them reach s / share_count
-    // of the total.
-    std::vector<std::size_t> starts(share_count + 1, count);
-    starts[0] = 0;
-    std::size_t before = 0;
-    std::size_t next = 1;
-    for (std::size_t i = 0; i < count && next < share_count; ++i) {
-      while (next < share_count && before >= total / share_count * next) starts[next++] = i;
-      before += rows[i].size + 1;
-    }
+    for (std::size_t i = 0; i < count; ++i) total += weight(i);
+    const std::size_t share_count = row_share_count(total, threads, piece_units);
+    std::vector<std::size_t> starts;
+    share_rows(0, count, total, share_count, weight, starts);
     shares_.reset(new Share[share_count]);
     for (std::size_t s = 0; s < share_count; ++s) shares_[s].index = static_cast<std::uint32_t>(s);
     run_in_two_phases(

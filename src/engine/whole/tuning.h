@@ -42,6 +42,15 @@ inline constexpr std::size_t kStreamCutWork = 16;
 // 0.96 to 1.05 of one thread next to keys of 5 000 to 10^6 characters).
 inline constexpr std::size_t kCutWorkShare = 32;
 
+// A column converts in rounds of about this many bytes of rows per thread:
+// a round's results then stay in a core's cache until they are copied into
+// the column's output, and what a conversion holds beyond the input and
+// the output stays small, while starting a round's threads costs a few
+// hundredths of its time (benchmarks/columns.py, 200 000 sentences, one
+// thread: rounds of 256 KiB and of 4 MiB alike within the noise, 0.55 to
+// 0.66 of a joined convert).
+inline constexpr std::size_t kColumnRoundBytes = std::size_t{1} << 18;
+
 // How long a waiting thread spins before it sleeps: a sleeping thread takes
 // a tenth of a millisecond or more to wake, about a whole build of a small
 // converter (bench: a first s2t build takes 2.8 ms; docs/design.md, section

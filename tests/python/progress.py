@@ -1,0 +1,41 @@
+"""How far another Python thread gets while a call runs: the check that a call releases the
+interpreter lock, shared by the tests of the methods that do."""
+
+import threading
+import time
+
+
+def _counted_over(call):
+    """How far a counting thread got during `call`, and how long `call` took."""
+    counts = []
+    running = threading.Event()
+    stop = threading.Event()
+
+    def count():
+        running.set()
+        counted = 0
+        while not stop.is_set():
+            counted += 1
+            if counted % 1000 == 0:
+                counts.append(counted)
+        counts.append(counted)
+
+    thread = threading.Thread(target=count)
+    thread.start()
+    running.wait()
+    before = counts[-1] if counts else 0
+    started = time.perf_counter()
+    call()
+    seconds = time.perf_counter() - started
+    during = (counts[-1] if counts else 0) - before
+    stop.set()
+    thread.join()
+    return during, seconds
+
+
+def progress_during(call):
+    """How far a counting thread gets during `call`, and how far it gets alone in as long: with
+    the lock held throughout, the first is near nothing."""
+    during, seconds = _counted_over(call)
+    alone, _ = _counted_over(lambda: time.sleep(seconds))
+    return during, alone
