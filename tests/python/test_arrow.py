@@ -12,7 +12,7 @@ import lumo
 import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
-from progress import progress_during
+from support import available_bytes, progress_during
 
 pa = pytest.importorskip("pyarrow")
 
@@ -88,14 +88,6 @@ def test_long_columns_across_rounds_and_threads(monkeypatch, threads):
     monkeypatch.setenv("LUMO_THREADS", str(threads))
     for type_ in TYPES.values():
         assert converted(converter, pa.array(rows, type=type_)) == wanted
-
-
-def available_bytes():
-    with open("/proc/meminfo") as meminfo:
-        for line in meminfo:
-            if line.startswith("MemAvailable:"):
-                return int(line.split()[1]) * 1024
-    return 0
 
 
 @pytest.mark.huge

@@ -9,7 +9,7 @@ import lumo
 import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
-from progress import progress_during
+from support import progress_during
 
 CONFIGS = lumo.configs()
 CONVERTERS = {name: lumo.Converter(name) for name in CONFIGS}

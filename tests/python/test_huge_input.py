@@ -10,6 +10,7 @@ import time
 
 import lumo
 import pytest
+from support import available_bytes
 
 LINE = "a汉字头发b\n"  # 7 characters, 15 bytes of UTF-8; a str of two bytes per character
 CONVERTED_LINE = "a漢字頭髮b\n"
@@ -18,14 +19,6 @@ LINES = 2**31 // 7 + 2**22  # 2.18 * 10**9 characters, 4.67 * 10**9 bytes of UTF
 # The text (2 bytes a character), the threads' buffers (up to 1.2 times the
 # text) and the result, all alive at once, and some room: a run uses 12.2 GB.
 NEEDED_BYTES = int(2 * len(LINE) * LINES * 3.2) + (1 << 30)
-
-
-def available_bytes():
-    with open("/proc/meminfo") as meminfo:
-        for line in meminfo:
-            if line.startswith("MemAvailable:"):
-                return int(line.split()[1]) * 1024
-    return 0
 
 
 pytestmark = [

@@ -1,5 +1,5 @@
-"""How far another Python thread gets while a call runs: the check that a call releases the
-interpreter lock, shared by the tests of the methods that do."""
+"""What several test files need: how far another Python thread gets while a call runs (the check
+that a call releases the interpreter lock), and how much memory the machine has free."""
 
 import threading
 import time
@@ -39,3 +39,15 @@ def progress_during(call):
     during, seconds = _counted_over(call)
     alone, _ = _counted_over(lambda: time.sleep(seconds))
     return during, alone
+
+
+def available_bytes():
+    """The memory the machine has available, from /proc/meminfo; 0 where that is unknown."""
+    try:
+        with open("/proc/meminfo") as meminfo:
+            for line in meminfo:
+                if line.startswith("MemAvailable:"):
+                    return int(line.split()[1]) * 1024
+    except OSError:
+        pass
+    return 0
