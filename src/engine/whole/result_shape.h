@@ -80,7 +80,7 @@ ResultShape measure_units(const Unit* units, std::size_t size) {
 template <typename To, typename From>
 void copy_code_points(const From* from, std::size_t count, To* to) {
   if constexpr (sizeof(To) == sizeof(From)) {
-    std::memcpy(to, from, count * sizeof(To));
+    if (count != 0) std::memcpy(to, from, count * sizeof(To));  // storage for nothing may be null
   } else {
     for (std::size_t i = 0; i < count; ++i) to[i] = static_cast<To>(from[i]);
   }
