@@ -46,13 +46,16 @@ PyObject* converted_list(const Converter& converter, PyObject* texts) {
   // The batch is read, converted and written out a round at a time, so
   // that a round's items and results are still in the processor's cache
   // when they are next used.
-  const std::size_t threads = count == 0 ? 1 : thread_count();
-  const std::size_t round_units = batch_round_units(threads);
+  // The thread count (an environment read and a system call) is read only
+  // once a first round, sized for one thread, fills: a short batch converts
+  // on this thread, as a short text does.
+  std::size_t threads = 0;
   std::vector<BatchRow> rows;
   std::vector<OwnedObject> copies;
   for (std::size_t begin = 0; begin < count;) {
     rows.clear();
     copies.clear();
+    const std::size_t round_units = batch_round_units(threads == 0 ? 1 : threads);
     std::size_t units = 0;
     std::size_t end = begin;
     for (; end < count && units < round_units; ++end) {
@@ -61,10 +64,11 @@ PyObject* converted_list(const Converter& converter, PyObject* texts) {
       if (!read_row(item, end, &row, &copies)) return nullptr;
       units += row.size + 1;
     }
+    if (threads == 0 && units >= round_units) threads = thread_count();
     BatchConversion batch;
     ConversionOutcome outcome = ConversionOutcome::kOutOfMemory;
     Py_BEGIN_ALLOW_THREADS;
-    outcome = batch.convert(converter, rows.data(), rows.size(), threads);
+    outcome = batch.convert(converter, rows.data(), rows.size(), threads == 0 ? 1 : threads);
     Py_END_ALLOW_THREADS;
     if (outcome != ConversionOutcome::kConverted) return PyErr_NoMemory();
     for (std::size_t i = 0; i < rows.size(); ++i) {
