@@ -150,26 +150,26 @@ PyType_Slot array_slots[] = {
 PyType_Spec column_spec = {"builtins.ConvertedColumn", sizeof(ResultObject), 0, 0, column_slots};
 PyType_Spec array_spec = {"builtins.ConvertedArray", sizeof(ResultObject), 0, 0, array_slots};
 
-// The class of `spec`, made on first use and kept for the life of the
-// process; nullptr with an exception set.
-PyTypeObject* result_type(PyType_Spec* spec, PyTypeObject** kept) {
-  if (*kept == nullptr) {
-    PyObject* const type = create_final_class(spec, kept);
-    if (type == nullptr) return nullptr;
-    Py_DECREF(type);
-    // Only convert_arrow makes them.
-    (*kept)->tp_new = nullptr;
-  }
-  return *kept;
+// Makes the class of `spec`, kept in `*kept` for the life of the process.
+bool create_result_type(PyType_Spec* spec, PyTypeObject** kept) {
+  PyObject* const type = create_final_class(spec, kept);
+  if (type == nullptr) return false;
+  Py_DECREF(type);
+  // Only convert_arrow makes them.
+  (*kept)->tp_new = nullptr;
+  return true;
 }
 
 }  // namespace
 
+bool create_converted_column_types() {
+  return create_result_type(&column_spec, &g_column_type) &&
+         create_result_type(&array_spec, &g_array_type);
+}
+
 PyObject* new_converted_column(std::shared_ptr<const ConvertedColumn> column, bool one_array) {
   const bool array = one_array && column->chunks().size() == 1;
-  PyTypeObject* const type =
-      array ? result_type(&array_spec, &g_array_type) : result_type(&column_spec, &g_column_type);
-  if (type == nullptr) return nullptr;
+  PyTypeObject* const type = array ? g_array_type : g_column_type;
   return guarded([&]() -> PyObject* {
     auto held = std::make_unique<std::shared_ptr<const ConvertedColumn>>(std::move(column));
     PyObject* const self = type->tp_alloc(type, 0);

@@ -35,15 +35,16 @@ PyObject* raise_type_error(PyObject* message) {
   return nullptr;
 }
 
+bool create_internal_error_type() {
+  g_internal_error_type = PyErr_NewExceptionWithDoc(
+      "lumo.InternalError",
+      "A broken internal invariant of lumo. It derives from BaseException so\n"
+      "that ordinary error handling does not hide it; please report it.",
+      PyExc_BaseException, nullptr);
+  return g_internal_error_type != nullptr;
+}
+
 PyObject* raise_internal_error(std::string_view message) {
-  if (g_internal_error_type == nullptr) {
-    g_internal_error_type = PyErr_NewExceptionWithDoc(
-        "lumo.InternalError",
-        "A broken internal invariant of lumo. It derives from BaseException so\n"
-        "that ordinary error handling does not hide it; please report it.",
-        PyExc_BaseException, nullptr);
-    if (g_internal_error_type == nullptr) return nullptr;
-  }
   return raise_with_text(g_internal_error_type, message);
 }
 

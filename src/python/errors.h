@@ -26,8 +26,12 @@ PyObject* raise_value_error(std::string_view message);
 PyObject* raise_type_error(std::string_view message);
 PyObject* raise_type_error(PyObject* message);
 
-// Raises the internal-failure exception, creating its type on first need;
-// returns nullptr.
+// Creates the internal-failure exception's type; the module's
+// initialisation calls it once, before any call can raise it. False with an
+// exception set.
+bool create_internal_error_type();
+
+// Raises the internal-failure exception; returns nullptr.
 PyObject* raise_internal_error(std::string_view message);
 
 // A new str holding `text` (valid UTF-8), or nullptr with an exception set.

@@ -8,12 +8,14 @@
 #include "engine/config/config_loader.h"
 #include "engine/config/regions.h"
 #include "python/arguments.h"
+#include "python/arrow_result_type.h"
 #include "python/converter_type.h"
 #include "python/custom_entries.h"
 #include "python/detection_type.h"
 #include "python/errors.h"
 #include "python/messages.h"
 #include "python/python.h"
+#include "python/stream_type.h"
 #include "python/text_conversion.h"
 
 namespace lumo::python {
@@ -197,6 +199,13 @@ bool register_attributes(PyObject* module) {
   return ok;
 }
 
+// The classes and the exception the module makes but names nowhere, made
+// once here rather than on first use, so that no two calls can race to
+// make one, with or without the interpreter's lock.
+bool create_unnamed_types() {
+  return create_internal_error_type() && create_stream_type() && create_converted_column_types();
+}
+
 }  // namespace
 }  // namespace lumo::python
 
@@ -212,6 +221,7 @@ PyMODINIT_FUNC PyInit_lumo() {
     Py_INCREF(g_module);
     return g_module;
   }
+  if (!lumo::python::create_unnamed_types()) return nullptr;
   PyObject* module = PyModule_Create(&lumo::python::module_def);
   if (module == nullptr) return nullptr;
   if (!lumo::python::register_attributes(module)) {

@@ -1,5 +1,6 @@
 #include "python/stream_type.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,12 +36,29 @@ struct StreamObject {
   // (the iterator, a chunk's buffer or destructor, the collector), which
   // may call the stream again, or let another thread do so; the state
   // belongs to the outer call until it returns, so such a call is refused.
+  // Claimed and given back atomically (claim_stream, release_stream), so
+  // that two threads cannot both claim it without the interpreter's lock.
   bool running;
 };
 
 PyTypeObject* g_stream_type = nullptr;
 
 StreamObject& stream_of(PyObject* self) { return *reinterpret_cast<StreamObject*>(self); }
+
+// Marks the stream running; false if a call is already inside it.
+bool claim_stream(StreamObject& stream) {
+  bool idle = false;
+  return std::atomic_ref<bool>(stream.running)
+      .compare_exchange_strong(idle, true, std::memory_order_acquire);
+}
+
+void release_stream(StreamObject& stream) {
+  std::atomic_ref<bool>(stream.running).store(false, std::memory_order_release);
+}
+
+bool stream_is_running(StreamObject& stream) {
+  return std::atomic_ref<bool>(stream.running).load(std::memory_order_acquire);
+}
 
 // Ends the stream: later calls stop the iteration at once. Every field is
 // emptied before anything is released, since releasing the chunks' iterator
@@ -70,7 +88,7 @@ int stream_traverse(PyObject* self, visitproc visit, void* arg) {
 // takes it for garbage; a clear that reached one anyway would leave its
 // state to the call inside.
 int stream_clear(PyObject* self) {
-  if (!stream_of(self).running) end_stream(stream_of(self));
+  if (!stream_is_running(stream_of(self))) end_stream(stream_of(self));
   return 0;
 }
 
@@ -269,15 +287,14 @@ PyObject* next_of_running(StreamObject& stream) {
 // does; such a call changes nothing, and the outer one goes on.
 PyObject* stream_next(PyObject* self) {
   StreamObject& stream = stream_of(self);
-  if (stream.running) {
+  if (!claim_stream(stream)) {
     return raise_value_error(messages::stream_already_executing());
   }
   // Held until the call returns, so that neither a last reference dropped
   // by a callback nor the collector frees the stream under it.
   Py_INCREF(self);
-  stream.running = true;
   PyObject* const next = next_of_running(stream);
-  stream.running = false;
+  release_stream(stream);
   Py_DECREF(self);
   return next;
 }
@@ -295,6 +312,15 @@ PyType_Spec stream_spec = {"builtins.ConversionStream", sizeof(StreamObject), 0,
                            stream_slots};
 
 }  // namespace
+
+bool create_stream_type() {
+  PyObject* const type = create_final_class(&stream_spec, &g_stream_type);
+  if (type == nullptr) return false;
+  Py_DECREF(type);
+  // Only convert_stream makes streams.
+  g_stream_type->tp_new = nullptr;
+  return true;
+}
 
 bool read_max_held(PyObject* object, std::size_t* max_held) {
   if (object == nullptr) {
@@ -323,15 +349,6 @@ bool read_max_held(PyObject* object, std::size_t* max_held) {
 PyObject* new_conversion_stream(PyObject* owner, const Converter& converter, PyObject* chunks,
                                 StreamKind kind, std::size_t max_held) {
   const bool utf8 = kind == StreamKind::kUtf8;
-  if (g_stream_type == nullptr) {
-    // Made on first use and kept for the life of the process; it is no
-    // attribute of the module.
-    PyObject* const type = create_final_class(&stream_spec, &g_stream_type);
-    if (type == nullptr) return nullptr;
-    Py_DECREF(type);
-    // Only convert_stream makes streams.
-    g_stream_type->tp_new = nullptr;
-  }
   // May throw: the caller guards.
   // Explanations give segments' spans, from which a kept prefix cannot be
   // dropped cleanly: they take no prefixed cuts.

@@ -21,6 +21,10 @@ enum class StreamKind {
   kSpans,  // str chunks into the spans Converter.explain gives
 };
 
+// Creates the stream class, which is no attribute of the module; the
+// module's initialisation calls it once. False with an exception set.
+bool create_stream_type();
+
 // Reads the stream methods' keyword argument max_held (null: not given)
 // into `*max_held`: the default bound, SIZE_MAX for None, or a positive
 // int. False with TypeError or ValueError set.
