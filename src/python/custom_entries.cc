@@ -14,20 +14,30 @@
 namespace lumo::python {
 namespace {
 
+// Reads one key and value of a dict.
+bool parse_dict_item(PyObject* key, PyObject* value, CustomPairs* pairs) {
+  std::string_view key_text;
+  std::string_view value_text;
+  if (!PyUnicode_Check(key)) return raise_value_error(messages::dict_keys_not_strings()), false;
+  if (!read_utf8_plain(key, &key_text)) return false;
+  if (!PyUnicode_Check(value)) return raise_value_error(messages::dict_values_not_strings()), false;
+  if (!read_utf8_plain(value, &value_text)) return false;
+  pairs->emplace_back(key_text, value_text);
+  return true;
+}
+
 bool parse_dict(PyObject* dict, CustomPairs* pairs) {
-  pairs->reserve(static_cast<std::size_t>(PyDict_Size(dict)));
-  Py_ssize_t position = 0;
-  PyObject* key = nullptr;
-  PyObject* value = nullptr;
-  while (PyDict_Next(dict, &position, &key, &value)) {
-    std::string_view key_text;
-    std::string_view value_text;
-    if (!PyUnicode_Check(key)) return raise_value_error(messages::dict_keys_not_strings()), false;
-    if (!read_utf8_plain(key, &key_text)) return false;
-    if (!PyUnicode_Check(value))
-      return raise_value_error(messages::dict_values_not_strings()), false;
-    if (!read_utf8_plain(value, &value_text)) return false;
-    pairs->emplace_back(key_text, value_text);
+  {
+    // The dict is locked while its borrowed items are read: another thread
+    // may change it when no interpreter lock is held.
+    const ObjectLock lock(dict);
+    pairs->reserve(static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
+    Py_ssize_t position = 0;
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    while (PyDict_Next(dict, &position, &key, &value)) {
+      if (!parse_dict_item(key, value, pairs)) return false;
+    }
   }
   if (pairs->empty()) return raise_value_error(messages::custom_dict_empty()), false;
   return true;
@@ -38,14 +48,21 @@ bool parse_pair_item(PyObject* item, std::size_t index, CustomPairs* pairs) {
   const bool is_tuple = PyTuple_Check(item);
   const bool is_list = !is_tuple && PyList_Check(item);
   if (!is_tuple && !is_list) return raise_value_error(messages::entry_not_a_pair(index)), false;
-  const Py_ssize_t size = is_tuple ? PyTuple_GET_SIZE(item) : PyList_GET_SIZE(item);
-  if (size != 2) return raise_value_error(messages::entry_not_two_elements(index)), false;
-  // Hold both halves: nothing below runs Python code, but a list item is
-  // only borrowed from storage its owner could change.
-  PyObject* key = is_tuple ? PyTuple_GET_ITEM(item, 0) : PyList_GET_ITEM(item, 0);
-  PyObject* value = is_tuple ? PyTuple_GET_ITEM(item, 1) : PyList_GET_ITEM(item, 1);
-  Py_INCREF(key);
-  Py_INCREF(value);
+  // Both halves are held, and a list is locked while they are taken: a
+  // list item is only borrowed from storage its owner (or, with no
+  // interpreter lock, another thread) could change.
+  PyObject* key = nullptr;
+  PyObject* value = nullptr;
+  {
+    const ObjectLock lock(item);
+    if ((is_tuple ? PyTuple_GET_SIZE(item) : PyList_GET_SIZE(item)) == 2) {
+      key = is_tuple ? PyTuple_GET_ITEM(item, 0) : PyList_GET_ITEM(item, 0);
+      value = is_tuple ? PyTuple_GET_ITEM(item, 1) : PyList_GET_ITEM(item, 1);
+      Py_INCREF(key);
+      Py_INCREF(value);
+    }
+  }
+  if (key == nullptr) return raise_value_error(messages::entry_not_two_elements(index)), false;
   std::string_view key_text;
   std::string_view value_text;
   const bool ok = read_utf8_plain(key, &key_text) && read_utf8_plain(value, &value_text);
