@@ -15,19 +15,19 @@ PyCFunction as_cfunction(Function function) {
 }
 
 // Locks one object against other threads for the life of the lock, where
-// no interpreter lock does (free-threaded builds); with the interpreter
-// lock it costs nothing, and before 3.13 it is nothing. Unlike the
+// no interpreter lock does (free-threaded builds, 3.13 and newer); with
+// the interpreter lock it is nothing. Unlike the
 // interpreter's block macros it is released on every way out, a C++
 // exception included.
 class ObjectLock {
  public:
   explicit ObjectLock([[maybe_unused]] PyObject* object) {
-#if PY_VERSION_HEX >= 0x030D0000
+#ifdef Py_GIL_DISABLED
     PyCriticalSection_Begin(&section_, object);
 #endif
   }
   ~ObjectLock() {
-#if PY_VERSION_HEX >= 0x030D0000
+#ifdef Py_GIL_DISABLED
     PyCriticalSection_End(&section_);
 #endif
   }
@@ -35,7 +35,7 @@ class ObjectLock {
   ObjectLock& operator=(const ObjectLock&) = delete;
 
  private:
-#if PY_VERSION_HEX >= 0x030D0000
+#ifdef Py_GIL_DISABLED
   PyCriticalSection section_;
 #endif
 };
