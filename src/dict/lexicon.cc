@@ -93,9 +93,10 @@ void LexiconTrie::index_single_values(bool marked_too) {
       // Three bytes (no surrogate starts a key): the XOR, below U+10000, as
       // it lies in the bytes.
       const std::uint32_t spread =
-          single == kWalk ? kWalk
-                          : (static_cast<std::uint32_t>(utf8_spread_three_pair(single & ~kExtended)) |
-                             (single & kExtended));
+          single == kWalk
+              ? kWalk
+              : (static_cast<std::uint32_t>(utf8_spread_three_pair(single & ~kExtended)) |
+                 (single & kExtended));
       three_byte_singles.set(child.code_point, spread);
     }
   }

@@ -219,8 +219,7 @@ struct LexiconTrie {
   };
   // The lookup of single values. Only for tries with single_values.
   SingleLookup single_lookup() const {
-    return {single_values.data(), three_byte_singles.data(), pair_filter.data(),
-            pair_filter_words};
+    return {single_values.data(), three_byte_singles.data(), pair_filter.data(), pair_filter_words};
   }
 
   // What `code_point` alone converts to where no key longer than it can
