@@ -34,11 +34,13 @@ enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
 // Converts by their single values the two three-byte characters of UTF-8
 // at `text`, whose eight bytes can be read, into `out`, where eight bytes
 // can be written: both where both stand, or the first where only it does;
-// one read, one load each from LexiconTrie::three_byte_singles, one write. A character stands where
-// no walk is needed and no longer key can start with it: for one that longer keys start with, the
-// pair filter has no pair of it and the next character, which only the first has at hand. Its
-// single value is then a character of three bytes too (LexiconTrie::single_values). Returns how
-// many bytes it converted: 6, 3, or 0 where the first does not stand.
+// one read, one load each from LexiconTrie::three_byte_singles, one
+// write. A character stands where no walk is needed and no longer key can
+// start with it: for one that longer keys start with, the pair filter has
+// no pair of it and the next character, which only the first has at hand.
+// Its single value is then a character of three bytes too
+// (LexiconTrie::single_values). Returns how many bytes it converted: 6,
+// 3, or 0 where the first does not stand.
 // `*converted` counts those that converted to other characters.
 inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& singles,
                                            const unsigned char* text, unsigned char* out,
