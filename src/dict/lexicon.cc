@@ -49,6 +49,10 @@ void LexiconTrie::index_single_values(bool marked_too) {
   const bool marks_matter = !marked_too || ascii_starts_key();
   const Node& root = nodes[0];
   single_values = SparseTable<std::uint32_t>(kSingleValuesSize);  // each converting to itself
+  three_byte_singles = SparseTable<std::uint32_t>(kThreeByteSinglesSize);
+  for (char32_t code_point = kSingleValuesSize; code_point < kThreeByteSinglesSize; ++code_point) {
+    three_byte_singles.set(code_point, kWalk);
+  }
   for (std::uint32_t slot = root.first_child; slot < root.first_child + root.children(); ++slot) {
     const Child& child = children[slot];
     if (child.code_point >= kSingleValuesSize) {
@@ -85,6 +89,16 @@ void LexiconTrie::index_single_values(bool marked_too) {
       if (node.children() != 0) single |= kExtended;
     }
     single_values.set(child.code_point, single);
+    if (child.code_point >= 0x800) {
+      // Three bytes (no surrogate starts a key): the XOR, below U+10000, as
+      // it lies in the bytes.
+      const std::uint32_t spread =
+          single == kWalk
+              ? kWalk
+              : (static_cast<std::uint32_t>(utf8_spread_three_pair(single & ~kExtended)) |
+                 (single & kExtended));
+      three_byte_singles.set(child.code_point, spread);
+    }
   }
 }
 

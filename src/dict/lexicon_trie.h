@@ -96,6 +96,9 @@ struct LexiconTrie {
   // Basic Multilingual Plane but its last 16 specials, which are rare
   // enough to be left to walks.
   static constexpr char32_t kSingleValuesSize = 0xFFF0;
+  // three_byte_singles covers every code point below this: any pair of
+  // three-byte characters indexes it without a range test.
+  static constexpr char32_t kThreeByteSinglesSize = 0x10000;
 
   struct Node {
     std::uint32_t first_child = 0;
@@ -183,6 +186,7 @@ struct LexiconTrie {
   // character).
   struct SingleLookup {
     const std::uint32_t* single_values;
+    const std::uint32_t* three_byte_singles;
     const std::uint64_t* pair_filter;
     std::uint64_t pair_filter_words;
 
@@ -215,7 +219,7 @@ struct LexiconTrie {
   };
   // The lookup of single values. Only for tries with single_values.
   SingleLookup single_lookup() const {
-    return {single_values.data(), pair_filter.data(), pair_filter_words};
+    return {single_values.data(), three_byte_singles.data(), pair_filter.data(), pair_filter_words};
   }
 
   // What `code_point` alone converts to where no key longer than it can
@@ -386,6 +390,14 @@ struct LexiconTrie {
   // the high surrogates that lead characters keys start with, so that
   // UTF-16 is looked up a unit at a time. Empty in tries built without.
   SparseTable<std::uint32_t> single_values;
+  // The same for the characters of three UTF-8 bytes (U+0800 to U+FFFF),
+  // whose single values, where they stand, are characters of three bytes
+  // too, with the XOR spread as it lies in their UTF-8 bytes
+  // (utf8_spread_three_pair): one XOR of the bytes read converts them, no
+  // encoding needed. kWalk where single_values has it and from
+  // kSingleValuesSize on; entries below U+0800 are never read. Filled
+  // with single_values, empty where it is.
+  SparseTable<std::uint32_t> three_byte_singles;
   std::vector<std::uint64_t> key_starts;
   std::vector<std::uint64_t, UnwrittenAllocator<std::uint64_t>> edge_filter;
   std::uint64_t edge_filter_bits = 64;

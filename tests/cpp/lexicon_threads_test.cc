@@ -37,6 +37,7 @@ void expect_same_trie(const LexiconTrie& a, const LexiconTrie& b) {
   EXPECT_EQ(a.edge_filter_bits, b.edge_filter_bits);
   EXPECT_EQ(a.pair_filter, b.pair_filter);
   EXPECT_EQ(a.single_values, b.single_values);
+  EXPECT_EQ(a.three_byte_singles, b.three_byte_singles);
   EXPECT_EQ(a.valued_count, b.valued_count);
   EXPECT_EQ(a.marked_count, b.marked_count);
   EXPECT_EQ(a.max_key_bytes, b.max_key_bytes);

@@ -34,12 +34,13 @@ enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
 // Converts by their single values the two three-byte characters of UTF-8
 // at `text`, whose eight bytes can be read, into `out`, where eight bytes
 // can be written: both where both stand, or the first where only it does;
-// one read, one table load each, one write. A character stands where no
-// walk is needed and no longer key can start with it: for one that longer
-// keys start with, the pair filter has no pair of it and the next
-// character, which only the first has at hand. Its single value is then a
-// character of three bytes too (LexiconTrie::single_values). Returns how
-// many bytes it converted: 6, 3, or 0 where the first does not stand.
+// one read, one load each from LexiconTrie::three_byte_singles, one
+// write. A character stands where no walk is needed and no longer key can
+// start with it: for one that longer keys start with, the pair filter has
+// no pair of it and the next character, which only the first has at hand.
+// Its single value is then a character of three bytes too
+// (LexiconTrie::single_values). Returns how many bytes it converted: 6,
+// 3, or 0 where the first does not stand.
 // `*converted` counts those that converted to other characters.
 inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& singles,
                                            const unsigned char* text, unsigned char* out,
@@ -49,10 +50,10 @@ inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& sing
   const std::uint64_t pair = utf8_decode_three_pair(word);
   const auto first = static_cast<char32_t>(pair & 0xFFFF);
   const auto second = static_cast<char32_t>(pair >> 24);
-  // Past the single-value table both go to the character-by-character way.
-  if (std::max(first, second) >= LexiconTrie::kSingleValuesSize) return 0;
-  std::uint32_t first_single = singles.single_values[first];
-  std::uint32_t second_single = singles.single_values[second];
+  // Both below U+10000: within the table, which sends those past the
+  // single values to the character-by-character way.
+  std::uint32_t first_single = singles.three_byte_singles[first];
+  std::uint32_t second_single = singles.three_byte_singles[second];
   std::size_t count = 6;
   if (((first_single | second_single) & LexiconTrie::kExtended) != 0) {  // kWalk too
     if ((first_single & LexiconTrie::kExtended) != 0) {
@@ -65,8 +66,10 @@ inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& sing
     }
   }
   *converted += (first_single != 0) + (second_single != 0);
+  // The XORs are spread as the bytes lie: the word of the results is the
+  // word read XOR both.
   const std::uint64_t xors = first_single | (std::uint64_t{second_single} << 24);
-  utf8_store_word(word ^ utf8_spread_three_pair(xors), count, out);
+  utf8_store_word(word ^ xors, count, out);
   return count;
 }
 
