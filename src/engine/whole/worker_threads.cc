@@ -1,9 +1,5 @@
 #include "engine/whole/worker_threads.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -13,17 +9,11 @@
 #include <vector>
 
 #include "engine/whole/tuning.h"
+#include "platform/hints.h"
+#include "platform/platform.h"
 
 namespace lumo {
 namespace {
-
-void pause() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#else
-  std::this_thread::yield();
-#endif
-}
 
 // Spins until `done()` holds or tuning::kSpinTime has passed; true if it held.
 template <typename Done>
@@ -32,7 +22,7 @@ bool spin_until(Done done) {
   for (unsigned spins = 1; !done(); ++spins) {
     if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > tuning::kSpinTime)
       return false;
-    pause();
+    platform::spin_pause();
   }
   return true;
 }
@@ -58,13 +48,8 @@ void capture(std::exception_ptr* error, Call&& call) {
   }
 }
 
-// A thread started on another processor than the calling thread's, where
-// there is one: left to itself, the scheduler now and then queues a new
-// thread behind its creator on the creator's processor, where it waits
-// until the creator blocks, which undoes the point of starting it. Once
-// running, the thread may move to any processor the process may use. It
-// starts with every signal blocked, so that signals keep going to the
-// threads of the program that uses us.
+// A thread running `body`, started as platform::start_thread starts one:
+// on another processor than the caller's, with signals blocked.
 class WorkerThread {
  public:
   explicit WorkerThread(std::function<void()> body) : body_(std::move(body)) {}
@@ -74,48 +59,24 @@ class WorkerThread {
 
   // False when no thread could be started.
   bool start() {
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return false;
-    placed_ = sched_getaffinity(0, sizeof(allowed_), &allowed_) == 0;
-    if (placed_) {
-      cpu_set_t elsewhere = allowed_;
-      const int current = sched_getcpu();
-      if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &elsewhere);
-      placed_ = CPU_COUNT(&elsewhere) > 0 &&
-                pthread_attr_setaffinity_np(&attributes, sizeof(elsewhere), &elsewhere) == 0;
-    }
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
-    started_ = pthread_create(&thread_, &attributes, &WorkerThread::run, this) == 0;
-    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    pthread_attr_destroy(&attributes);
-    return started_;
+    thread_ = platform::start_thread(&WorkerThread::run, this);
+    return thread_ != nullptr;
   }
 
   void join() {
-    if (!started_) return;
+    if (thread_ == nullptr) return;
     // A thread that has just finished its work ends within microseconds.
-    if (!spin_until([this] { return pthread_tryjoin_np(thread_, nullptr) == 0; })) {
-      pthread_join(thread_, nullptr);
+    if (!spin_until([this] { return platform::try_join_thread(thread_); })) {
+      platform::join_thread(thread_);
     }
-    started_ = false;
+    thread_ = nullptr;
   }
 
  private:
-  static void* run(void* self) {
-    auto* worker = static_cast<WorkerThread*>(self);
-    if (worker->placed_) sched_setaffinity(0, sizeof(worker->allowed_), &worker->allowed_);
-    worker->body_();
-    return nullptr;
-  }
+  static void run(void* self) { static_cast<WorkerThread*>(self)->body_(); }
 
   std::function<void()> body_;
-  cpu_set_t allowed_;
-  bool placed_ = false;
-  bool started_ = false;
-  pthread_t thread_{};
+  platform::Thread* thread_ = nullptr;
 };
 
 }  // namespace
