@@ -1,13 +1,15 @@
 // What lumo asks of the operating system, in one place: zeroed pages for the
 // sparse tables, the processors the process may use, worker threads that
-// leave signals to the program's own threads, and the processor's vector
-// instructions. src/platform/posix.cc and src/platform/windows.cc each
+// leave signals to the program's own threads and sleep on a word, and the
+// processor's vector instructions. src/platform/posix.cc and src/platform/windows.cc each
 // define the system calls; the build compiles the one for its target. The
 // rest of the engine includes no system header.
 #ifndef LUMO_PLATFORM_PLATFORM_H_
 #define LUMO_PLATFORM_PLATFORM_H_
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 namespace lumo::platform {
 
@@ -39,6 +41,16 @@ bool try_join_thread(Thread* thread) noexcept;
 
 // Waits for `thread` to end, joins it and frees it.
 void join_thread(Thread* thread) noexcept;
+
+// Blocks while `word` holds `value`, sleeping until wake_all(word); may
+// return spuriously. Both are the standard atomic wait and notify where the
+// standard library waits on the word itself, and the system's own wait on an
+// address where its library could lose a wake-up (libstdc++ 12 without
+// futexes).
+void wait_while(const std::atomic<std::uint32_t>& word, std::uint32_t value) noexcept;
+
+// Wakes every thread blocked in wait_while(word, ...).
+void wake_all(std::atomic<std::uint32_t>& word) noexcept;
 
 // Whether the processor runs AVX2 instructions and the system keeps their
 // registers. Thread-safe.

@@ -103,4 +103,10 @@ void join_thread(Thread* thread) noexcept {
   delete thread;
 }
 
+void wait_while(const std::atomic<std::uint32_t>& word, std::uint32_t value) noexcept {
+  word.wait(value, std::memory_order_acquire);
+}
+
+void wake_all(std::atomic<std::uint32_t>& word) noexcept { word.notify_all(); }
+
 }  // namespace lumo::platform

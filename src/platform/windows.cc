@@ -5,6 +5,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// WaitOnAddress came with Windows 8.
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0602
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0602
+#endif
 #include <windows.h>
 
 #include <bit>
@@ -94,5 +99,14 @@ void join_thread(Thread* thread) noexcept {
   CloseHandle(thread->handle);
   delete thread;
 }
+
+// The system's wait on an address, as the standard library of MSVC waits:
+// libstdc++ 12 waits on a condition variable it may miss a notice on.
+void wait_while(const std::atomic<std::uint32_t>& word, std::uint32_t value) noexcept {
+  static_assert(sizeof(word) == sizeof(value) && std::atomic<std::uint32_t>::is_always_lock_free);
+  WaitOnAddress(const_cast<std::atomic<std::uint32_t>*>(&word), &value, sizeof(value), INFINITE);
+}
+
+void wake_all(std::atomic<std::uint32_t>& word) noexcept { WakeByAddressAll(&word); }
 
 }  // namespace lumo::platform

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -29,12 +30,12 @@ bool spin_until(Done done) {
 
 // Waits until `word` holds a value for which `done(value)` holds: spinning
 // for a while, then sleeping until it changes.
-template <typename T, typename Done>
-void await(const std::atomic<T>& word, Done done) {
+template <typename Done>
+void await(const std::atomic<std::uint32_t>& word, Done done) {
   if (spin_until([&] { return done(word.load(std::memory_order_acquire)); })) return;
-  for (T value = word.load(std::memory_order_acquire); !done(value);
+  for (std::uint32_t value = word.load(std::memory_order_acquire); !done(value);
        value = word.load(std::memory_order_acquire)) {
-    word.wait(value, std::memory_order_acquire);
+    platform::wait_while(word, value);
   }
 }
 
@@ -86,15 +87,16 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
                        const std::function<void(std::size_t)>& finish) {
   if (count == 0) return;
   std::vector<std::exception_ptr> errors(count);
-  std::atomic<std::size_t> working{count};  // shares whose work is not done
-  std::atomic<int> decision{0};             // 0 until between() has run, then 1 to finish, 2 not
+  // Each share has a thread: far fewer than 2^32 of them.
+  std::atomic<std::uint32_t> working{static_cast<std::uint32_t>(count)};  // shares not done
+  std::atomic<std::uint32_t> decision{0};  // 0 until between() has run, then 1 to finish, 2 not
   const auto work_share = [&](std::size_t i) {
     capture(&errors[i], [&] { work(i); });
-    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) working.notify_all();
+    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) platform::wake_all(working);
   };
   const auto share = [&](std::size_t i) {
     work_share(i);
-    await(decision, [](int value) { return value != 0; });
+    await(decision, [](std::uint32_t value) { return value != 0; });
     if (decision.load(std::memory_order_acquire) == 1) capture(&errors[i], [&] { finish(i); });
   };
 
@@ -114,7 +116,7 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
     if (!started) own.push_back(i);
   }
   for (const std::size_t i : own) work_share(i);
-  await(working, [](std::size_t value) { return value == 0; });
+  await(working, [](std::uint32_t value) { return value == 0; });
   std::exception_ptr first;
   for (const std::exception_ptr& error : errors) {
     if (error && !first) first = error;
@@ -122,7 +124,7 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
   bool proceed = false;
   if (!first) capture(&first, [&] { proceed = between(); });
   decision.store(proceed ? 1 : 2, std::memory_order_release);
-  decision.notify_all();
+  platform::wake_all(decision);
   if (proceed) {
     for (const std::size_t i : own) capture(&errors[i], [&] { finish(i); });
   }
