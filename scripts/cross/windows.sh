@@ -10,6 +10,10 @@
 # every fast path with the plain one on long texts), which the native run
 # covers. The allocation-failure tests are not built: they wrap the C
 # library's malloc and mmap with GNU ld's --wrap, which has no Windows twin.
+#
+# On the 2-core machine (shared): a clean build about 7 minutes, the
+# generator's run under Wine included; the whole suite 63 s under Wine,
+# --quick 31 s. A first run also installs the packages and makes the prefix.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
