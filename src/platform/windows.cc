@@ -35,7 +35,8 @@ std::size_t usable_processors() noexcept {
   // none of them: it may use every active processor.
   USHORT groups[2];
   USHORT group_count = 2;
-  const bool one_group = GetProcessGroupAffinity(GetCurrentProcess(), &group_count, groups) != 0;
+  const bool one_group =
+      GetProcessGroupAffinity(GetCurrentProcess(), &group_count, groups) != 0 && group_count == 1;
   DWORD_PTR process_mask = 0;
   DWORD_PTR system_mask = 0;
   if (one_group && GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask) != 0)
