@@ -12,8 +12,9 @@
 # library's malloc and mmap with GNU ld's --wrap, which has no Windows twin.
 #
 # On the 2-core machine (shared): a clean build about 7 minutes, the
-# generator's run under Wine included; the whole suite 63 s under Wine,
-# --quick 31 s. A first run also installs the packages and makes the prefix.
+# generator's run under Wine included; the whole suite 63 to 67 s under
+# Wine, --quick 16 s (31 s with other builds running). A first run also
+# installs the packages and makes the prefix.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
