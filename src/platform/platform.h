@@ -43,10 +43,10 @@ bool try_join_thread(Thread* thread) noexcept;
 void join_thread(Thread* thread) noexcept;
 
 // Blocks while `word` holds `value`, sleeping until wake_all(word); may
-// return spuriously. Both are the standard atomic wait and notify where the
-// standard library waits on the word itself, and the system's own wait on an
-// address where its library could lose a wake-up (libstdc++ 12 without
-// futexes).
+// return spuriously. On POSIX systems these are the standard atomic wait and
+// notify (a futex on Linux); on Windows, the system's wait on an address,
+// since libstdc++ 12 there waits on a condition variable and can miss a
+// wake-up.
 void wait_while(const std::atomic<std::uint32_t>& word, std::uint32_t value) noexcept;
 
 // Wakes every thread blocked in wait_while(word, ...).
