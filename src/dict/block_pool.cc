@@ -1,9 +1,9 @@
 #include "dict/block_pool.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
+
+#include "platform/platform.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LUMO_POISON_KEPT_BLOCKS 1
@@ -49,12 +49,8 @@ SystemMemory system_malloc() {
 }
 
 SystemMemory system_mappings() {
-  return {[](std::size_t bytes) noexcept -> void* {
-            void* const p =
-                mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            return p == MAP_FAILED ? nullptr : p;
-          },
-          [](void* p, std::size_t bytes) noexcept { munmap(p, bytes); }};
+  return {[](std::size_t bytes) noexcept { return platform::map_zeroed_pages(bytes); },
+          [](void* p, std::size_t bytes) noexcept { platform::unmap_pages(p, bytes); }};
 }
 
 BlockPool::BlockPool(std::size_t min_block, std::size_t max_bytes, SystemMemory system)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dict/utf8.h"
+#include "platform/platform.h"
 
 namespace lumo {
 namespace {
@@ -14,8 +15,15 @@ void second_byte_range(unsigned char lead, unsigned char* low, unsigned char* hi
   *high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
 }
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__aarch64__))
+// The blocks use GNU vector types, which GCC and Clang have and MSVC has
+// not: there, every reading is the plain byte-by-byte twin. The 32-byte
+// blocks need AVX2, and a stack aligned to 32 bytes where their vectors
+// spill, which GCC cannot give on 64-bit Windows.
+#if defined(__GNUC__) && !defined(_MSC_VER) && (defined(__x86_64__) || defined(__aarch64__))
 #define LUMO_UTF8_BLOCKS 1
+#if defined(__x86_64__) && !(defined(_WIN32) && !defined(__clang__))
+#define LUMO_UTF8_BLOCKS_OF_32 1
+#endif
 
 // Where the last character of text[0, end) starts, or `end` when that is
 // ASCII: text[0, end) is known to be valid but for that character, which
@@ -89,7 +97,7 @@ std::size_t valid_start_16(const unsigned char* bytes, std::size_t size) {
   return blocks_valid_start<Bytes16>(bytes, size);
 }
 
-#if defined(__x86_64__)
+#if defined(LUMO_UTF8_BLOCKS_OF_32)
 __attribute__((target("avx2"))) std::size_t valid_start_32(const unsigned char* bytes,
                                                            std::size_t size) {
   return blocks_valid_start<Bytes32>(bytes, size);
@@ -98,10 +106,10 @@ __attribute__((target("avx2"))) std::size_t valid_start_32(const unsigned char* 
 
 // Where a byte-by-byte check may start, after whole blocks read as
 // `reading` says.
-std::size_t valid_start(const char* text, std::size_t size, Utf8Reading reading) {
+std::size_t valid_start(const char* text, std::size_t size, [[maybe_unused]] Utf8Reading reading) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-#if defined(__x86_64__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+#if defined(LUMO_UTF8_BLOCKS_OF_32)
+  static const bool avx2 = platform::has_avx2();
   if (reading != Utf8Reading::kBlocksOf16 && avx2) return valid_start_32(bytes, size);
 #endif
   return valid_start_16(bytes, size);

@@ -1,20 +1,13 @@
 #include "engine/config/thread_count.h"
 
-#include <sched.h>
-
 #include <algorithm>
-#include <thread>
+
+#include "platform/platform.h"
 
 namespace lumo {
 
 std::size_t available_threads() {
-  std::size_t count = 1;
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-    count = static_cast<std::size_t>(CPU_COUNT(&set));
-  } else {
-    count = std::thread::hardware_concurrency();
-  }
+  const std::size_t count = platform::usable_processors();
   return count == 0 ? 1 : count;
 }
 

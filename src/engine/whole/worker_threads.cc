@@ -1,29 +1,20 @@
 #include "engine/whole/worker_threads.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "engine/whole/tuning.h"
+#include "platform/hints.h"
+#include "platform/platform.h"
 
 namespace lumo {
 namespace {
-
-void pause() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#else
-  std::this_thread::yield();
-#endif
-}
 
 // Spins until `done()` holds or tuning::kSpinTime has passed; true if it held.
 template <typename Done>
@@ -32,19 +23,19 @@ bool spin_until(Done done) {
   for (unsigned spins = 1; !done(); ++spins) {
     if (spins % 64 == 0 && std::chrono::steady_clock::now() - start > tuning::kSpinTime)
       return false;
-    pause();
+    platform::spin_pause();
   }
   return true;
 }
 
 // Waits until `word` holds a value for which `done(value)` holds: spinning
 // for a while, then sleeping until it changes.
-template <typename T, typename Done>
-void await(const std::atomic<T>& word, Done done) {
+template <typename Done>
+void await(const std::atomic<std::uint32_t>& word, Done done) {
   if (spin_until([&] { return done(word.load(std::memory_order_acquire)); })) return;
-  for (T value = word.load(std::memory_order_acquire); !done(value);
+  for (std::uint32_t value = word.load(std::memory_order_acquire); !done(value);
        value = word.load(std::memory_order_acquire)) {
-    word.wait(value, std::memory_order_acquire);
+    platform::wait_while(word, value);
   }
 }
 
@@ -58,13 +49,8 @@ void capture(std::exception_ptr* error, Call&& call) {
   }
 }
 
-// A thread started on another processor than the calling thread's, where
-// there is one: left to itself, the scheduler now and then queues a new
-// thread behind its creator on the creator's processor, where it waits
-// until the creator blocks, which undoes the point of starting it. Once
-// running, the thread may move to any processor the process may use. It
-// starts with every signal blocked, so that signals keep going to the
-// threads of the program that uses us.
+// A thread running `body`, started as platform::start_thread starts one:
+// on another processor than the caller's, with signals blocked.
 class WorkerThread {
  public:
   explicit WorkerThread(std::function<void()> body) : body_(std::move(body)) {}
@@ -74,48 +60,24 @@ class WorkerThread {
 
   // False when no thread could be started.
   bool start() {
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return false;
-    placed_ = sched_getaffinity(0, sizeof(allowed_), &allowed_) == 0;
-    if (placed_) {
-      cpu_set_t elsewhere = allowed_;
-      const int current = sched_getcpu();
-      if (current >= 0 && current < CPU_SETSIZE) CPU_CLR(current, &elsewhere);
-      placed_ = CPU_COUNT(&elsewhere) > 0 &&
-                pthread_attr_setaffinity_np(&attributes, sizeof(elsewhere), &elsewhere) == 0;
-    }
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
-    started_ = pthread_create(&thread_, &attributes, &WorkerThread::run, this) == 0;
-    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    pthread_attr_destroy(&attributes);
-    return started_;
+    thread_ = platform::start_thread(&WorkerThread::run, this);
+    return thread_ != nullptr;
   }
 
   void join() {
-    if (!started_) return;
+    if (thread_ == nullptr) return;
     // A thread that has just finished its work ends within microseconds.
-    if (!spin_until([this] { return pthread_tryjoin_np(thread_, nullptr) == 0; })) {
-      pthread_join(thread_, nullptr);
+    if (!spin_until([this] { return platform::try_join_thread(thread_); })) {
+      platform::join_thread(thread_);
     }
-    started_ = false;
+    thread_ = nullptr;
   }
 
  private:
-  static void* run(void* self) {
-    auto* worker = static_cast<WorkerThread*>(self);
-    if (worker->placed_) sched_setaffinity(0, sizeof(worker->allowed_), &worker->allowed_);
-    worker->body_();
-    return nullptr;
-  }
+  static void run(void* self) { static_cast<WorkerThread*>(self)->body_(); }
 
   std::function<void()> body_;
-  cpu_set_t allowed_;
-  bool placed_ = false;
-  bool started_ = false;
-  pthread_t thread_{};
+  platform::Thread* thread_ = nullptr;
 };
 
 }  // namespace
@@ -125,15 +87,16 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
                        const std::function<void(std::size_t)>& finish) {
   if (count == 0) return;
   std::vector<std::exception_ptr> errors(count);
-  std::atomic<std::size_t> working{count};  // shares whose work is not done
-  std::atomic<int> decision{0};             // 0 until between() has run, then 1 to finish, 2 not
+  // Each share has a thread: far fewer than 2^32 of them.
+  std::atomic<std::uint32_t> working{static_cast<std::uint32_t>(count)};  // shares not done
+  std::atomic<std::uint32_t> decision{0};  // 0 until between() has run, then 1 to finish, 2 not
   const auto work_share = [&](std::size_t i) {
     capture(&errors[i], [&] { work(i); });
-    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) working.notify_all();
+    if (working.fetch_sub(1, std::memory_order_acq_rel) == 1) platform::wake_all(working);
   };
   const auto share = [&](std::size_t i) {
     work_share(i);
-    await(decision, [](int value) { return value != 0; });
+    await(decision, [](std::uint32_t value) { return value != 0; });
     if (decision.load(std::memory_order_acquire) == 1) capture(&errors[i], [&] { finish(i); });
   };
 
@@ -153,7 +116,7 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
     if (!started) own.push_back(i);
   }
   for (const std::size_t i : own) work_share(i);
-  await(working, [](std::size_t value) { return value == 0; });
+  await(working, [](std::uint32_t value) { return value == 0; });
   std::exception_ptr first;
   for (const std::exception_ptr& error : errors) {
     if (error && !first) first = error;
@@ -161,7 +124,7 @@ void run_in_two_phases(std::size_t count, const std::function<void(std::size_t)>
   bool proceed = false;
   if (!first) capture(&first, [&] { proceed = between(); });
   decision.store(proceed ? 1 : 2, std::memory_order_release);
-  decision.notify_all();
+  platform::wake_all(decision);
   if (proceed) {
     for (const std::size_t i : own) capture(&errors[i], [&] { finish(i); });
   }
