@@ -15,8 +15,11 @@ endif()
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMO_AARCH64_SYSROOT)
 
 # The compiler's own libraries come from its cross tree; only Python's
-# headers come from the sysroot, found by what scikit-build-core or the
-# caller names (Python_INCLUDE_DIR) rather than searched for.
+# headers come from the sysroot. FindPython takes their directory, and the
+# modules' suffix, from the arm64 interpreter (Python_EXECUTABLE), which it
+# runs under the emulator below when policy CMP0190 is NEW: the caller sets
+# CMAKE_POLICY_DEFAULT_CMP0190, since the project's minimum version
+# predates the policy.
 set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu ${LUMO_AARCH64_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
