@@ -104,13 +104,22 @@ __attribute__((target("avx2"))) std::size_t valid_start_32(const unsigned char* 
 }
 #endif
 
+// Whether blocks read as `reading` are 32 bytes wide on this processor.
+bool reads_32([[maybe_unused]] Utf8Reading reading) {
+#if defined(LUMO_UTF8_BLOCKS_OF_32)
+  static const bool avx2 = platform::has_avx2();
+  return reading != Utf8Reading::kBlocksOf16 && avx2;
+#else
+  return false;
+#endif
+}
+
 // Where a byte-by-byte check may start, after whole blocks read as
 // `reading` says.
 std::size_t valid_start(const char* text, std::size_t size, [[maybe_unused]] Utf8Reading reading) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
 #if defined(LUMO_UTF8_BLOCKS_OF_32)
-  static const bool avx2 = platform::has_avx2();
-  if (reading != Utf8Reading::kBlocksOf16 && avx2) return valid_start_32(bytes, size);
+  if (reads_32(reading)) return valid_start_32(bytes, size);
 #endif
   return valid_start_16(bytes, size);
 }
@@ -162,6 +171,20 @@ Utf8Check check_utf8(const char* text, std::size_t size, Utf8Reading reading) {
     return check_from(text, size, valid_start(text, size, reading));
 #endif
   return check_from(text, size, 0);
+}
+
+const char* utf8_kernel(Utf8Reading reading) {
+#ifdef LUMO_UTF8_BLOCKS
+  if (reading != Utf8Reading::kBytes) {
+#if defined(__x86_64__)
+    return reads_32(reading) ? "avx2" : "sse2";
+#else
+    return "neon";
+#endif
+  }
+#endif
+  (void)reading;
+  return "bytes";
 }
 
 }  // namespace lumo

@@ -28,6 +28,11 @@ enum class Utf8Reading { kFastest, kBytes, kBlocksOf16, kBlocksOf32 };
 Utf8Check check_utf8(const char* text, std::size_t size,
                      Utf8Reading reading = Utf8Reading::kFastest);
 
+// The instructions check_utf8 reads blocks with for `reading` on this
+// processor: "avx2" (32 bytes), "sse2" or "neon" (16 bytes); "bytes" where
+// it reads byte by byte. Thread-safe.
+const char* utf8_kernel(Utf8Reading reading);
+
 }  // namespace lumo
 
 #endif  // LUMO_DICT_UTF8_VALIDATION_H_

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "dict/utf8_validation.h"
+#include "platform/platform.h"
 
 namespace lumo {
 namespace {
@@ -82,6 +84,41 @@ TEST(Utf8ValidationTest, BlocksAgreeWithBytewiseOnValidTextCutAnywhere) {
       expect_same_check(text.substr(0, size));
     }
   }
+}
+
+// Valid texts read from every start within a character: the first block
+// then opens on continuation bytes.
+TEST(Utf8ValidationTest, BlocksAgreeWithBytewiseFromEveryStart) {
+  std::mt19937 random(13);
+  for (int round = 0; round < 20; ++round) {
+    const std::string text = random_text(random, 120);
+    for (std::size_t start = 0; start < 40; ++start) {
+      SCOPED_TRACE(start);
+      expect_same_check(text.substr(start));
+    }
+  }
+}
+
+// The blocks are read with the vector instructions each processor the
+// build targets has, so the tests above compare those with the bytes.
+TEST(Utf8ValidationTest, ReadsBlocksWithTheProcessorsVectors) {
+  EXPECT_STREQ(utf8_kernel(Utf8Reading::kBytes), "bytes");
+#if defined(__aarch64__)
+  for (const Utf8Reading reading :
+       {Utf8Reading::kFastest, Utf8Reading::kBlocksOf16, Utf8Reading::kBlocksOf32}) {
+    EXPECT_STREQ(utf8_kernel(reading), "neon");
+  }
+#elif defined(__x86_64__)
+  EXPECT_STREQ(utf8_kernel(Utf8Reading::kBlocksOf16), "sse2");
+#if defined(_WIN32) && !defined(__clang__)
+  const bool avx2 = false;  // GCC cannot align the stack for them on Windows
+#else
+  const bool avx2 = platform::has_avx2();
+#endif
+  const std::string_view widest = avx2 ? "avx2" : "sse2";
+  EXPECT_EQ(utf8_kernel(Utf8Reading::kBlocksOf32), widest);
+  EXPECT_EQ(utf8_kernel(Utf8Reading::kFastest), widest);
+#endif
 }
 
 }  // namespace
