@@ -5,7 +5,8 @@
 # the Python tests (with the one on a text past 2**32 bytes where memory
 # allows), a short soak and a short session under valgrind, the fuzz
 # harnesses over their corpora and briefly beyond, the packaging and type
-# checks, and the include, formatting and lint checks.
+# checks, the engine on other targets (libc++, Windows under Wine, 64-bit
+# Arm Linux under qemu), and the include, formatting and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,6 +60,14 @@ if command -v pyenv >/dev/null 2>&1; then
     "$venv/bin/python" -m pytest -q -p no:cacheprovider
   done
 fi
+
+# Other targets: the engine with clang and libc++ whole; Windows under Wine
+# and 64-bit Arm Linux under qemu-user in their quick form (without the
+# long fast-path differential tests, and under qemu a subset of the Python
+# tests). The README's "Platforms" gives the full runs.
+scripts/cross_test.sh libcxx
+scripts/cross_test.sh windows --quick
+scripts/cross_test.sh aarch64 --quick
 
 # The includes between the rooms of src/ run one way.
 python tools/check_includes.py
