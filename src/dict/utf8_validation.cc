@@ -104,8 +104,9 @@ __attribute__((target("avx2"))) std::size_t valid_start_32(const unsigned char* 
 }
 #endif
 
-// Whether blocks read as `reading` are 32 bytes wide on this processor.
-bool reads_32([[maybe_unused]] Utf8Reading reading) {
+// Whether blocks read as `reading` are 32 bytes wide on this processor
+// (AArch64, whose blocks are all of 16 bytes, never asks).
+[[maybe_unused]] bool reads_32([[maybe_unused]] Utf8Reading reading) {
 #if defined(LUMO_UTF8_BLOCKS_OF_32)
   static const bool avx2 = platform::has_avx2();
   return reading != Utf8Reading::kBlocksOf16 && avx2;
