@@ -11,18 +11,7 @@ cd "$(dirname "$0")/.."
 # of it fits the interpreter; valgrind checks for leaks; Java runs Spark.
 packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev tmux valgrind
   openjdk-17-jre-headless)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null ||
-    { "${sudo_cmd[@]}" apt-get update -q >/dev/null &&
-      "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" >/dev/null; }
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 python=${PYTHON:-python3}
 [ -x .venv/bin/python ] || "$python" -m venv .venv

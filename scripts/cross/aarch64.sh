@@ -34,15 +34,7 @@ step() { echo "== aarch64: $1 ($((SECONDS - started)) s)"; }
 
 step "host packages"
 packages=(g++-aarch64-linux-gnu qemu-user-static googletest ninja-build unzip)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
-    "${missing[@]}" >/dev/null
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 step "arm64 sysroot"
 # Python 3.11 and what it loads, unpacked rather than installed: apt would

@@ -10,15 +10,7 @@ cd "$(dirname "$0")/../.."
 
 clang_major=$(clang++ -dumpversion | cut -d. -f1)
 packages=("libc++-$clang_major-dev" "libc++abi-$clang_major-dev" googletest ninja-build)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
-    "${missing[@]}" >/dev/null
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 build=out/libcxx
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \

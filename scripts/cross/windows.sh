@@ -26,18 +26,7 @@ case "${1:-}" in
 esac
 
 packages=(cmake ninja-build nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix wine64)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null ||
-    { "${sudo_cmd[@]}" apt-get update -q >/dev/null &&
-      "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null; }
-fi
+scripts/install_packages.sh --no-recommends "${packages[@]}"
 
 # Debian installs wine64 off the PATH.
 wine=$(dpkg -L wine64 | grep -m1 '/wine64$')
