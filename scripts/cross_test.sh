@@ -14,6 +14,11 @@ usage() { echo "usage: scripts/cross_test.sh {libcxx|windows|aarch64} [--quick]"
 [ $# -ge 1 ] || usage
 target=$1
 shift
+case "${1:-}" in
+  --quick | "") ;;
+  *) usage ;;
+esac
+[ $# -le 1 ] || usage
 case "$target" in
   libcxx | windows | aarch64) exec "scripts/cross/$target.sh" "$@" ;;
   *) usage ;;
