@@ -48,10 +48,7 @@ SystemMemory system_malloc() {
           [](void* p, std::size_t) noexcept { std::free(p); }};
 }
 
-SystemMemory system_mappings() {
-  return {[](std::size_t bytes) noexcept { return platform::map_zeroed_pages(bytes); },
-          [](void* p, std::size_t bytes) noexcept { platform::unmap_pages(p, bytes); }};
-}
+SystemMemory system_mappings() { return {platform::map_zeroed_pages, platform::unmap_pages}; }
 
 BlockPool::BlockPool(std::size_t min_block, std::size_t max_bytes, SystemMemory system)
     : min_block_(min_block),

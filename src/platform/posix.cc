@@ -39,7 +39,7 @@ struct Thread {
   std::atomic<bool> finished{false};  // the body has returned
 #endif
 #if defined(LUMO_THREAD_AFFINITY)
-  cpu_set_t allowed;  // the processors the thread may use once running
+  cpu_set_t allowed{};  // the processors the thread may use once running
   bool placed = false;
 #endif
 };
@@ -61,10 +61,8 @@ void* run(void* thread) {
 }  // namespace
 
 Thread* start_thread(void (*body)(void*), void* argument) noexcept {
-  auto* const thread = new (std::nothrow) Thread;
+  auto* const thread = new (std::nothrow) Thread{body, argument};
   if (thread == nullptr) return nullptr;
-  thread->body = body;
-  thread->argument = argument;
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) {
     delete thread;

@@ -65,10 +65,8 @@ DWORD WINAPI run(LPVOID thread) {
 }  // namespace
 
 Thread* start_thread(void (*body)(void*), void* argument) noexcept {
-  auto* const thread = new (std::nothrow) Thread;
+  auto* const thread = new (std::nothrow) Thread{body, argument};
   if (thread == nullptr) return nullptr;
-  thread->body = body;
-  thread->argument = argument;
   // Windows has no signals to block. The thread is placed while suspended,
   // within the processor group it starts in.
   thread->handle = CreateThread(nullptr, 0, &run, thread, CREATE_SUSPENDED, nullptr);

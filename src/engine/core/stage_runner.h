@@ -35,8 +35,8 @@ enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
 // at `text`, whose eight bytes can be read, into `out`, where eight bytes
 // can be written: both where both stand, or the first where only it does;
 // one read, one load each from LexiconTrie::three_byte_singles, one
-// write. A character stands where no walk is needed and no longer key can
-// start with it: for one that longer keys start with, the pair filter has
+// write. A character stands where no walk is needed and no key longer than
+// it can start with it: for one that longer keys start with, the pair filter has
 // no pair of it and the next character, which only the first has at hand.
 // Its single value is then a character of three bytes too
 // (LexiconTrie::single_values). Returns how many bytes it converted: 6,
