@@ -1,0 +1,278 @@
+"""The HTTP API of lumo serve, called in process: exact answers, every
+error as JSON, the size limits, the security headers, and the schema."""
+
+import json
+
+import lumo
+import pytest
+
+pytest.importorskip("starlette")
+pytest.importorskip("httpx")
+
+from lumo_serve import create_app  # noqa: E402
+from lumo_serve.openapi import schema  # noqa: E402
+from starlette.testclient import TestClient  # noqa: E402
+
+LIMIT = 4096
+TEXT = "我们干了这杯，视频和干。头发\r\n秋天的面条。\n" * 3
+
+
+@pytest.fixture(scope="module")
+def client():
+    with TestClient(create_app(max_bytes=LIMIT, max_file_bytes=4 << 20)) as client:
+        yield client
+
+
+S2T = lumo.Converter("s2t")
+
+
+@pytest.mark.parametrize(
+    "body, expected",
+    [
+        ({"config": "s2twp"}, lumo.convert(TEXT, "s2twp")),
+        ({"from": "cn-s", "to": "cn-hk"}, lumo.convert_region(TEXT, "cn-s", to="cn-hk")),
+        ({"config": "s2t", "custom": {"头发": "X"}}, S2T.with_custom({"头发": "X"}).convert(TEXT)),
+        (
+            {"config": "s2t", "custom": [["头发", "Y"]]},
+            S2T.with_custom([("头发", "Y")]).convert(TEXT),
+        ),
+        (
+            {"config": "s2t", "custom": "头发 Z|面条 W"},
+            S2T.with_custom("头发 Z|面条 W").convert(TEXT),
+        ),
+    ],
+)
+def test_convert(client, body, expected):
+    answer = client.post("/api/convert", json={"text": TEXT, **body})
+    assert answer.status_code == 200
+    assert answer.json() == {"text": expected}
+
+
+@pytest.mark.parametrize("text", ["我们的头发", "我們的頭髮", "hello", ""])
+def test_detect(client, text):
+    found = lumo.detect(text)
+    expected = {"region": None} if found is None else {
+        "region": found.region, "confidence": found.confidence}  # fmt: skip
+    assert client.post("/api/detect", json={"text": text}).json() == expected
+
+
+def test_explain_gives_every_span_and_the_plausible_alternatives(client):
+    spans = client.post("/api/explain", json={"text": TEXT, "config": "s2twp"}).json()["spans"]
+    expected = lumo.Converter("s2twp").explain(TEXT)
+    assert [(s["source"], s["target"], tuple(s["alternatives"])) for s in spans] == expected
+    assert all(("plausible" in span) == bool(span["alternatives"]) for span in spans)
+    by_source = {span["source"]: span.get("plausible") for span in spans}
+    assert by_source["干"] == ["乾", "干"]  # 榦 is rare on its own
+    assert by_source["视频"] == ["視訊"]
+
+
+VALID = "s2t, t2s, s2tw, tw2s, s2hk, hk2s, s2twp, tw2sp, s2hkp, hk2sp, t2tw, tw2t, t2hk, hk2t"
+
+
+@pytest.mark.parametrize(
+    "path, body, status, message",
+    [
+        ("/api/convert", {"text": "x", "config": "no"}, 400, f"config 'no'. Valid: {VALID}"),
+        ("/api/explain", {"text": "x", "from": "xx", "to": "cn-tw"}, 400, "unknown region 'xx'"),
+        ("/api/convert", {"text": "x", "config": "s2t", "from": "cn-s"}, 400, "not both"),
+        ("/api/convert", {"text": "x", "from": "cn-s"}, 400, 'give "config", or both'),
+        ("/api/convert", {"text": "x", "config": 5}, 400, '"config" must be a string'),
+        ("/api/convert", {"config": "s2t"}, 400, '"text" must be a string'),
+        ("/api/detect", {"text": 1}, 400, '"text" must be a string'),
+        ("/api/convert", ["x"], 400, "must be a JSON object"),
+        ("/api/convert", b"{bad", 400, "not valid JSON"),
+        ("/api/explain", b"\xff{}", 400, "not UTF-8"),
+        ("/api/detect", b"[" * 2000, 400, "nested too deeply"),
+        ("/api/convert", {"text": "x", "config": "s2t", "custom": {"a": 1}}, 400, '"custom": '),
+        ("/api/convert", {"text": "x", "config": "s2t", "custom": 7}, 400, '"custom": '),
+        ("/api/convert", {"text": "x" * LIMIT, "config": "s2t"}, 413, f"limit of {LIMIT} bytes"),
+        ("/api/nowhere", {}, 404, "no such page or route"),
+        ("/openapi.json", {}, 405, "method not allowed"),
+    ],
+)  # fmt: skip
+def test_errors_are_json(client, path, body, status, message):
+    content = body if isinstance(body, bytes) else json.dumps(body).encode()
+    answer = client.post(path, content=content)
+    assert answer.status_code == status
+    error = answer.json()["error"]
+    assert message is None or message in error
+    assert "Traceback" not in error
+
+
+def test_a_chunked_body_over_the_limit_is_refused_while_read(client):
+    def pieces():
+        for _ in range(10):
+            yield b" " * 1000
+
+    answer = client.post("/api/convert", content=pieces())
+    assert answer.status_code == 413
+
+
+def test_an_unexpected_failure_is_a_line_not_a_trace(monkeypatch):
+    def broken(body):
+        raise RuntimeError("secret detail")
+
+    monkeypatch.setattr("lumo_serve.converters.from_body", broken)
+    with TestClient(create_app(), raise_server_exceptions=False) as client:
+        answer = client.post("/api/convert", json={"text": "x", "config": "s2t"})
+    assert (answer.status_code, answer.json()) == (500, {"error": "internal error"})
+
+
+SIMPLIFIED = "头发干了\r\n面条\r台湾" * 40000  # over a MiB: several chunks
+TRADITIONAL = "頭髮乾了\r\n麵條\r台灣" * 40000
+
+
+@pytest.mark.parametrize(
+    "query, codec, config, text",
+    [
+        ("config=t2tw&encoding=big5", "big5", "t2tw", TRADITIONAL),
+        ("config=t2hk&encoding=Big5-HKSCS", "big5hkscs", "t2hk", TRADITIONAL),
+        ("from=cn-s&to=cn-tw&encoding=gbk", "gbk", "s2tw", SIMPLIFIED),
+        ("config=s2twp", "utf-8", "s2twp", "\ufeff𠀀" + SIMPLIFIED),
+        ("config=s2t&encoding=utf-16", "utf-16", "s2t", "\ufeff𠀀" + SIMPLIFIED),
+        ("config=t2jp&encoding=shift_jis", "shift_jis", "t2jp", "學校の體育館\n" * 1000),
+    ],
+)
+def test_convert_file_answers_in_the_same_encoding(client, query, codec, config, text):
+    python_codec = "utf-16-le" if codec == "utf-16" else codec
+    answer = client.post(f"/api/convert-file?{query}", content=text.encode(python_codec))
+    assert answer.status_code == 200
+    assert answer.headers["content-type"].startswith("text/plain; charset=")
+    assert answer.content.decode(python_codec) == lumo.convert(text, config)
+
+
+def test_convert_file_streams_past_the_json_limit_but_not_its_own(client):
+    data = ("头发\n" * 2000).encode()
+    assert len(data) > LIMIT
+    answer = client.post("/api/convert-file?config=s2t", content=data)
+    assert answer.content.decode() == lumo.convert(data.decode(), "s2t")
+    answer = client.post("/api/convert-file?config=s2t", content=b"x" * (5 << 20))
+    assert answer.status_code == 413
+
+
+@pytest.mark.parametrize(
+    "query, data, status, message",
+    [
+        ("config=t2s&encoding=big5", "頭髮".encode("big5") + b"\xff\xfe", 400,
+         "body: cannot decode byte 0xff at offset 4 as Big5"),
+        ("config=s2t&encoding=ebcdic", b"x", 400, "unsupported encoding 'ebcdic'"),
+        ("config=zz", b"x", 400, "unknown config 'zz'"),
+        ("config=s2t&errors=ignore", b"x", 400, "expected strict or replace"),
+        ("config=t2s&encoding=big5", "這".encode("big5"), 422,
+         "body: cannot encode character '这' (U+8FD9) at offset 0 as Big5"),
+        ("config=s2t&encoding=utf-16", b"\x41\x00", 400, "no byte order mark"),
+    ],
+)  # fmt: skip
+def test_convert_file_errors(client, query, data, status, message):
+    answer = client.post(f"/api/convert-file?{query}", content=data)
+    assert answer.status_code == status
+    assert message in answer.json()["error"]
+
+
+def test_convert_file_replaces_what_the_encoding_cannot_hold(client):
+    answer = client.post("/api/convert-file?config=t2s&encoding=big5&errors=replace",
+                         content="這是".encode("big5"))  # fmt: skip
+    assert answer.content == b"?" + "是".encode("big5")
+
+
+@pytest.mark.parametrize("codec", ["big5", "gb18030", "shift_jis", "utf-16", "utf-8"])
+def test_decode_and_encode_keep_marks_and_line_endings(client, codec):
+    text = ("\ufeff" if codec.startswith("utf") else "") + "頭髮\r\n乾燥\r學校\n"
+    data = text.encode(codec if codec != "utf-16" else "utf-16-le")  # the BOM leads
+    decoded = client.post(f"/api/decode?encoding={codec}", content=data)
+    assert decoded.json() == {"text": text}
+    encoded = client.post(f"/api/encode?encoding={codec}", json={"text": text})
+    assert encoded.content == data
+
+
+def test_every_answer_forbids_inline_script(client):
+    for answer in [
+        client.get("/"),
+        client.get("/static/page.js"),
+        client.post("/api/convert", content=b"{"),
+        client.post("/api/convert-file?config=s2t", content="头".encode()),
+    ]:
+        policy = answer.headers["content-security-policy"]
+        assert "script-src 'self'" in policy and "unsafe-inline" not in policy
+        assert answer.headers["x-content-type-options"] == "nosniff"
+
+
+def test_the_page_has_no_inline_script_and_static_files_stay_in_their_folder(client):
+    page = client.get("/").text
+    assert '<script src="/static/page.js" defer></script>' in page
+    assert page.count("<script") == 1 and " on" not in page.replace(" one", "")
+    for path in ["/static/../app.py", "/static/%2e%2e/app.py", "/static/..%2fapp.py"]:
+        assert client.get(path).status_code == 404
+
+
+def test_the_schema_lists_every_route(client):
+    served = client.get("/openapi.json").json()
+    assert served == schema()
+    routes = {route.path for route in client.app.routes if route.path.startswith("/api/")}
+    assert set(served["paths"]) == routes
+    assert served["paths"]["/api/convert"]["post"]["requestBody"]["content"]["application/json"]
+
+
+def test_a_loopback_server_answers_only_loopback_host_names():
+    with TestClient(create_app(allowed_hosts=["127.0.0.1", "localhost"])) as client:
+        assert client.get("/", headers={"host": "localhost:8000"}).status_code == 200
+        assert client.get("/", headers={"host": "rebound.example"}).status_code == 400
+
+
+@pytest.mark.parametrize(
+    "argv, serve",
+    [
+        (["serve"], True),
+        (["serve", "--port", "9000", "--host", "::1"], True),
+        (["serve", "-c", "s2t"], False),  # a file named serve, as before
+        (["serve", "--from=cn-s", "--to", "cn-tw"], False),
+        (["-c", "s2t", "serve"], False),
+        (["serve", "--", "-c"], True),
+        (["detect", "serve"], False),
+    ],
+)
+def test_which_command_lines_serve(argv, serve):
+    from lumo_cli.options import names_serve
+
+    assert names_serve(argv) is serve
+
+
+def _listening(port):
+    """The local addresses listening on `port`, from the kernel's tables."""
+    found = set()
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        with open(table) as lines:
+            for line in list(lines)[1:]:
+                local, state = line.split()[1], line.split()[3]
+                address, local_port = local.split(":")
+                if int(local_port, 16) == port and state == "0A":
+                    found.add(address)
+    return found
+
+
+def test_lumo_serve_listens_on_loopback_alone_by_default():
+    import socket
+    import subprocess
+    import sys
+    import time
+
+    import httpx
+
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    server = subprocess.Popen([sys.executable, "-m", "lumo_cli", "serve", "--port", str(port)],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)  # fmt: skip
+    try:
+        for _ in range(100):
+            if _listening(port):
+                break
+            time.sleep(0.1)
+        assert _listening(port) == {"0100007F"}  # 127.0.0.1
+        answer = httpx.post(f"http://127.0.0.1:{port}/api/convert",
+                            json={"text": "头发", "config": "s2t"})  # fmt: skip
+        assert answer.json() == {"text": "頭髮"}
+    finally:
+        server.terminate()
+        server.wait(timeout=10)
+    assert b"Traceback" not in server.stderr.read()
