@@ -1,6 +1,7 @@
 """The JSON routes: convert, detect and explain. Each conversion runs on a
 worker thread, through Converter.convert_batch, which lets go of the
-interpreter while it converts, so the event loop keeps serving others."""
+interpreter while it converts, so the event loop keeps serving others; the
+answer is rendered to JSON on that thread too."""
 
 from __future__ import annotations
 
@@ -21,15 +22,15 @@ def _limit(request: Request) -> int:
     return int(request.app.state.max_bytes)
 
 
-def _convert(converter: lumo.Converter, text: str) -> str:
-    return converter.convert_batch([text])[0]
+def _converted(converter: lumo.Converter, text: str) -> JSONResponse:
+    return JSONResponse({"text": converter.convert_batch([text])[0]})
 
 
 async def convert(request: Request) -> JSONResponse:
     body = await json_object(request, _limit(request))
     text = text_field(body)
     converter = converters.from_body(body)
-    return JSONResponse({"text": await run_in_threadpool(_convert, converter, text)})
+    return await run_in_threadpool(_converted, converter, text)
 
 
 async def detect(request: Request) -> JSONResponse:
@@ -40,7 +41,7 @@ async def detect(request: Request) -> JSONResponse:
     return JSONResponse({"region": found.region, "confidence": found.confidence})
 
 
-def _spans(converter: lumo.Converter, text: str) -> list[dict[str, Any]]:
+def _explained(converter: lumo.Converter, text: str) -> JSONResponse:
     spans = []
     for source, target, alternatives in converter.explain(text):
         span: dict[str, Any] = {"source": source, "target": target,
@@ -48,14 +49,14 @@ def _spans(converter: lumo.Converter, text: str) -> list[dict[str, Any]]:
         if alternatives:
             span["plausible"] = list(plausible_alternatives(source, alternatives))
         spans.append(span)
-    return spans
+    return JSONResponse({"spans": spans})
 
 
 async def explain(request: Request) -> JSONResponse:
     body = await json_object(request, _limit(request))
     text = text_field(body)
     converter = converters.from_body(body)
-    return JSONResponse({"spans": await run_in_threadpool(_spans, converter, text)})
+    return await run_in_threadpool(_explained, converter, text)
 
 
 async def configs(request: Request) -> JSONResponse:

@@ -6,9 +6,13 @@ from __future__ import annotations
 import json
 from typing import Any
 
+from starlette.concurrency import run_in_threadpool
 from starlette.requests import Request
 
 from .errors import ApiError
+
+# A body past this size is parsed on a worker thread, not on the event loop.
+PARSE_ON_THREAD_BYTES = 64 << 10
 
 
 def too_large(limit: int) -> ApiError:
@@ -33,6 +37,12 @@ async def json_object(request: Request, limit: int) -> dict[str, Any]:
     """The body as a JSON object; 400 when it is not UTF-8 JSON or not an
     object."""
     body = await read_limited(request, limit)
+    if len(body) > PARSE_ON_THREAD_BYTES:
+        return await run_in_threadpool(_parsed, body)
+    return _parsed(body)
+
+
+def _parsed(body: bytes) -> dict[str, Any]:
     try:
         value = json.loads(body.decode("utf-8-sig"))
     except UnicodeDecodeError as error:
