@@ -27,11 +27,13 @@ def test_the_table_is_what_the_dictionaries_give():
         ("冬", ("鼕",), ()),
         ("个", ("箇",), ()),
         ("了", ("瞭",), ()),
+        ("夫", ("伕",), ()),
         ("干", ("乾", "干", "榦"), ("乾", "干")),
         # Real choices for a character alone.
         ("发", ("髮",), ("髮",)),
         ("系", ("係", "繫"), ("係", "繫")),
         ("欲", ("慾",), ("慾",)),
+        ("于", ("于",), ("于",)),
         # Phrases: the dictionaries chose between them, all stay.
         ("视频", ("視訊",), ("視訊",)),
         ("干了", ("乾了",), ("乾了",)),

@@ -22,6 +22,8 @@ const state = {
   lineEnding: "\n",
   fileName: "converted.txt",
   chunks: [], // [first span, end span) per rendered chunk
+  all: 0, // spans with alternatives
+  plausible: 0, // spans with plausible alternatives
   open: -1, // the span whose choices are shown
 };
 let observer = null;
@@ -151,15 +153,26 @@ async function convert() {
   say("");
   const body = { text: sourceText(), ...conversion() };
   if (state.custom) body.custom = state.custom;
-  const { spans } = await (await postJson("/api/explain", body)).json();
+  $("count").textContent = "";
+  $("status").textContent = "Converting…";
+  $("result").setAttribute("aria-busy", "true");
+  let spans;
+  try {
+    spans = (await (await postJson("/api/explain", body)).json()).spans;
+  } finally {
+    $("status").textContent = "";
+    $("result").removeAttribute("aria-busy");
+  }
   state.spans = spans;
+  state.all = spans.filter((span) => span.alternatives.length).length;
+  state.plausible = spans.filter((span) => (span.plausible || []).length).length;
   state.picks = new Map();
   closeChoices();
   layOut();
   for (const id of ["download", "export"]) $(id).disabled = false;
 }
 
-// Shown alternatives of span `index`: all with "Show all", else the plausible ones.
+// The alternatives shown for `span`: all with "Show all", else the plausible ones.
 function shown(span) {
   return $("show-all").checked ? span.alternatives : span.plausible || [];
 }
@@ -250,10 +263,9 @@ function renderAll() {
 }
 
 function count() {
-  const all = state.spans.filter((span) => span.alternatives.length).length;
-  const plausible = state.spans.filter((span) => (span.plausible || []).length).length;
-  const showing = $("show-all").checked ? all : plausible;
-  $("count").textContent = `${showing} choices shown, ${all} in all; ${state.picks.size} picked.`;
+  const showing = $("show-all").checked ? state.all : state.plausible;
+  $("count").textContent =
+    `${showing} choices shown, ${state.all} in all; ${state.picks.size} picked.`;
 }
 
 function openChoices(index, button) {
