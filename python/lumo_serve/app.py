@@ -8,7 +8,6 @@ from pathlib import Path
 from starlette.applications import Starlette
 from starlette.exceptions import HTTPException
 from starlette.middleware import Middleware
-from starlette.middleware.trustedhost import TrustedHostMiddleware
 from starlette.requests import Request
 from starlette.responses import FileResponse, JSONResponse
 from starlette.routing import Mount, Route
@@ -18,6 +17,7 @@ from . import api, codec_routes, openapi
 from .errors import ApiError, on_api_error, on_http_error, on_unexpected
 from .file_route import convert_file
 from .headers import SecurityHeaders
+from .hosts import AllowedHosts
 
 STATIC = Path(__file__).parent / "static"
 MAX_BYTES = 64 << 20  # the largest JSON body, by default
@@ -56,7 +56,7 @@ def create_app(
     ]
     middleware = [Middleware(SecurityHeaders)]
     if allowed_hosts is not None:
-        middleware.append(Middleware(TrustedHostMiddleware, allowed_hosts=allowed_hosts))
+        middleware.append(Middleware(AllowedHosts, hosts=allowed_hosts))
     app = Starlette(
         routes=routes,
         middleware=middleware,

@@ -6,7 +6,7 @@ import ipaddress
 
 from .app import create_app
 
-LOOPBACK_NAMES = ["127.0.0.1", "localhost", "[::1]", "::1"]
+LOOPBACK_NAMES = ["127.0.0.1", "localhost", "::1"]
 
 
 def is_loopback(host: str) -> bool:

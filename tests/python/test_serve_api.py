@@ -213,10 +213,24 @@ def test_the_schema_lists_every_route(client):
     assert served["paths"]["/api/convert"]["post"]["requestBody"]["content"]["application/json"]
 
 
-def test_a_loopback_server_answers_only_loopback_host_names():
-    with TestClient(create_app(allowed_hosts=["127.0.0.1", "localhost"])) as client:
-        assert client.get("/", headers={"host": "localhost:8000"}).status_code == 200
-        assert client.get("/", headers={"host": "rebound.example"}).status_code == 400
+@pytest.mark.parametrize(
+    "host, status",
+    [
+        ("localhost:8000", 200),
+        ("127.0.0.1", 200),
+        ("[::1]:8000", 200),
+        ("LOCALHOST", 200),
+        ("rebound.example", 400),
+        ("rebound.example:8000", 400),
+        ("[::2]:8000", 400),
+        ("", 400),
+    ],
+)
+def test_a_loopback_server_answers_only_loopback_host_names(host, status):
+    from lumo_serve.command import LOOPBACK_NAMES
+
+    with TestClient(create_app(allowed_hosts=LOOPBACK_NAMES)) as client:
+        assert client.get("/", headers={"host": host}).status_code == status
 
 
 @pytest.mark.parametrize(
