@@ -42,7 +42,7 @@ async def detect(request: Request) -> JSONResponse:
 
 
 def _explained(converter: lumo.Converter, text: str) -> JSONResponse:
-    spans = []
+    spans: list[dict[str, Any]] = []
     for source, target, alternatives in converter.explain(text):
         span: dict[str, Any] = {"source": source, "target": target,
                                 "alternatives": list(alternatives)}  # fmt: skip

@@ -4,7 +4,7 @@ field by field, so that every refusal is a clear ApiError."""
 from __future__ import annotations
 
 import json
-from typing import Any
+from typing import Any, cast
 
 from starlette.concurrency import run_in_threadpool
 from starlette.requests import Request
@@ -55,7 +55,7 @@ def _parsed(body: bytes) -> dict[str, Any]:
         raise ApiError(400, f"the body is not valid JSON: {error}") from None
     if not isinstance(value, dict):
         raise ApiError(400, 'the body must be a JSON object, such as {"text": "..."}')
-    return value
+    return cast("dict[str, Any]", value)
 
 
 def text_field(body: dict[str, Any], name: str = "text") -> str:

@@ -23,7 +23,7 @@ import logging
 import queue
 import tempfile
 import threading
-from typing import IO, Callable, Union
+from typing import Callable, Union
 
 import anyio
 import anyio.to_thread
@@ -45,6 +45,7 @@ QUEUED_PIECES = 4  # converted pieces waiting for the client at most
 _LABEL = "body"
 logger = logging.getLogger("lumo_serve")
 _Piece = Union[bytes, ApiError, None]  # None: the whole output was sent
+_Spool = tempfile.SpooledTemporaryFile  # of bytes
 
 
 def _settings(request: Request) -> tuple[lumo.Converter, str, bool]:
@@ -60,7 +61,7 @@ def _settings(request: Request) -> tuple[lumo.Converter, str, bool]:
     return converter, codec, errors == "replace"
 
 
-async def _spool(request: Request, codec: str, limit: int) -> IO[bytes]:
+async def _spool(request: Request, codec: str, limit: int) -> _Spool[bytes]:
     """The body in a spooled file, checked to decode in `codec`."""
     declared = request.headers.get("content-length")
     if declared is not None and declared.isdigit() and int(declared) > limit:
@@ -99,7 +100,7 @@ class _Stopped(Exception):
 
 
 def _worker(
-    converter: lumo.Converter, spool: IO[bytes], codec: str, replace: bool,
+    converter: lumo.Converter, spool: _Spool[bytes], codec: str, replace: bool,
     hand: Callable[[_Piece], None],
 ) -> None:  # fmt: skip
     """Converts the spooled body, handing out each encoded piece, then an
@@ -135,7 +136,7 @@ class _ConvertedFile:
     command's writer thread) wait while the client reads slowly, and stop
     once the response has ended."""
 
-    def __init__(self, converter: lumo.Converter, spool: IO[bytes], codec: str,
+    def __init__(self, converter: lumo.Converter, spool: _Spool[bytes], codec: str,
                  replace: bool) -> None:  # fmt: skip
         self._converter = converter
         self._spool = spool
