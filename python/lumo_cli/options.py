@@ -19,7 +19,7 @@ USAGE = """\
 lumo (-c NAME | --from CODE --to CODE) [options] [--] [FILE ...]
        lumo detect [--encoding ENC] [--json] [--] [FILE ...]
        lumo configs
-       lumo serve [--host ADDRESS] [--port N] [--max-bytes N]"""
+       lumo serve [--host ADDRESS] [--port N] [--max-bytes N] [--max-file-bytes N]"""
 
 _ENCODINGS_NOTE = textwrap.fill(
     f"encodings: {', '.join(ENCODINGS.values())}, or any other name Python knows for them."
@@ -279,13 +279,18 @@ class ServeOptions:
 
 def names_serve(argv: list[str]) -> bool:
     """Whether `argv` is `lumo serve ...`: its first word is "serve" and it
-    chooses no conversion. `lumo -c NAME serve`, and `lumo serve -c NAME`
-    as before, convert a file named serve."""
+    chooses no conversion (-c, --config, --from or --to before any "--").
+    `lumo -c NAME serve`, and `lumo serve -c NAME` as before, convert a file
+    named serve."""
     if argv[:1] != ["serve"]:
         return False
     end = argv.index("--") if "--" in argv else len(argv)
+    probe = _Parser(add_help=False)
+    probe.add_argument("-c", "--config")
+    probe.add_argument("--from", dest="source")
+    probe.add_argument("--to", dest="target")
     try:
-        known, _ = _convert_parser().parse_known_args(argv[:end])
+        known, _ = probe.parse_known_args(argv[1:end])
     except UsageError:
         return True
     return known.config is None and known.source is None and known.target is None

@@ -2,6 +2,7 @@
 error as JSON, the size limits, the security headers, and the schema."""
 
 import json
+import os
 
 import lumo
 import pytest
@@ -242,6 +243,10 @@ def test_a_loopback_server_answers_only_loopback_host_names(host, status):
         (["serve", "--from=cn-s", "--to", "cn-tw"], False),
         (["-c", "s2t", "serve"], False),
         (["serve", "--", "-c"], True),
+        (["serve", "-h"], True),
+        (["serve", "--version"], True),
+        (["serve", "-cs2t"], False),
+        (["serve", "--config=s2t", "-h"], False),
         (["detect", "serve"], False),
     ],
 )
@@ -249,6 +254,23 @@ def test_which_command_lines_serve(argv, serve):
     from lumo_cli.options import names_serve
 
     assert names_serve(argv) is serve
+
+
+def test_lumo_serve_help_and_a_missing_extra(tmp_path):
+    import subprocess
+    import sys
+
+    command = [sys.executable, "-m", "lumo_cli", "serve"]
+    shown = subprocess.run([*command, "-h"], capture_output=True, text=True)
+    assert shown.returncode == 0 and shown.stdout.startswith("usage: lumo serve [-h] [--host")
+    # An environment without the serve extra: starlette cannot be imported.
+    (tmp_path / "starlette").mkdir()
+    (tmp_path / "starlette" / "__init__.py").write_text("raise ImportError(name='starlette')")
+    environment = {**os.environ, "PYTHONPATH": os.pathsep.join([str(tmp_path), *sys.path])}
+    missing = subprocess.run(command, capture_output=True, text=True, env=environment)
+    assert (missing.returncode, missing.stderr) == (1, "lumo: serve: starlette is missing; "
+                                                   "install lumo with the serve extra: "
+                                                   "pip install 'lumo[serve]'\n")  # fmt: skip
 
 
 def _listening(port):
@@ -286,6 +308,12 @@ def test_lumo_serve_listens_on_loopback_alone_by_default():
         answer = httpx.post(f"http://127.0.0.1:{port}/api/convert",
                             json={"text": "头发", "config": "s2t"})  # fmt: skip
         assert answer.json() == {"text": "頭髮"}
+        second = subprocess.run([sys.executable, "-m", "lumo_cli", "serve", "--port", str(port)],
+                                capture_output=True, text=True)  # fmt: skip
+        assert (second.returncode, second.stderr) == (
+            1,
+            f"lumo: serve: cannot listen on 127.0.0.1:{port}: Address already in use\n",
+        )
     finally:
         server.terminate()
         server.wait(timeout=10)
