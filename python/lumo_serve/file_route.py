@@ -156,25 +156,33 @@ class _ConvertedFile:
                     pass
             raise _Stopped()
 
+        # The worker and the relay each wait on the other for as long as the
+        # conversion runs: they get threads of their own, not the shared
+        # pool's, which as many conversions at once could take whole.
+        own_threads = anyio.CapacityLimiter(2)
+
         async def work() -> None:
             await anyio.to_thread.run_sync(
-                _worker, self._converter, self._spool, self._codec, self._replace, hand
-            )
+                _worker, self._converter, self._spool, self._codec, self._replace, hand,
+                limiter=own_threads,
+            )  # fmt: skip
 
         try:
             async with anyio.create_task_group() as tasks:
                 tasks.start_soon(work)
                 try:
-                    await self._relay(pieces, scope, send)
+                    await self._relay(pieces, scope, send, own_threads)
                 finally:
                     stop.set()
         finally:
             self._spool.close()
 
-    async def _relay(self, pieces: queue.Queue[_Piece], scope: Scope, send: Send) -> None:
+    async def _relay(
+        self, pieces: queue.Queue[_Piece], scope: Scope, send: Send, threads: anyio.CapacityLimiter
+    ) -> None:
         started = False
         while True:
-            piece = await anyio.to_thread.run_sync(pieces.get)
+            piece = await anyio.to_thread.run_sync(pieces.get, limiter=threads)
             if isinstance(piece, ApiError):
                 if not started:
                     await error_response(piece.status, piece.message)(scope, _no_receive, send)

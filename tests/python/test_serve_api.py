@@ -318,3 +318,24 @@ def test_lumo_serve_listens_on_loopback_alone_by_default():
         server.terminate()
         server.wait(timeout=10)
     assert b"Traceback" not in server.stderr.read()
+
+
+def test_file_conversions_do_not_wait_on_each_other_for_threads():
+    """More file conversions at once than the shared pool has threads: each
+    conversion's worker and relay must not take threads the others need."""
+    import asyncio
+
+    import anyio.to_thread
+    import httpx
+
+    data = "头发干了。\n".encode() * 400_000  # 6.4 MB: more pieces than the queue holds
+
+    async def convert_three():
+        anyio.to_thread.current_default_thread_limiter().total_tokens = 2
+        transport = httpx.ASGITransport(app=create_app())
+        async with httpx.AsyncClient(transport=transport, base_url="http://test") as client:
+            calls = [client.post("/api/convert-file?config=s2t", content=data) for _ in range(3)]
+            return await asyncio.wait_for(asyncio.gather(*calls), timeout=120)
+
+    answers = asyncio.run(convert_three())
+    assert [len(answer.content) for answer in answers] == [len(data)] * 3
