@@ -177,9 +177,19 @@ def test_export_and_import_custom_words(server, browser, downloads, tmp_path):
     fresh_page(browser, server)
     paste_and_convert(browser, "干。干")
     browser.find_element(By.ID, "import").send_keys(str(exported))
-    wait(browser, lambda: "custom words applied" in browser.find_element(By.ID, "count").text)
+    wait(browser, lambda: "Custom words applied: 1." in browser.find_element(By.ID, "count").text)
     assert result_text(browser) == "乾。乾"
     browser.save_screenshot(str(SHOTS / "4-imported.png"))
+    browser.find_element(By.ID, "forget").click()
+    wait(browser, lambda: result_text(browser) == lumo.convert("干。干", "s2t"))
+
+    refused = tmp_path / "refused.json"
+    refused.write_text('{"干": 1}', encoding="utf-8")
+    browser.find_element(By.ID, "import").send_keys(str(refused))
+    message = browser.find_element(By.ID, "message")
+    wait(browser, lambda: message.text == '"custom": dict values must be strings')
+    browser.find_element(By.ID, "convert").click()
+    wait(browser, lambda: not message.is_displayed())
 
 
 def test_a_big5_file_opens_and_downloads_in_big5(server, browser, downloads, tmp_path):
@@ -212,7 +222,7 @@ def test_hostile_text_and_words_show_as_text(server, browser, tmp_path):
     words = tmp_path / "hostile.txt"
     words.write_text('头发 "><img/src=x/onerror=window.hacked=1>\n', encoding="utf-8")
     browser.find_element(By.ID, "import").send_keys(str(words))
-    wait(browser, lambda: "custom words applied" in browser.find_element(By.ID, "count").text)
+    wait(browser, lambda: "Custom words applied: 1." in browser.find_element(By.ID, "count").text)
     assert result_text(browser).endswith('"><img/src=x/onerror=window.hacked=1>')
     assert browser.find_elements(By.CSS_SELECTOR, "#result img, #result script") == []
     assert browser.execute_script("return window.hacked === undefined")

@@ -17,7 +17,7 @@ const $ = (id) => document.getElementById(id);
 const state = {
   spans: [], // {source, target, alternatives, plausible} from /api/explain
   picks: new Map(), // span index -> the value picked
-  custom: null, // imported custom words, [[key, value], ...]
+  custom: null, // imported custom words: {key: value} or [[key, value], ...]
   encoding: "utf-8", // of the file opened, used again to save
   lineEnding: "\n",
   fileName: "converted.txt",
@@ -82,12 +82,17 @@ async function setUp() {
     });
   }
   $("file").addEventListener("change", openFile);
+  // A file opened in the wrong encoding is read again in the one chosen.
+  $("encoding").addEventListener("change", () => {
+    if ($("file").files[0]) openFile();
+  });
   $("detect").addEventListener("click", () => detect().catch((error) => say(error.message)));
   $("convert").addEventListener("click", () => convert().catch((error) => say(error.message)));
   $("show-all").addEventListener("change", renderAll);
   $("download").addEventListener("click", () => download().catch((error) => say(error.message)));
   $("export").addEventListener("click", exportPicks);
   $("import").addEventListener("change", () => importWords().catch((error) => say(error.message)));
+  $("forget").addEventListener("click", () => forgetWords().catch((error) => say(error.message)));
   $("choices-close").addEventListener("click", closeChoices);
   $("choices").addEventListener("keydown", (event) => {
     if (event.key === "Escape") closeChoices();
@@ -264,8 +269,10 @@ function renderAll() {
 
 function count() {
   const showing = $("show-all").checked ? state.all : state.plausible;
+  const words = state.custom && Object.keys(state.custom).length;
+  const custom = state.custom ? ` Custom words applied: ${words}.` : "";
   $("count").textContent =
-    `${showing} choices shown, ${state.all} in all; ${state.picks.size} picked.`;
+    `${showing} choices shown, ${state.all} in all; ${state.picks.size} picked.${custom}`;
 }
 
 function openChoices(index, button) {
@@ -347,8 +354,8 @@ function exportPicks() {
 function parseWords(text) {
   const trimmed = text.replace(/^\uFEFF/, "").trim();
   if (trimmed.startsWith("{") || trimmed.startsWith("[")) {
-    const words = JSON.parse(trimmed);
-    return Array.isArray(words) ? words : Object.entries(words);
+    // Sent as it is: the server checks its shape as Converter.with_custom does.
+    return JSON.parse(trimmed);
   }
   const pairs = [];
   for (const line of trimmed.split(/\r\n|\r|\n/)) {
@@ -366,8 +373,21 @@ async function importWords() {
   if (!file) return;
   state.custom = parseWords(await file.text());
   $("import").value = "";
-  await convert();
-  $("count").textContent += ` ${state.custom.length} custom words applied.`;
+  $("forget").hidden = false;
+  try {
+    await convert();
+  } catch (error) {
+    // Words the server refuses are not kept for the next conversion.
+    state.custom = null;
+    $("forget").hidden = true;
+    throw error;
+  }
+}
+
+async function forgetWords() {
+  state.custom = null;
+  $("forget").hidden = true;
+  if (state.spans.length) await convert();
 }
 
 setUp().catch((error) => say(error.message));
