@@ -7,9 +7,11 @@ With scripts/setup.sh done (it installs Dask, Spark and Java), from the reposito
 The dataset is a folder of Parquet files with a `text` column, one row per line of the corpus, and
 the same lines as a folder of text files; it is made once in out/scaling and reused. Every worker
 converts on one thread (LUMO_THREADS=1), as the engines give each worker one core. Every way runs
-the README's code: its Parquet recipe (in one process and in the pool), its pool, Dask and Spark
-examples; each way's output is checked against the conversion in one process. Prints
-a Markdown table, then the estimate for 1 TB that the figures give.
+the documentation's code (docs/examples/): its Parquet recipe (in one process and in the pool), its
+pool, Dask and Spark examples; each way's output is checked against the conversion in one process.
+A last row runs the Parquet recipe with a converter that returns its column as it is: what reading
+and writing the files cost alone, the bound of any conversion in this pipeline. Prints a Markdown
+table, then the estimate for 1 TB that the figures give.
 """
 
 import argparse
@@ -19,7 +21,6 @@ import math
 import multiprocessing
 import os
 import platform
-import re
 import shlex
 import shutil
 import sys
@@ -35,21 +36,18 @@ import pandas as pd  # noqa: E402
 from machine import cpu_model  # noqa: E402
 
 HERE = Path(__file__).resolve().parent
-README = HERE.parent / "README.md"
+EXAMPLES = HERE.parent / "docs" / "examples"
 DEFAULT_CORPUS = HERE.parent.parent / "shared" / "corpus" / "zuozhuan.txt"
 CONFIG = "s2twp"
 TB_MB = 1e6
 CORES_PER_MACHINE = 16
 
 
-def readme_module(heading, name, folder):
-    """The first Python block after `heading` in the README, imported as `name` from `folder`,
-    which stays on the path so that worker processes import it too."""
-    section = README.read_text(encoding="utf-8").split(heading, 1)[1]
-    source = re.search(r"```python\n(.*?)```", section, re.S).group(1)
-    (folder / f"{name}.py").write_text(source, encoding="utf-8")
-    if str(folder) not in sys.path:
-        sys.path.insert(0, str(folder))
+def example_module(name):
+    """docs/examples/`name`.py as a module; its folder stays on the path, so that worker processes
+    import it too."""
+    if str(EXAMPLES) not in sys.path:
+        sys.path.insert(0, str(EXAMPLES))
     return importlib.import_module(name)
 
 
@@ -99,6 +97,23 @@ class InProcess:
 
     def close(self):
         pass
+
+
+class Unconverted:
+    """Stands in for a converter and returns each column as it is."""
+
+    @staticmethod
+    def convert_arrow(column):
+        return column
+
+
+class ReadWriteOnly(InProcess):
+    """The Parquet recipe on the calling thread with nothing converted."""
+
+    def table(self, source, target, converter):
+        super().table(source, target, Unconverted())
+
+    files = None
 
 
 class Pool(InProcess):
@@ -201,7 +216,7 @@ def busy_seconds():
 
 def measure(way, kind, dataset, out, converter, runs, expected):
     """The best of `runs` wall times of one way over one kind of input, with the cores it kept
-    busy then; its output checked."""
+    busy then; its output checked where it converts."""
     convert, read = (way.table, read_table) if kind == "table" else (way.files, read_files)
     best = (math.inf, 0.0)
     for _ in range(runs):
@@ -211,7 +226,9 @@ def measure(way, kind, dataset, out, converter, runs, expected):
         convert(dataset / kind, target, converter)
         seconds = time.perf_counter() - start
         best = min(best, (seconds, (busy_seconds() - busy) / seconds))
-    if expected.get(kind) is None:
+    if isinstance(way, ReadWriteOnly):
+        pass
+    elif expected.get(kind) is None:
         expected[kind] = read(target)
     elif read(target) != expected[kind]:
         raise SystemExit(f"{type(way).__name__} wrote other output than the first way")
@@ -231,12 +248,10 @@ def main():
     dataset = args.out / "dataset"
     size = make_dataset(args.corpus, dataset, args.size_mb, args.files)
     examples = {
-        "parquet": readme_module(
-            "### Parquet datasets in bounded memory", "lumo_parquet_example", args.out
-        ),
-        "pool": readme_module("### One machine, many processes", "lumo_pool_example", args.out),
-        "dask": readme_module("### Many machines: Dask", "lumo_dask_example", args.out),
-        "spark": readme_module("### Many machines: Spark", "lumo_spark_example", args.out),
+        "parquet": example_module("parquet_dataset"),
+        "pool": example_module("process_pool"),
+        "dask": example_module("dask_cluster"),
+        "spark": example_module("spark_cluster"),
     }
     converter = lumo.Converter(CONFIG)
     ways = [("in one process", 1, lambda: InProcess(examples))]
@@ -246,6 +261,7 @@ def main():
         ways.append(("Dask LocalCluster", workers, lambda n=workers: Dask(examples, n)))
     for workers in (1, 2):
         ways.append(("Spark local", workers, lambda n=workers: Spark(examples, n, args.out)))
+    ways.append(("Parquet read and write only", 1, lambda: ReadWriteOnly(examples)))
 
     results, startups, expected = {}, {}, {}
     for name, workers, make in ways:

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 # tmux runs the command in a terminal for the progress bar test; clang
 # builds the fuzz harnesses (it ships libFuzzer) and atheris where no wheel
 # of it fits the interpreter; valgrind checks for leaks; Java runs Spark;
-# Chromium, its driver and CJK fonts run lumo serve's page in the browser tests.
+# chromium, its driver and the CJK fonts show the docs site to
+# scripts/docs.sh, and lumo serve's page to its browser tests.
 packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev tmux valgrind
   openjdk-17-jre-headless chromium chromium-driver fonts-noto-cjk)
 scripts/install_packages.sh "${packages[@]}"

@@ -6,7 +6,8 @@
 # allows), a short soak and a short session under valgrind, the fuzz
 # harnesses over their corpora and briefly beyond, the packaging and type
 # checks, the engine on other targets (libc++, Windows under Wine, 64-bit
-# Arm Linux under qemu), and the include, formatting and lint checks.
+# Arm Linux under qemu), the documentation site, and the include, formatting
+# and lint checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +39,7 @@ done
 
 LUMO_HUGE_TESTS=1 python -m pytest -q
 
-# Scaled down: the README gives the full runs.
+# Scaled down: docs/reliability.md gives the full runs.
 python scripts/soak.py --calls 20000
 python scripts/memcheck.py --calls 5000
 
@@ -64,10 +65,14 @@ fi
 # Other targets: the engine with clang and libc++ whole; Windows under Wine
 # and 64-bit Arm Linux under qemu-user in their quick form (without the
 # long fast-path differential tests, and under qemu a subset of the Python
-# tests). The README's "Platforms" gives the full runs.
+# tests). docs/platforms.md gives the full runs.
 scripts/cross_test.sh libcxx
 scripts/cross_test.sh windows --quick
 scripts/cross_test.sh aarch64 --quick
+
+# The docs site, built with warnings as errors, checked and looked at in a
+# browser (screenshots in out/site-shots).
+scripts/docs.sh
 
 # The includes between the rooms of src/ run one way.
 python tools/check_includes.py

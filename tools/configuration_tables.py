@@ -1,10 +1,11 @@
-"""Writes the README's table of configurations and its table of region
-routes from data/config/configurations.json, the one list of configurations.
-Each table follows a marker comment in README.md and runs to the first line
-that does not start with "|". The routes' rows and columns are the region
-codes in the order of lumo.locales().
+"""Writes the table of configurations and the table of region routes, in
+README.md and on the site's first page, from data/config/configurations.json,
+the one list of configurations. Each table follows a marker comment and runs
+to the first line that does not start with "|"; a page holds the tables whose
+markers it has. The routes' rows and columns are the region codes in the
+order of lumo.locales().
 
-    .venv/bin/python tools/configuration_tables.py    # rewrites the tables in README.md
+    .venv/bin/python tools/configuration_tables.py    # rewrites the tables in PAGES
 """
 
 from __future__ import annotations
@@ -14,7 +15,7 @@ from pathlib import Path
 from typing import Any
 
 ROOT = Path(__file__).resolve().parents[1]
-README = ROOT / "README.md"
+PAGES = (ROOT / "README.md", ROOT / "docs" / "index.md")
 CONFIGURATIONS = ROOT / "data" / "config" / "configurations.json"
 CONFIGURATIONS_MARKER = "<!-- The configurations, written by tools/configuration_tables.py. -->"
 ROUTES_MARKER = "<!-- The region routes, written by tools/configuration_tables.py. -->"
@@ -41,7 +42,10 @@ def routes_table(entries: list[dict[str, Any]], regions: list[str]) -> list[str]
 
 
 def replace_table(lines: list[str], marker: str, table: list[str]) -> list[str]:
-    """`lines` with the table that follows `marker` replaced by `table`."""
+    """`lines` with the table that follows `marker` replaced by `table`, or
+    `lines` as they are when no line is `marker`."""
+    if marker not in lines:
+        return lines
     start = lines.index(marker) + 1
     end = start
     while end < len(lines) and lines[end].startswith("|"):
@@ -49,9 +53,9 @@ def replace_table(lines: list[str], marker: str, table: list[str]) -> list[str]:
     return [*lines[:start], *table, *lines[end:]]
 
 
-def render(readme: str, entries: list[dict[str, Any]], regions: list[str]) -> str:
-    """`readme` with both tables written from `entries`, the parsed list."""
-    lines = replace_table(readme.split("\n"), CONFIGURATIONS_MARKER, configurations_table(entries))
+def render(page: str, entries: list[dict[str, Any]], regions: list[str]) -> str:
+    """`page` with its tables written from `entries`, the parsed list."""
+    lines = replace_table(page.split("\n"), CONFIGURATIONS_MARKER, configurations_table(entries))
     return "\n".join(replace_table(lines, ROUTES_MARKER, routes_table(entries, regions)))
 
 
@@ -63,8 +67,9 @@ def read_configurations() -> list[dict[str, Any]]:
 def main() -> None:
     import lumo
 
-    written = render(README.read_text(encoding="utf-8"), read_configurations(), lumo.locales())
-    README.write_text(written, encoding="utf-8")
+    for page in PAGES:
+        written = render(page.read_text(encoding="utf-8"), read_configurations(), lumo.locales())
+        page.write_text(written, encoding="utf-8")
 
 
 if __name__ == "__main__":

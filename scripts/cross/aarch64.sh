@@ -104,15 +104,17 @@ qemu-aarch64-static -L "$sysroot" "$build/lumo_engine_tests" --gtest_filter="$fi
   --gtest_brief=1
 
 step "Python tests under the emulated interpreter"
-# pytest, hypothesis and tqdm are pure Python: the host's pip fetches them
-# for the target. The full run adds the arm64 wheels of the Arrow readers.
+# pytest, hypothesis, tqdm and sybil (which the root conftest.py imports to
+# run the docs' examples) are pure Python: the host's pip fetches them for
+# the target. The full run adds the arm64 wheels of the Arrow readers.
 pip_for_target() {
   local target=$1
   shift
   "$host_python" -m pip install -q --target "$target" --platform manylinux2014_aarch64 \
     --python-version 3.11 --implementation cp --only-binary=:all: "$@"
 }
-[ -d "$out/pydeps/pytest" ] || pip_for_target "$out/pydeps" 'pytest>=7' 'hypothesis>=6' 'tqdm>=4.60'
+[ -d "$out/pydeps/sybil" ] ||
+  pip_for_target "$out/pydeps" 'pytest>=7' 'hypothesis>=6' 'tqdm>=4.60' 'sybil>=9'
 pythonpath=$build:$root/python:$out/pydeps
 # tests/python/conftest.py gives hypothesis examples no deadline, which
 # emulation would pass on every call.

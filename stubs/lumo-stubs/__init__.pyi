@@ -58,6 +58,11 @@ class _ConvertedArray:
 
 @final
 class Converter:
+    """A converter for one configuration, built once and used for any number
+    of texts: `Converter("s2t")`, or `Converter.for_region(...)`. An unknown
+    name raises ValueError listing the valid ones. Immutable, so one
+    converter may serve several threads; it pickles as its recipe."""
+
     def __new__(cls, config: str) -> Converter: ...
     @property
     def config(self) -> str: ...
@@ -77,13 +82,17 @@ class Converter:
     def convert_utf8_stream(
         self, chunks: Iterable[Buffer], *, max_held: int | None = ...
     ) -> Iterator[bytes]: ...
-    # (source, target, alternatives) spans; see the README's "Explanations".
+    # (source, target, alternatives) spans; see docs/streams.md.
     def explain(self, text: str) -> list[_Span]: ...
     def explain_stream(
         self, chunks: Iterable[str], *, max_held: int | None = ...
     ) -> Iterator[_Span]: ...
     @staticmethod
-    def for_region(from_: str, /, to: str) -> Converter: ...
+    def for_region(from_: str, /, to: str) -> Converter:
+        """The converter for the region codes `from_` and `to` (see
+        `lumo.locales()`). ValueError for equal codes ("no conversion
+        needed") and for a pair no configuration serves, with a route to
+        try."""
     def convert_with_custom(self, text: str, entries: _CustomEntries) -> str: ...
     def with_custom(self, entries: _CustomEntries) -> Converter: ...
     # Immutable: a copy is the object itself; a pickle holds the recipe.
@@ -96,10 +105,16 @@ class Converter:
 
 @final
 class Detection:
+    """What `lumo.detect` found in a text: its region code and a confidence.
+    Immutable; it pickles as its two fields."""
+
     @property
-    def region(self) -> str: ...
+    def region(self) -> str:
+        """The region code, one of `lumo.locales()`."""
     @property
-    def confidence(self) -> int: ...
+    def confidence(self) -> int:
+        """A percentage of the text's CJK ideographs; since a character can
+        count for several standards it may pass 100, and is capped at 255."""
     def __copy__(self) -> Detection: ...
     def __deepcopy__(self, memo: object, /) -> Detection: ...
 

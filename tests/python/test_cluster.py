@@ -1,10 +1,10 @@
-"""The README's Dask and Spark examples, run on a local cluster, write exactly what one process
+"""The docs' Dask and Spark examples (docs/examples/, included in docs/dataframes.md), run on a
+local cluster, write exactly what one process
 converts. Deselect with `-m "not cluster"` for a quick run."""
 
 import importlib
 import os
 import random
-import re
 import shutil
 import sys
 from pathlib import Path
@@ -14,7 +14,7 @@ import pytest
 
 pytestmark = pytest.mark.cluster
 
-README = Path(__file__).resolve().parents[2] / "README.md"
+EXAMPLES = Path(__file__).resolve().parents[2] / "docs" / "examples"
 # Phrases the configurations rewrite, phrases that meet a line feed or a CR LF, kana, Latin
 # letters, an astral character and nothing, shuffled into texts of no fixed shape.
 PIECES = (
@@ -28,13 +28,10 @@ def text(rng, pieces):
     return "".join(rng.choice(PIECES) for _ in range(pieces))
 
 
-def readme_module(heading, name, folder, monkeypatch):
-    """The first Python block after `heading` in the README, as the module `name` in `folder`,
-    which stays on the path: worker processes start with this process's path and import it."""
-    section = README.read_text(encoding="utf-8").split(heading, 1)[1]
-    source = re.search(r"```python\n(.*?)```", section, re.S).group(1)
-    (folder / f"{name}.py").write_text(source, encoding="utf-8")
-    monkeypatch.syspath_prepend(str(folder))
+def example_module(name, monkeypatch):
+    """The example docs/examples/`name`.py as a module, whose folder stays on the path: worker
+    processes start with this process's path and import it."""
+    monkeypatch.syspath_prepend(str(EXAMPLES))
     return importlib.import_module(name)
 
 
@@ -66,13 +63,12 @@ def assert_converted(source_frame, target):
 
 
 @pytest.fixture(scope="module")
-def dask_example(tmp_path_factory):
-    """The README's Dask module, with a client of two worker processes that can import it."""
+def dask_example():
+    """The docs' Dask module, with a client of two worker processes that can import it."""
     pytest.importorskip("dask.dataframe")
     distributed = pytest.importorskip("dask.distributed")
     with pytest.MonkeyPatch.context() as monkeypatch:
-        folder = tmp_path_factory.mktemp("example")
-        example = readme_module("### Many machines: Dask", "lumo_dask_example", folder, monkeypatch)
+        example = example_module("dask_cluster", monkeypatch)
         with (
             distributed.LocalCluster(
                 n_workers=2, threads_per_worker=1, dashboard_address=None, env={"LUMO_THREADS": "1"}
@@ -134,7 +130,7 @@ def spark(tmp_path_factory):
 
 
 def test_spark_converts_a_parquet_column(spark, tmp_path, monkeypatch):
-    example = readme_module("### Many machines: Spark", "lumo_spark_example", tmp_path, monkeypatch)
+    example = example_module("spark_cluster", monkeypatch)
     frame = write_table(tmp_path / "table", rows=2_000, files=3)
     example.convert_table(spark, str(tmp_path / "table"), str(tmp_path / "out"), CONVERTER)
     assert_converted(frame, tmp_path / "out")

@@ -4,14 +4,13 @@ processes."""
 import copy
 import importlib
 import pickle
-import re
 from pathlib import Path
 
 import lumo
 import pytest
 
 TEXT = "我的U盘坏了，头发干了。後來乾燥的鼠标\n"
-README = Path(__file__).resolve().parents[2] / "README.md"
+EXAMPLES = Path(__file__).resolve().parents[2] / "docs" / "examples"
 
 
 def made(config):
@@ -65,12 +64,6 @@ def test_a_forged_pickle_is_refused(restore, arguments, error):
         restore(*arguments)
 
 
-def readme_example(heading):
-    """The first Python block after `heading` in the README."""
-    section = README.read_text(encoding="utf-8").split(heading, 1)[1]
-    return re.search(r"```python\n(.*?)```", section, re.S).group(1)
-
-
 @pytest.mark.parametrize("start_method", ["fork", "spawn"])
 def test_the_process_pool_example_converts_a_folder(tmp_path, monkeypatch, start_method):
     source = tmp_path / "in"
@@ -78,11 +71,10 @@ def test_the_process_pool_example_converts_a_folder(tmp_path, monkeypatch, start
     texts = {"a.txt": TEXT * 50, "sub/b.txt": "汉字\r\n" * 10, "c.txt": ""}
     for name, text in texts.items():
         (source / name).write_bytes(text.encode("utf-8"))
-    # An importable module, as workers started afresh need one.
-    example = tmp_path / "convert_folder.py"
-    example.write_text(readme_example("### One machine, many processes"), encoding="utf-8")
-    monkeypatch.syspath_prepend(str(tmp_path))
-    module = importlib.import_module("convert_folder")
+    # The docs' example (docs/examples/process_pool.py) as an importable module, as workers
+    # started afresh need one.
+    monkeypatch.syspath_prepend(str(EXAMPLES))
+    module = importlib.import_module("process_pool")
     module.convert_folder(source, tmp_path / "out", "s2twp", workers=2, start_method=start_method)
     converter = lumo.Converter("s2twp")
     for name, text in texts.items():

@@ -1,7 +1,8 @@
-"""The README's column recipes, each run on a column with missing values: every one gives what
-per-row convert gives, and keeps what it says it keeps."""
+"""The column recipes of the docs (docs/examples/, included in docs/dataframes.md), each run on
+a column with missing values: every one gives what per-row convert gives, and keeps what it says
+it keeps."""
 
-import re
+import runpy
 from pathlib import Path
 
 import lumo
@@ -9,19 +10,15 @@ import pytest
 
 pa = pytest.importorskip("pyarrow")
 
-README = Path(__file__).resolve().parents[2] / "README.md"
+EXAMPLES = Path(__file__).resolve().parents[2] / "docs" / "examples"
 CONVERTER = lumo.Converter("s2twp")
 TEXTS = ["汉字", None, "鼠标和软件", "", "头发 and 😀", None, "台湾的U盘"]
 EXPECTED = [None if text is None else CONVERTER.convert(text) for text in TEXTS]
 
 
-def recipe(heading):
-    """The names the Python block under `heading` of the column recipes defines."""
-    section = README.read_text(encoding="utf-8").split("## Column recipes", 1)[1]
-    source = re.search(r"```python\n(.*?)```", section.split(f"### {heading}\n", 1)[1], re.S)
-    names = {}
-    exec(compile(source.group(1), f"README: {heading}", "exec"), names)
-    return names
+def recipe(name):
+    """The names the recipe docs/examples/`name`.py defines."""
+    return runpy.run_path(str(EXAMPLES / f"{name}.py"))
 
 
 @pytest.mark.parametrize(
@@ -34,7 +31,7 @@ def test_pandas(dtype):
     texts = pd.Series(TEXTS, dtype=dtype, index=range(10, 10 + len(TEXTS)), name="title")
     if dtype == "object":
         texts.iloc[5] = float("nan")
-    result = recipe("pandas")["convert_series"](texts, CONVERTER)
+    result = recipe("pandas_column")["convert_series"](texts, CONVERTER)
     assert (result.dtype, result.name, list(result.index)) == (
         texts.dtype,
         "title",
@@ -46,14 +43,14 @@ def test_pandas(dtype):
 def test_polars():
     pl = pytest.importorskip("polars")
     frame = pl.DataFrame({"id": range(len(TEXTS)), "text": TEXTS})
-    result = recipe("Polars")["convert_column"](frame, CONVERTER)
+    result = recipe("polars_column")["convert_column"](frame, CONVERTER)
     assert result["text"].to_list() == EXPECTED
     assert result["id"].to_list() == list(range(len(TEXTS)))
 
 
 def test_duckdb():
     duckdb = pytest.importorskip("duckdb")
-    names = recipe("DuckDB")
+    names = recipe("duckdb_column")
     connection = duckdb.connect()
     connection.execute("create table docs (id integer, text varchar)")
     connection.executemany("insert into docs values (?, ?)", list(enumerate(TEXTS)))
@@ -73,9 +70,7 @@ def test_parquet_dataset(tmp_path):
         ids = range(index * half, index * half + len(part))
         pq.write_table(pa.table({"id": ids, "text": part}), source / f"part-{index}.parquet")
     target = tmp_path / "converted.parquet"
-    recipe("Parquet datasets in bounded memory")["convert_dataset"](
-        source, target, CONVERTER, rows=2
-    )
+    recipe("parquet_dataset")["convert_dataset"](source, target, CONVERTER, rows=2)
     table = pq.read_table(target)
     assert table.column("text").to_pylist() == EXPECTED
     assert table.column("id").to_pylist() == list(range(len(TEXTS)))
