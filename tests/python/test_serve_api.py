@@ -3,6 +3,8 @@ error as JSON, the size limits, the security headers, and the schema."""
 
 import json
 import os
+import re
+from pathlib import Path
 
 import lumo
 import pytest
@@ -339,3 +341,52 @@ def test_file_conversions_do_not_wait_on_each_other_for_threads():
 
     answers = asyncio.run(convert_three())
     assert [len(answer.content) for answer in answers] == [len(data)] * 3
+
+
+DOCS = Path(__file__).resolve().parents[2] / "docs" / "serve.md"
+
+
+def _docs_api_examples():
+    """The console blocks of docs/serve.md left to this test: `$ ` lines and
+    what each prints."""
+    blocks = re.findall(r"<!-- skip: next -->\n```console\n(.*?)```", DOCS.read_text(), re.S)
+    steps = []
+    for block in blocks:
+        for line in block.splitlines():
+            if line.startswith("$ "):
+                steps.append((line[2:], []))
+            else:
+                steps[-1][1].append(line)
+    return steps
+
+
+def test_the_docs_api_examples(tmp_path):
+    import socket
+    import subprocess
+    import sys
+    import time
+
+    import httpx
+
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        port = probe.getsockname()[1]
+    server = subprocess.Popen([sys.executable, "-m", "lumo_cli", "serve", "--port", str(port)],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # fmt: skip
+    try:
+        for _ in range(100):
+            try:
+                httpx.get(f"http://127.0.0.1:{port}/api/configs")
+                break
+            except httpx.TransportError:
+                time.sleep(0.1)
+        steps = _docs_api_examples()
+        assert len(steps) >= 10
+        for command, expected in steps:
+            command = command.replace("127.0.0.1:8000", f"127.0.0.1:{port}")
+            result = subprocess.run(["bash", "-c", command], cwd=tmp_path, capture_output=True)
+            printed = result.stdout.decode().rstrip("\n").split("\n")
+            assert printed == (expected or [""]), command
+    finally:
+        server.terminate()
+        server.wait(timeout=10)
