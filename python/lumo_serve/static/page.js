@@ -296,7 +296,8 @@ function openChoices(index, button) {
   }
   const note = document.createElement("p");
   note.className = "note";
-  note.textContent = `The conversion chose ${span.target}.`;
+  const rare = list.querySelector("button.rare") ? " Dashed: a rare form on its own." : "";
+  note.textContent = `The conversion chose ${span.target}.${rare}`;
   list.append(note);
   $("choices").hidden = false;
   list.querySelector("button").focus();
