@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 # builds the fuzz harnesses (it ships libFuzzer) and atheris where no wheel
 # of it fits the interpreter; valgrind checks for leaks; Java runs Spark;
 # chromium, its driver and the CJK fonts show the docs site to
-# scripts/docs.sh.
+# scripts/docs.sh, and lumo serve's page to its browser tests.
 packages=(g++ clang cmake ninja-build nlohmann-json3-dev libgtest-dev tmux valgrind
   openjdk-17-jre-headless chromium chromium-driver fonts-noto-cjk)
 scripts/install_packages.sh "${packages[@]}"

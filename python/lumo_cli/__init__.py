@@ -10,10 +10,14 @@ import os
 import signal
 import sys
 from collections.abc import Sequence
+from typing import TYPE_CHECKING
 
 from .errors import FAILED, PIPE_CLOSED, CliError, StdoutClosed, interrupted_status
 from .errors import report as _report
 from .signals import handled, signal_of
+
+if TYPE_CHECKING:
+    from .options import ServeOptions
 
 __all__ = ["main"]
 
@@ -43,6 +47,18 @@ def main(argv: Sequence[str] | None = None) -> int:
         return interrupted_status(signum)
 
 
+def _serve(serve: ServeOptions) -> int:
+    try:
+        from lumo_serve import run
+    except ImportError as error:
+        raise CliError(
+            f"serve: {error.name or 'a package'} is missing; install lumo with the serve"
+            " extra: pip install 'lumo[serve]'"
+        ) from None
+    run(serve.host, serve.port, serve.max_bytes, serve.max_file_bytes)
+    return 0
+
+
 def _run(args: list[str]) -> int:
     try:
         # Imported here, so that Ctrl-C during the imports is handled too.
@@ -55,6 +71,8 @@ def _run(args: list[str]) -> int:
             detect = options.parse_detect(args[1:])
             codec = resolve_encoding(detect.encoding, "--encoding")
             return run_detect(detect.inputs, codec, detect.as_json)
+        if options.names_serve(args):
+            return _serve(options.parse_serve(args[1:]))
         if args[:1] == ["configs"]:
             from .config_table import run_configs
 

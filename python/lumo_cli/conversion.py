@@ -41,6 +41,7 @@ def run_convert(options: ConvertOptions) -> int:
         explain=options.explain,
         config=converter.config,
         max_held_mib=options.max_held_mib,
+        plausible=options.plausible,
     )
     tasks = plan_tasks(options.inputs, options.output, options.in_place)
     to_stdout = tasks[0].target is None

@@ -28,6 +28,7 @@ class StreamSettings:
     explain: str | None = None  # "ambiguities" or "mark": spans instead of the text
     config: str = ""  # the converter's configuration, named in hints
     max_held_mib: int = MAX_HELD_MIB  # 0: no bound on the text held without a place to cut
+    plausible: bool = False  # with `explain`: only the alternatives that matter
 
 
 def _describe(error: OSError) -> str:
@@ -91,7 +92,8 @@ def convert_task(
             write = _writer(descriptor, task.target_label)
             try:
                 convert_bytes(converter, read, write, decoder, encoder, settings.chunk_bytes,
-                              on_read, settings.explain, mib << 20 if mib else None)  # fmt: skip
+                              on_read, settings.explain, mib << 20 if mib else None,
+                              settings.plausible)  # fmt: skip
             except HeldTooMuch:
                 raise FileError(
                     f"{label}: found no safe place to cut the text within {mib} MiB; "

@@ -18,7 +18,8 @@ from .text_codecs import ENCODINGS
 USAGE = """\
 lumo (-c NAME | --from CODE --to CODE) [options] [--] [FILE ...]
        lumo detect [--encoding ENC] [--json] [--] [FILE ...]
-       lumo configs"""
+       lumo configs
+       lumo serve [--host ADDRESS] [--port N] [--max-bytes N] [--max-file-bytes N]"""
 
 _ENCODINGS_NOTE = textwrap.fill(
     f"encodings: {', '.join(ENCODINGS.values())}, or any other name Python knows for them."
@@ -34,6 +35,9 @@ commands:
                           the first {SAMPLE_BYTES >> 20} MiB of each input are read.
   lumo configs            list the configurations, with what each converts
                           from and to
+  lumo serve              a local page to convert text and review its
+                          choices, and an HTTP API ('lumo serve -h'; needs
+                          the serve extra: pip install 'lumo[serve]')
 
 Without FILE, or with "-", lumo reads standard input; after "--", every
 argument is a file, even one starting with "-". Without -o it writes
@@ -112,6 +116,7 @@ class ConvertOptions:
     chunk_bytes: int
     explain: str | None = None  # "ambiguities" or "mark"
     max_held_mib: int = MAX_HELD_MIB
+    plausible: bool = False  # only the alternatives that matter, with `explain`
 
 
 @dataclass(frozen=True)
@@ -168,6 +173,9 @@ def _convert_parser() -> _Parser:
                        "values, then a summary line, instead of the text")  # fmt: skip
     shown.add_argument("--mark", dest="explain", action="store_const", const="mark",
                        help="write the text with each such place as {chosen|other}")  # fmt: skip
+    add("--plausible", action="store_true",
+        help="with --ambiguities or --mark: leave out alternatives that are rare forms on their "
+        "own, such as 鞦 for 秋 outside 鞦韆 (see docs/serve.md)")  # fmt: skip
     add("--max-held", type=_whole_number, default=MAX_HELD_MIB, metavar="MIB",
         help="the most text held while no safe place to cut it comes, in MiB (from UTF-8 "
         "to UTF-8) or in 2**20 characters (otherwise); an input that needs more fails "
@@ -220,6 +228,8 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
         regions = (args.source, args.target)
     elif args.config is None:
         parser.error("choose a conversion with -c NAME or --from CODE --to CODE")
+    if args.plausible and args.explain is None:
+        parser.error("--plausible goes with --ambiguities or --mark")
     return ConvertOptions(
         config=None if args.config is None else _config_name(args.config),
         regions=regions,
@@ -236,6 +246,7 @@ def parse_convert(argv: list[str]) -> ConvertOptions:
         chunk_bytes=args.chunk_size,
         explain=args.explain,
         max_held_mib=args.max_held,
+        plausible=args.plausible,
     )
 
 
@@ -256,3 +267,53 @@ def parse_detect(argv: list[str]) -> DetectOptions:
 def parse_configs(argv: list[str]) -> None:
     parser = _Parser(prog="lumo configs", description="List the configurations.")
     parser.parse_args(argv)
+
+
+@dataclass(frozen=True)
+class ServeOptions:
+    host: str
+    port: int
+    max_bytes: int
+    max_file_bytes: int
+
+
+def names_serve(argv: list[str]) -> bool:
+    """Whether `argv` is `lumo serve ...`: its first word is "serve" and it
+    chooses no conversion (-c, --config, --from or --to before any "--").
+    `lumo -c NAME serve`, and `lumo serve -c NAME` as before, convert a file
+    named serve."""
+    if argv[:1] != ["serve"]:
+        return False
+    end = argv.index("--") if "--" in argv else len(argv)
+    probe = _Parser(add_help=False)
+    probe.add_argument("-c", "--config")
+    probe.add_argument("--from", dest="source")
+    probe.add_argument("--to", dest="target")
+    try:
+        known, _ = probe.parse_known_args(argv[1:end])
+    except UsageError:
+        return True
+    return known.config is None and known.source is None and known.target is None
+
+
+def parse_serve(argv: list[str]) -> ServeOptions:
+    parser = _Parser(
+        prog="lumo serve",
+        description="Serve a page to convert text and review the choices the conversion made, "
+        "and an HTTP API (/openapi.json), until Ctrl-C.",
+        allow_abbrev=False,
+    )
+    add = parser.add_argument
+    add("--host", default="127.0.0.1", metavar="ADDRESS",
+        help="the address to listen on (default: 127.0.0.1, this machine alone; 0.0.0.0 "
+        "lets every machine that can reach this one use it)")  # fmt: skip
+    add("--port", type=_whole_number, default=8000, metavar="N", help="default: 8000")
+    add("--max-bytes", type=_positive, default=64 << 20, metavar="N",
+        help="the largest JSON request body, in bytes (default: 64 MiB)")  # fmt: skip
+    add("--max-file-bytes", type=_positive, default=4 << 30, metavar="N",
+        help="the largest file /api/convert-file takes, in bytes; it streams in bounded "
+        "memory whatever the size (default: 4 GiB)")  # fmt: skip
+    args = parser.parse_args(argv)
+    if args.port > 65535:
+        parser.error(f"--port: expected at most 65535, got {args.port}")
+    return ServeOptions(args.host, args.port, args.max_bytes, args.max_file_bytes)

@@ -19,6 +19,7 @@ from typing import Callable
 import lumo
 
 from .background_writes import write_all
+from .plausible import plausible_alternatives
 from .text_codecs import Decoder, Encoder
 
 CHUNK_BYTES = 1 << 20  # bytes read at a time
@@ -40,10 +41,12 @@ def convert_bytes(
     on_read: Callable[[int], None] = lambda size: None,
     explain: str | None = None,
     max_held: int | None = MAX_HELD_MIB << 20,
+    plausible: bool = False,
 ) -> None:
     """Reads with `read(buffer)`, which fills the start of the buffer and
     returns how many bytes it wrote, until it returns 0; writes the converted
-    text with `write`, or with `explain` its ambiguities or the text marked.
+    text with `write`, or with `explain` its ambiguities or the text marked
+    (with `plausible`, only the alternatives that matter: plausible.py).
     `on_read` hears the size of every chunk read. The library holds at most
     `max_held` bytes (from UTF-8 to UTF-8) or characters of text while it
     finds no safe place to cut it (None: any amount); past that it raises
@@ -51,7 +54,7 @@ def convert_bytes(
     `write`, propagate."""
     try:
         _convert_bytes(converter, read, write, decoder, encoder, chunk_bytes, on_read, explain,
-                       max_held)  # fmt: skip
+                       max_held, plausible)  # fmt: skip
     except ValueError as error:
         # The library's one ValueError in a stream that is not about
         # decoding or encoding: the bound of held text.
@@ -70,6 +73,7 @@ def _convert_bytes(
     on_read: Callable[[int], None],
     explain: str | None,
     max_held: int | None,
+    plausible: bool,
 ) -> None:
     if explain is None and decoder.codec == encoder.codec == "utf-8":
         convert_utf8(converter, read, write, decoder, chunk_bytes, on_read, max_held)
@@ -90,10 +94,11 @@ def _convert_bytes(
         write_all(filter(None, map(encoder.encode, pieces)), write)
     else:
         # Spans come a line at a time: too small to pay for a thread's turn.
-        spans = (ambiguities if explain == "ambiguities" else marked)(
-            converter.explain_stream(texts(), max_held=max_held)
-        )
-        for data in map(encoder.encode, spans):
+        spans = converter.explain_stream(texts(), max_held=max_held)
+        if plausible:
+            spans = only_plausible(spans)
+        lines = (ambiguities if explain == "ambiguities" else marked)(spans)
+        for data in map(encoder.encode, lines):
             if data:
                 write(data)
     data = encoder.finish()
@@ -146,16 +151,48 @@ def convert_utf8(
 Span = tuple[str, str, tuple[str, ...]]
 
 
+def only_plausible(spans: Iterable[Span]) -> Iterator[Span]:
+    """The spans with only their plausible alternatives (plausible.py)."""
+    for source, target, alternatives in spans:
+        yield source, target, plausible_alternatives(source, alternatives)
+
+
+class LinePosition:
+    """The line and column (both from 1, columns in characters) reached in a
+    text read piece by piece. CRLF, CR and LF each end a line, even when a
+    CRLF is cut between two pieces."""
+
+    def __init__(self) -> None:
+        self.line = 1
+        self.column = 1
+        self._after_cr = False
+
+    def advance(self, text: str) -> None:
+        if not text:
+            return
+        breaks = text.count("\n") + text.count("\r") - text.count("\r\n")
+        if self._after_cr and text[0] == "\n":
+            breaks -= 1  # the LF of a CRLF whose CR ended the last piece
+        self.line += breaks
+        last = max(text.rfind("\n"), text.rfind("\r"))
+        self.column = self.column + len(text) if last < 0 else len(text) - last
+        self._after_cr = text[-1] == "\r"
+
+
 def ambiguities(spans: Iterable[Span]) -> Iterator[str]:
     """JSON lines: one per span with alternatives, with its offsets in the
-    input and the output (in characters), then a summary line."""
+    input and the output (in characters) and its line and column in the
+    input, then a summary line."""
     source_offset = target_offset = count = 0
+    position = LinePosition()
     for source, target, alternatives in spans:
         if alternatives:
             count += 1
             span = {
                 "input_offset": source_offset,
                 "output_offset": target_offset,
+                "line": position.line,
+                "column": position.column,
                 "source": source,
                 "target": target,
                 "alternatives": list(alternatives),
@@ -163,6 +200,7 @@ def ambiguities(spans: Iterable[Span]) -> Iterator[str]:
             yield json.dumps(span, ensure_ascii=False) + "\n"
         source_offset += len(source)
         target_offset += len(target)
+        position.advance(source)
     summary = {"ambiguous_spans": count, "input_characters": source_offset,
                "output_characters": target_offset}  # fmt: skip
     yield json.dumps({"summary": summary}, ensure_ascii=False) + "\n"
