@@ -28,6 +28,7 @@ PAGES = {
     "api.html": True,
     "command-line.html": True,
     "streams.html": True,
+    "serve.html": True,
     "dataframes.html": True,
     "performance.html": True,
     "reliability.html": True,
