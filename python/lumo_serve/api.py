@@ -5,6 +5,7 @@ answer is rendered to JSON on that thread too."""
 
 from __future__ import annotations
 
+from collections.abc import Callable
 from typing import Any
 
 import lumo
@@ -26,11 +27,19 @@ def _converted(converter: lumo.Converter, text: str) -> JSONResponse:
     return JSONResponse({"text": converter.convert_batch([text])[0]})
 
 
-async def convert(request: Request) -> JSONResponse:
+async def _with_converter(
+    request: Request, work: Callable[[lumo.Converter, str], JSONResponse]
+) -> JSONResponse:
+    """Runs `work` on a worker thread with the converter and the text that
+    the request's JSON body names."""
     body = await json_object(request, _limit(request))
     text = text_field(body)
     converter = converters.from_body(body)
-    return await run_in_threadpool(_converted, converter, text)
+    return await run_in_threadpool(work, converter, text)
+
+
+async def convert(request: Request) -> JSONResponse:
+    return await _with_converter(request, _converted)
 
 
 async def detect(request: Request) -> JSONResponse:
@@ -53,10 +62,7 @@ def _explained(converter: lumo.Converter, text: str) -> JSONResponse:
 
 
 async def explain(request: Request) -> JSONResponse:
-    body = await json_object(request, _limit(request))
-    text = text_field(body)
-    converter = converters.from_body(body)
-    return await run_in_threadpool(_explained, converter, text)
+    return await _with_converter(request, _explained)
 
 
 async def configs(request: Request) -> JSONResponse:
