@@ -187,13 +187,15 @@ class FusedConversion {
   template <UnitReading kReading>
   [[gnu::always_inline]] std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
+    // every_pair reads UTF-16 a character at a time (no utf16_units).
+    constexpr UnitReading kPairReading = sizeof(Unit) == 1 ? kReading : UnitReading::kByCharacter;
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
       const bool scan = scan_or_look_up_ && singles_way_.scan;
       if (scan) pos = append_untouched(pos);
       const std::size_t converted =
           pos == size_  ? 0
-          : every_pair_ ? convert_block_apart<PairTest::kEveryCharacter, UnitReading::kByCharacter>(
+          : every_pair_ ? convert_block_apart<PairTest::kEveryCharacter, kPairReading>(
                               *shared_trie_, data_, pos, size_, output_, &walk)
                         : convert_block_apart<PairTest::kExtendedOnly, kReading>(
                               *shared_trie_, data_, pos, size_, output_, &walk);
