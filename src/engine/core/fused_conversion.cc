@@ -102,7 +102,7 @@ class FusedConversion {
   // The scan, with characters converted alone where `kSingles` says, the
   // text read as `kReading` says.
   template <SinglesUse kSingles, UnitReading kReading>
-  void run_with() {
+  [[gnu::noinline]] void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
     // usually decodes the next position's character already.
