@@ -100,7 +100,10 @@ class FusedConversion {
 
  private:
   // The scan, with characters converted alone where `kSingles` says, the
-  // text read as `kReading` says.
+  // text read as `kReading` says. Out of line, so that whether it is folded
+  // into convert_fused does not hang on the size of the other forms'
+  // instantiations, which GCC weighs over the whole file (folded in, s2t's
+  // UTF-16 scan took 2% more instructions).
   template <SinglesUse kSingles, UnitReading kReading>
   [[gnu::noinline]] void run_with() {
     std::size_t pos = 0;

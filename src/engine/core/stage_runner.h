@@ -117,9 +117,11 @@ inline std::size_t convert_three_byte_run(const LexiconTrie::SingleLookup& singl
         const bool third_of_three = (next_word & 0xF0) == 0xE0;
         if (second_single == LexiconTrie::kWalk || !third_of_three ||
             singles.may_have_pair(second, static_cast<char32_t>(next_pair & 0xFFFF))) {
+          // Where the next character is not of three bytes, the
+          // character-by-character way tells whether the second stands.
+          *walk = second_single == LexiconTrie::kWalk || third_of_three;
           second_single = 0;  // the second is written as it was, and dropped
           count = 3;
-          *walk = third_of_three;
         } else {
           second_single &= ~LexiconTrie::kExtended;
         }
