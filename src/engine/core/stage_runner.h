@@ -119,7 +119,7 @@ inline std::size_t convert_three_byte_run(const LexiconTrie::SingleLookup& singl
             singles.may_have_pair(second, static_cast<char32_t>(next_pair & 0xFFFF))) {
           // Where the next character is not of three bytes, the
           // character-by-character way tells whether the second stands.
-          *walk = second_single == LexiconTrie::kWalk || third_of_three;
+          *walk = third_of_three;
           second_single = 0;  // the second is written as it was, and dropped
           count = 3;
         } else {
