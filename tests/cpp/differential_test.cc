@@ -542,6 +542,51 @@ TEST(Differential, Utf8WordsConvertLikeCharacterByCharacter) {
   }
 }
 
+// The same texts, longer, converted block by block by single values alone
+// with either pair test (each character's pair tested, or only those of
+// characters longer keys start with): read two three-byte characters at a
+// time, the blocks stop where read a character at a time they stop, at
+// a character that needs a walk or at the block's end, with the same output.
+template <PairTest kPairs, UnitReading kReading>
+std::string convert_by_blocks(const LexiconTrie& trie, const std::string& text) {
+  TextBuffer output;
+  std::string stops;
+  for (std::size_t pos = 0; pos < text.size();) {
+    bool walk = false;
+    convert_single_block<kPairs, kReading>(trie, text.data(), pos, text.size(), output, &walk);
+    stops += std::to_string(pos) + (walk ? "w " : " ");
+    if (walk) pos += utf8_sequence_length(static_cast<unsigned char>(text[pos]));
+  }
+  return std::string(output.view()) + "|" + stops;
+}
+
+TEST(Differential, Utf8WordBlocksConvertLikeCharacterByCharacter) {
+  const Lexicon lexicon = lexicon_from_texts(
+      {TextSource{"甲\tA\n乙\té\n丙\t𠀀\n丁\t个\n一\t壹\n一出\t一齣\n出人\t出入\n\uFFEF\t\uFFEE\n"
+                  "ab\tX\n"}},
+      SingleValues::kUnmarked);
+  const LexiconTrie& trie = lexicon.trie();
+  const std::vector<std::string> alphabet = {"甲", "乙",     "丙",     "丁", "一", "出", "人", "人",
+                                             "出", "\uFFEF", "\uFFF0", "𠀀", "é",  "a",  "b",  "c"};
+  std::mt19937 random(29);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const std::size_t count = 1 + random() % (round % 10 == 0 ? 200 : 30);
+    for (std::size_t i = 0; i < count; ++i) text += alphabet[random() % alphabet.size()];
+    const std::string expected =
+        convert_by_blocks<PairTest::kExtendedOnly, UnitReading::kByCharacter>(trie, text);
+    ASSERT_EQ((convert_by_blocks<PairTest::kEveryCharacter, UnitReading::kByCharacter>(trie, text)),
+              expected)
+        << text;
+    ASSERT_EQ((convert_by_blocks<PairTest::kExtendedOnly, UnitReading::kByWord>(trie, text)),
+              expected)
+        << text;
+    ASSERT_EQ((convert_by_blocks<PairTest::kEveryCharacter, UnitReading::kByWord>(trie, text)),
+              expected)
+        << text;
+  }
+}
+
 // Stretches without segment or line cuts: runs of NUL, Latin text whose
 // letters start keys of some configurations (U盘, B超), mixed with Chinese.
 // Wherever find_cut cuts them, a plan on threads does, or a stream does

@@ -131,7 +131,8 @@ struct ConversionPlan {
   // Untouched stretches are copied as StagePlan::short_copies.
   bool short_copies = false;
   // With shared_singles, UTF-8 text is looked up as StagePlan::utf8_words;
-  // not with every_pair, which tests each character's pair with the next.
+  // with every_pair, runs of three-byte characters are read a pair at a
+  // time, each tested with the next (convert_three_byte_run).
   bool utf8_words = false;
   // One per stage of the converter. With walks_together, the first one's is
   // read where the first stage runs by itself: over matched segments and

@@ -100,9 +100,12 @@ class FusedConversion {
 
  private:
   // The scan, with characters converted alone where `kSingles` says, the
-  // text read as `kReading` says.
+  // text read as `kReading` says. Out of line, so that whether it is folded
+  // into convert_fused does not hang on the size of the other forms'
+  // instantiations, which GCC weighs over the whole file (folded in, s2t's
+  // UTF-16 scan took 2% more instructions).
   template <SinglesUse kSingles, UnitReading kReading>
-  void run_with() {
+  [[gnu::noinline]] void run_with() {
     std::size_t pos = 0;
     // The character at `pos`, decoded once: the walk at one position
     // usually decodes the next position's character already.
@@ -187,13 +190,15 @@ class FusedConversion {
   template <UnitReading kReading>
   [[gnu::always_inline]] std::size_t convert_singles(std::size_t pos) {
     bool walk = false;  // stopped at a character that needs a walk
+    // every_pair reads UTF-16 a character at a time (no utf16_units).
+    constexpr UnitReading kPairReading = sizeof(Unit) == 1 ? kReading : UnitReading::kByCharacter;
     while (!walk && pos < size_) {
       const std::size_t begin = pos;
       const bool scan = scan_or_look_up_ && singles_way_.scan;
       if (scan) pos = append_untouched(pos);
       const std::size_t converted =
           pos == size_  ? 0
-          : every_pair_ ? convert_block_apart<PairTest::kEveryCharacter, UnitReading::kByCharacter>(
+          : every_pair_ ? convert_block_apart<PairTest::kEveryCharacter, kPairReading>(
                               *shared_trie_, data_, pos, size_, output_, &walk)
                         : convert_block_apart<PairTest::kExtendedOnly, kReading>(
                               *shared_trie_, data_, pos, size_, output_, &walk);

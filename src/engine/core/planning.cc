@@ -141,7 +141,7 @@ ConversionPlan fast_plan(const Converter& converter, FastPaths paths) {
   plan.every_pair = on(FastPath::kEveryPair) && !few_key_starts;
   plan.scan_or_look_up = on(FastPath::kScanOrLookUp) && plan.shared_skips;
   plan.utf16_units = on(FastPath::kUtf16Units) && !plan.every_pair;
-  plan.utf8_words = on(FastPath::kUtf8Words) && !plan.every_pair;
+  plan.utf8_words = on(FastPath::kUtf8Words);
   return plan;
 }
 

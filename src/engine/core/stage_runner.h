@@ -73,13 +73,81 @@ inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& sing
   return count;
 }
 
+// Converts by their single values the three-byte characters of UTF-8 at
+// `text`, two at a time, while they stand, each tested against the pair
+// filter with the character after it (as PairTest::kEveryCharacter reads
+// them): a pair's word and the next one are read, decoded together, and
+// the next one is carried to the following step, so that each character
+// is read and decoded once. Pairs start before `limit` bytes, where the
+// eight bytes of their word and of the next one can be read; `out` has
+// room for as many bytes as it converts. A pair whose second character
+// cannot be told to stand (it needs a walk, or a longer key may start
+// with it, or the character after it is not of three bytes while longer
+// keys start with it) converts its first only. Returns how many bytes it
+// converted, a multiple of 3, maybe 0; sets `*walk` if it stopped at a
+// character that needs a walk; `*converted` counts the characters
+// converted to others.
+inline std::size_t convert_three_byte_run(const LexiconTrie::SingleLookup& singles,
+                                          const unsigned char* text, std::size_t limit,
+                                          unsigned char* out, std::size_t* converted, bool* walk) {
+  std::uint64_t word = utf8_load_word(text);
+  if (!utf8_word_holds_two_threes(word)) return 0;
+  std::uint64_t pair = utf8_decode_three_pair(word);
+  std::size_t done = 0;
+  std::size_t changed = 0;
+  while (done < limit) {
+    const std::uint64_t next_word = utf8_load_word(text + done + 6);
+    const std::uint64_t next_pair = utf8_decode_three_pair(next_word);
+    const auto first = static_cast<char32_t>(pair & 0xFFFF);
+    const auto second = static_cast<char32_t>(pair >> 24);
+    // Below U+10000: within the table, as in convert_three_byte_pair().
+    std::uint32_t first_single = singles.three_byte_singles[first];
+    std::uint32_t second_single = singles.three_byte_singles[second];
+    std::size_t count = 6;
+    if (((first_single | second_single) & LexiconTrie::kExtended) != 0) {  // kWalk too
+      if ((first_single & LexiconTrie::kExtended) != 0) {
+        if (first_single == LexiconTrie::kWalk || singles.may_have_pair(first, second)) {
+          *walk = true;
+          break;
+        }
+        first_single &= ~LexiconTrie::kExtended;
+      }
+      if ((second_single & LexiconTrie::kExtended) != 0) {
+        // Only a three-byte character after it was decoded.
+        const bool third_of_three = (next_word & 0xF0) == 0xE0;
+        if (second_single == LexiconTrie::kWalk || !third_of_three ||
+            singles.may_have_pair(second, static_cast<char32_t>(next_pair & 0xFFFF))) {
+          // Where the next character is not of three bytes, the
+          // character-by-character way tells whether the second stands.
+          *walk = third_of_three;
+          second_single = 0;  // the second is written as it was, and dropped
+          count = 3;
+        } else {
+          second_single &= ~LexiconTrie::kExtended;
+        }
+      }
+    }
+    changed += (first_single != 0) + (second_single != 0);
+    // The XORs are spread as the bytes lie: the word of the results is the
+    // word read XOR both.
+    const std::uint64_t xors = first_single | (std::uint64_t{second_single} << 24);
+    utf8_store_word(word ^ xors, count, out + done);
+    done += count;
+    if (count != 6 || !utf8_word_holds_two_threes(next_word)) break;
+    word = next_word;
+    pair = next_pair;
+  }
+  *converted += changed;
+  return done;
+}
+
 // Converts the characters from data[pos] on by their single values in
 // `trie` (see LexiconTrie::single_at) while these stand, where the text
 // ends at `end`: those that start in the next tuning::kBlock units. Moves
 // `pos` past them; sets `*walk` if it stopped at a character that needs a
 // walk. Returns how many converted to other characters. With
-// PairTest::kEveryCharacter, characters are read as the pairs' second
-// ones, whatever `kReading`.
+// PairTest::kEveryCharacter, characters read one at a time are read as the
+// pairs' second ones.
 template <PairTest kPairs, UnitReading kReading, typename Unit>
 std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std::size_t& pos,
                                  std::size_t end, BasicTextBuffer<Unit>& output, bool* walk) {
@@ -96,16 +164,18 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   Unit* out = output.room_for(2 * (stop - pos + 3));
   std::size_t converted = 0;
   // With kByWord, a pair's eight bytes lie before `end`, its six before
-  // `stop`.
-  constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord && !kEveryPair;
-  const std::size_t words_end = kByWord && end >= 8 && stop >= 6 ? std::min(end - 7, stop - 5) : 0;
+  // `stop`; with kEveryPair too, the next pair's eight before `end`.
+  constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord;
+  constexpr std::size_t kWordBytes = kEveryPair ? 14 : 8;
+  const std::size_t words_end =
+      kByWord && end >= kWordBytes && stop >= 6 ? std::min(end - kWordBytes + 1, stop - 5) : 0;
   // With kEveryPair, each character after the first was decoded as the one
   // after its predecessor (which is not the last of the text, since `pos`
   // is then before `stop`).
   std::size_t length = 0;
   char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
   while (pos < stop) {
-    if constexpr (kByWord) {
+    if constexpr (kByWord && !kEveryPair) {
       const std::size_t paired =
           pos < words_end
               ? convert_three_byte_pair(singles, reinterpret_cast<const unsigned char*>(data + pos),
@@ -116,6 +186,23 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
         out += paired;
         continue;
       }
+    }
+    if constexpr (kByWord && kEveryPair) {
+      if (pos < words_end) {
+        const std::size_t run = convert_three_byte_run(
+            singles, reinterpret_cast<const unsigned char*>(data + pos), words_end - pos,
+            reinterpret_cast<unsigned char*>(out), &converted, walk);
+        pos += run;
+        out += run;
+        if (*walk) break;
+        if (run != 0) {
+          // The character-by-character way carries the next character.
+          if (pos < stop) code_point = decode_char(data + pos, &length);
+          continue;
+        }
+      }
+    }
+    if constexpr (kByWord) {
       // ASCII characters no key starts with (single value 0: they stay)
       // are copied here, rather than each paying a word's read first.
       const std::size_t start = pos;
@@ -123,7 +210,12 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
              singles.single_values[static_cast<unsigned char>(data[pos])] == 0) {
         *out++ = data[pos++];
       }
-      if (pos != start) continue;
+      if (pos != start) {
+        if constexpr (kEveryPair) {
+          if (pos < stop) code_point = decode_char(data + pos, &length);
+        }
+        continue;
+      }
     }
     if constexpr (!kEveryPair) {
       if constexpr (sizeof(Unit) == 2 && kReading == UnitReading::kByUnit) {
