@@ -4,11 +4,14 @@ output must match, other `python` blocks run as they are, and `console`
 blocks run each `$ ` line in bash and compare what it prints (standard
 output and error together) with the lines under it. Each page runs in a
 temporary folder of its own, with `lumo` on the PATH. `<!-- skip: next -->`
-before a block leaves it to a test that imports the file it includes."""
+before a block leaves it to a test that imports the file it includes, and
+`<!-- skip: start if(not installed("pyarrow"), reason=...) -->` skips the
+examples up to `<!-- skip: end -->` where the extra they need is missing."""
 
 from __future__ import annotations
 
 import doctest
+import importlib.util
 import os
 import shutil
 import stat
@@ -79,6 +82,10 @@ def _run_console(example: Example) -> str | None:
 
 
 def _enter_folder(namespace: dict[str, Any]) -> None:
+    # What a page's `<!-- skip: next if(...) -->` asks of the environment:
+    # examples that need an extra (pyarrow: the arrow extra) are skipped
+    # where it is not installed.
+    namespace["installed"] = lambda name: importlib.util.find_spec(name) is not None
     namespace["_folder"] = Path(tempfile.mkdtemp(prefix="lumo-docs-"))
     namespace["_cwd"] = os.getcwd()
     os.chdir(namespace["_folder"])
