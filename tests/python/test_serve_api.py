@@ -4,6 +4,9 @@ error as JSON, the size limits, the security headers, and the schema."""
 import json
 import os
 import re
+import socket
+import subprocess
+import sys
 from pathlib import Path
 
 import lumo
@@ -288,19 +291,23 @@ def _listening(port):
     return found
 
 
-def test_lumo_serve_listens_on_loopback_alone_by_default():
-    import socket
-    import subprocess
-    import sys
-    import time
-
-    import httpx
-
+def _start_server(output: int) -> tuple[int, subprocess.Popen[bytes]]:
+    """`lumo serve` in a process of its own, on a free port of 127.0.0.1,
+    with its standard output and error sent to `output`."""
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
         port = probe.getsockname()[1]
     server = subprocess.Popen([sys.executable, "-m", "lumo_cli", "serve", "--port", str(port)],
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)  # fmt: skip
+                              stdout=output, stderr=output)  # fmt: skip
+    return port, server
+
+
+def test_lumo_serve_listens_on_loopback_alone_by_default():
+    import time
+
+    import httpx
+
+    port, server = _start_server(subprocess.PIPE)
     try:
         for _ in range(100):
             if _listening(port):
@@ -361,18 +368,11 @@ def _docs_api_examples():
 
 
 def test_the_docs_api_examples(tmp_path):
-    import socket
-    import subprocess
-    import sys
     import time
 
     import httpx
 
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        port = probe.getsockname()[1]
-    server = subprocess.Popen([sys.executable, "-m", "lumo_cli", "serve", "--port", str(port)],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # fmt: skip
+    port, server = _start_server(subprocess.DEVNULL)
     try:
         for _ in range(100):
             try:
