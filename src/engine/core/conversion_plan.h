@@ -87,7 +87,7 @@ struct StagePlan {
   // slack absorbs (BasicTextBuffer::append_readable).
   bool short_copies = false;
   // With `singles`, UTF-8 text is looked up two three-byte characters at a
-  // time (convert_three_byte_pair), read and written as one word, while
+  // time (convert_three_byte_run), read and written as one word, while
   // both stand alone and convert to three-byte characters; any other
   // character is looked up alone.
   bool utf8_words = false;
@@ -130,9 +130,7 @@ struct ConversionPlan {
   bool utf16_units = false;
   // Untouched stretches are copied as StagePlan::short_copies.
   bool short_copies = false;
-  // With shared_singles, UTF-8 text is looked up as StagePlan::utf8_words;
-  // with every_pair, runs of three-byte characters are read a pair at a
-  // time, each tested with the next (convert_three_byte_run).
+  // With shared_singles, UTF-8 text is looked up as StagePlan::utf8_words.
   bool utf8_words = false;
   // One per stage of the converter. With walks_together, the first one's is
   // read where the first stage runs by itself: over matched segments and

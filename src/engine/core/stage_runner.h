@@ -27,66 +27,24 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
 // How convert_single_block reads text: a character at a time; UTF-16 a
 // unit at a time (kByUnit, StagePlan::utf16_units); or UTF-8 two
 // three-byte characters at a time where it can (kByWord,
-// StagePlan::utf8_words). A form a way is not for is read a character at a
-// time.
+// StagePlan::utf8_words: convert_three_byte_run). A form a way is not
+// for is read a character at a time.
 enum class UnitReading : unsigned char { kByCharacter, kByUnit, kByWord };
 
-// Converts by their single values the two three-byte characters of UTF-8
-// at `text`, whose eight bytes can be read, into `out`, where eight bytes
-// can be written: both where both stand, or the first where only it does;
-// one read, one load each from LexiconTrie::three_byte_singles, one
-// write. A character stands where no walk is needed and no key longer than
-// it can start with it: for one that longer keys start with, the pair filter has
-// no pair of it and the next character, which only the first has at hand.
-// Its single value is then a character of three bytes too
-// (LexiconTrie::single_values). Returns how many bytes it converted: 6,
-// 3, or 0 where the first does not stand.
-// `*converted` counts those that converted to other characters.
-inline std::size_t convert_three_byte_pair(const LexiconTrie::SingleLookup& singles,
-                                           const unsigned char* text, unsigned char* out,
-                                           std::size_t* converted) {
-  const std::uint64_t word = utf8_load_word(text);
-  if (!utf8_word_holds_two_threes(word)) return 0;
-  const std::uint64_t pair = utf8_decode_three_pair(word);
-  const auto first = static_cast<char32_t>(pair & 0xFFFF);
-  const auto second = static_cast<char32_t>(pair >> 24);
-  // Both below U+10000: within the table, which sends those past the
-  // single values to the character-by-character way.
-  std::uint32_t first_single = singles.three_byte_singles[first];
-  std::uint32_t second_single = singles.three_byte_singles[second];
-  std::size_t count = 6;
-  if (((first_single | second_single) & LexiconTrie::kExtended) != 0) {  // kWalk too
-    if ((first_single & LexiconTrie::kExtended) != 0) {
-      if (first_single == LexiconTrie::kWalk || singles.may_have_pair(first, second)) return 0;
-      first_single &= ~LexiconTrie::kExtended;
-    }
-    if ((second_single & LexiconTrie::kExtended) != 0) {
-      second_single = 0;  // the second is written as it was, and dropped
-      count = 3;
-    }
-  }
-  *converted += (first_single != 0) + (second_single != 0);
-  // The XORs are spread as the bytes lie: the word of the results is the
-  // word read XOR both.
-  const std::uint64_t xors = first_single | (std::uint64_t{second_single} << 24);
-  utf8_store_word(word ^ xors, count, out);
-  return count;
-}
-
 // Converts by their single values the three-byte characters of UTF-8 at
-// `text`, two at a time, while they stand, each tested against the pair
-// filter with the character after it (as PairTest::kEveryCharacter reads
-// them): a pair's word and the next one are read, decoded together, and
-// the next one is carried to the following step, so that each character
-// is read and decoded once. Pairs start before `limit` bytes, where the
-// eight bytes of their word and of the next one can be read; `out` has
-// room for as many bytes as it converts. A pair whose second character
-// cannot be told to stand (it needs a walk, or a longer key may start
-// with it, or the character after it is not of three bytes while longer
-// keys start with it) converts its first only. Returns how many bytes it
-// converted, a multiple of 3, maybe 0; sets `*walk` if it stopped at a
-// character that needs a walk; `*converted` counts the characters
-// converted to others.
+// `text`, two at a time, while they stand; one that longer keys start
+// with is tested against the pair filter with the character after it, as
+// single_at() tests it with either PairTest. A pair's word and the next
+// one are read and decoded together, and the next one is carried to the
+// following step, so that each character is read and decoded once. Pairs
+// start before `limit` bytes, where the eight bytes of their word and of
+// the next one can be read; `out` has room for as many bytes as it
+// converts. A pair whose second character cannot be told to stand (it
+// needs a walk, or a longer key may start with it, or the character after
+// it is not of three bytes while longer keys start with it) converts its
+// first only. Returns how many bytes it converted, a multiple of 3, maybe
+// 0; sets `*walk` if it stopped at a character that needs a walk;
+// `*converted` counts the characters converted to others.
 inline std::size_t convert_three_byte_run(const LexiconTrie::SingleLookup& singles,
                                           const unsigned char* text, std::size_t limit,
                                           unsigned char* out, std::size_t* converted, bool* walk) {
@@ -100,7 +58,8 @@ inline std::size_t convert_three_byte_run(const LexiconTrie::SingleLookup& singl
     const std::uint64_t next_pair = utf8_decode_three_pair(next_word);
     const auto first = static_cast<char32_t>(pair & 0xFFFF);
     const auto second = static_cast<char32_t>(pair >> 24);
-    // Below U+10000: within the table, as in convert_three_byte_pair().
+    // Both below U+10000: within the table, which sends those past the
+    // single values to the character-by-character way.
     std::uint32_t first_single = singles.three_byte_singles[first];
     std::uint32_t second_single = singles.three_byte_singles[second];
     std::size_t count = 6;
@@ -163,31 +122,18 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   const std::size_t stop = pos + std::min(tuning::kBlock, end - pos);
   Unit* out = output.room_for(2 * (stop - pos + 3));
   std::size_t converted = 0;
-  // With kByWord, a pair's eight bytes lie before `end`, its six before
-  // `stop`; with kEveryPair too, the next pair's eight before `end`.
+  // With kByWord, a pair's six bytes lie before `stop`, and its word's
+  // eight and the next pair's before `end`.
   constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord;
-  constexpr std::size_t kWordBytes = kEveryPair ? 14 : 8;
   const std::size_t words_end =
-      kByWord && end >= kWordBytes && stop >= 6 ? std::min(end - kWordBytes + 1, stop - 5) : 0;
+      kByWord && end >= 14 && stop >= 6 ? std::min(end - 13, stop - 5) : 0;
   // With kEveryPair, each character after the first was decoded as the one
   // after its predecessor (which is not the last of the text, since `pos`
   // is then before `stop`).
   std::size_t length = 0;
   char32_t code_point = kEveryPair ? decode_char(data + pos, &length) : 0;
   while (pos < stop) {
-    if constexpr (kByWord && !kEveryPair) {
-      const std::size_t paired =
-          pos < words_end
-              ? convert_three_byte_pair(singles, reinterpret_cast<const unsigned char*>(data + pos),
-                                        reinterpret_cast<unsigned char*>(out), &converted)
-              : 0;
-      if (paired != 0) {
-        pos += paired;
-        out += paired;
-        continue;
-      }
-    }
-    if constexpr (kByWord && kEveryPair) {
+    if constexpr (kByWord) {
       if (pos < words_end) {
         const std::size_t run = convert_three_byte_run(
             singles, reinterpret_cast<const unsigned char*>(data + pos), words_end - pos,
@@ -197,7 +143,9 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
         if (*walk) break;
         if (run != 0) {
           // The character-by-character way carries the next character.
-          if (pos < stop) code_point = decode_char(data + pos, &length);
+          if constexpr (kEveryPair) {
+            if (pos < stop) code_point = decode_char(data + pos, &length);
+          }
           continue;
         }
       }
