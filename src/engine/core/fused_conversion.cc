@@ -112,10 +112,9 @@ class FusedConversion {
   }
 
   // The scan, with characters converted alone where `kSingles` says, the
-  // text read as `kReading` says. Out of line, so that whether it is folded
-  // into convert_fused does not hang on the size of the other forms'
-  // instantiations, which GCC weighs over the whole file (folded in, s2t's
-  // UTF-16 scan took 2% more instructions).
+  // text read as `kReading` says. Reached through scan_, and kept out of
+  // line where that is not enough: folded into its caller, s2t's UTF-16
+  // scan took 2% more instructions.
   template <SinglesUse kSingles, UnitReading kReading>
   [[gnu::noinline]] void run_with() {
     std::size_t pos = 0;
