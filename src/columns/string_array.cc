@@ -140,6 +140,26 @@ std::string_view StringArray::row(std::size_t index) const {
   }
 }
 
+template <typename Offset>
+void StringArray::read_offset_rows(std::size_t begin, std::size_t end,
+                                   std::string_view* out) const {
+  const auto* const offsets = static_cast<const Offset*>(entries_);
+  for (std::size_t i = begin; i < end; ++i) {
+    out[i - begin] = {data_ + offsets[i], static_cast<std::size_t>(offsets[i + 1] - offsets[i])};
+  }
+}
+
+void StringArray::read_rows(std::size_t begin, std::size_t end, std::string_view* out) const {
+  const bool all_present = validity_.bits == nullptr && struct_validity_.bits == nullptr;
+  if (all_present && layout_ == StringLayout::kString) {
+    return read_offset_rows<std::int32_t>(begin, end, out);
+  }
+  if (all_present && layout_ == StringLayout::kLargeString) {
+    return read_offset_rows<std::int64_t>(begin, end, out);
+  }
+  for (std::size_t i = begin; i < end; ++i) out[i - begin] = row(i);
+}
+
 std::string_view StringArray::span(std::size_t begin, std::size_t end) const {
   if (begin == end || data_ == nullptr) return {};
   std::int64_t first = 0;

@@ -59,12 +59,16 @@ class StringArray final : public ColumnRows {
   const Validity& struct_validity() const { return struct_validity_; }
 
   std::string_view row(std::size_t index) const override;
+  // row() for each, with the layout and the validity tested once.
+  void read_rows(std::size_t begin, std::size_t end, std::string_view* out) const override;
   // The rows of the offset layouts lie one after another in the data.
   std::string_view span(std::size_t begin, std::size_t end) const override;
 
  private:
   LayoutFault read_strings(const ArrowArray& array, std::int64_t first);
   LayoutFault read_views(const ArrowArray& array, std::int64_t first);
+  template <typename Offset>
+  void read_offset_rows(std::size_t begin, std::size_t end, std::string_view* out) const;
 
   StringLayout layout_ = StringLayout::kString;
   std::size_t length_ = 0;

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "engine/core/fused_conversion.h"
 #include "engine/core/stage_runner.h"
 
 namespace lumo {
@@ -57,8 +56,8 @@ void convert_generic(const Converter& converter, const ConversionPlan& plan, con
 template <typename Unit>
 bool RowConversion<Unit>::convert(const Unit* text, std::size_t size) {
   if (!output_.reserve(output_.size() + size + size / 5)) return false;
-  if (plan_.walks_together) {
-    convert_fused(converter_, plan_, text, size, later_);
+  if (fused_) {
+    fused_->convert(text, size);
   } else {
     convert_generic(converter_, plan_, text, size, later_);
   }

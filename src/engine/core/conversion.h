@@ -3,11 +3,13 @@
 #define LUMO_ENGINE_CORE_CONVERSION_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/core/conversion_plan.h"
 #include "engine/core/converter.h"
+#include "engine/core/fused_conversion.h"
 #include "engine/core/stage_runner.h"
 #include "engine/core/text_buffer.h"
 
@@ -33,15 +35,17 @@ bool convert_units_to(const Converter& converter, const ConversionPlan& plan, co
 
 // Converts texts one after another, each exactly as convert_units_to()
 // would alone, appending each result to one output: the way to convert
-// many short texts (the rows of a column), whose set-up is then paid once.
-// One object per thread; the converter, the plan and the output must
-// outlive it. Throws nothing.
+// many short texts (the rows of a column), whose set-up is then paid once:
+// a text sets only where it lies. One object per thread; the converter,
+// the plan and the output must outlive it. Throws nothing.
 template <typename Unit>
 class RowConversion {
  public:
   RowConversion(const Converter& converter, const ConversionPlan& plan,
                 BasicTextBuffer<Unit>& output)
-      : converter_(converter), plan_(plan), output_(output), later_(converter, plan, output) {}
+      : converter_(converter), plan_(plan), output_(output), later_(converter, plan, output) {
+    if (plan.walks_together) fused_.emplace(converter, plan, later_);
+  }
 
   // Appends the conversion of text[0, size) to the output. Returns false,
   // with the output failed(), only when memory ran short.
@@ -52,6 +56,7 @@ class RowConversion {
   const ConversionPlan& plan_;
   BasicTextBuffer<Unit>& output_;
   LaterStages<Unit> later_;
+  std::optional<FusedRows<Unit>> fused_;  // with plan_.walks_together
 };
 
 // The conversion of `text` as a string; throws std::bad_alloc when memory

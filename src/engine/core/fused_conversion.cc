@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "dict/text_units.h"
 #include "engine/core/tuning.h"
@@ -55,12 +56,13 @@ enum class SinglesUse : unsigned char { kNowhere, kInRuns, kInAndOpeningRuns };
 // unbounded one; it is written at once but stays tentative until the scan
 // has passed its end without finding a segment start (which would cut the
 // run, and the match, short): then it is rewritten with the run's bounds.
-// docs/design.md traces one text through it.
+// docs/design.md traces one text through it. Made once for many texts:
+// the form of the scan is chosen when it is made, and each text sets only
+// where it lies.
 template <typename Unit>
 class FusedConversion {
  public:
-  FusedConversion(const Converter& converter, const ConversionPlan& plan, const Unit* text,
-                  std::size_t size, LaterStages<Unit>& later)
+  FusedConversion(const Converter& converter, const ConversionPlan& plan, LaterStages<Unit>& later)
       : segmentation_(*converter.segmentation),
         stage_(converter.stages.front()),
         stage_plan_(plan.stages.front()),
@@ -73,37 +75,46 @@ class FusedConversion {
         utf16_units_(plan.utf16_units),
         utf8_words_(plan.utf8_words),
         short_copies_(plan.short_copies),
-        data_(text),
-        size_(size),
         later_(later),
-        output_(later.first_stage_output()) {}
+        output_(later.first_stage_output()),
+        scan_(chosen_scan()) {}
 
-  void run() {
-    if (!use_singles_) return run_with<SinglesUse::kNowhere, UnitReading::kByCharacter>();
-    if constexpr (sizeof(Unit) == 2) {
-      if (utf16_units_) return run_with_singles<UnitReading::kByUnit>();
-    }
-    if constexpr (sizeof(Unit) == 1) {
-      if (utf8_words_) return run_with_singles<UnitReading::kByWord>();
-    }
-    run_with_singles<UnitReading::kByCharacter>();
-  }
-
-  template <UnitReading kReading>
-  void run_with_singles() {
-    if (runs_opened_by_singles_) {
-      run_with<SinglesUse::kInAndOpeningRuns, kReading>();
-    } else {
-      run_with<SinglesUse::kInRuns, kReading>();
-    }
+  // Converts text[0, size). A scan ends outside any run, so that the next
+  // text starts afresh; how convert_singles() goes carries over, as it
+  // would along one long text, which changes no result.
+  void convert(const Unit* text, std::size_t size) {
+    data_ = text;
+    size_ = size;
+    (this->*scan_)();
   }
 
  private:
+  using Scan = void (FusedConversion::*)();
+
+  // The form of the scan the plan asks for.
+  Scan chosen_scan() const {
+    if (!use_singles_)
+      return &FusedConversion::run_with<SinglesUse::kNowhere, UnitReading::kByCharacter>;
+    if constexpr (sizeof(Unit) == 2) {
+      if (utf16_units_) return scan_with_singles<UnitReading::kByUnit>();
+    }
+    if constexpr (sizeof(Unit) == 1) {
+      if (utf8_words_) return scan_with_singles<UnitReading::kByWord>();
+    }
+    return scan_with_singles<UnitReading::kByCharacter>();
+  }
+
+  template <UnitReading kReading>
+  Scan scan_with_singles() const {
+    if (runs_opened_by_singles_)
+      return &FusedConversion::run_with<SinglesUse::kInAndOpeningRuns, kReading>;
+    return &FusedConversion::run_with<SinglesUse::kInRuns, kReading>;
+  }
+
   // The scan, with characters converted alone where `kSingles` says, the
-  // text read as `kReading` says. Out of line, so that whether it is folded
-  // into convert_fused does not hang on the size of the other forms'
-  // instantiations, which GCC weighs over the whole file (folded in, s2t's
-  // UTF-16 scan took 2% more instructions).
+  // text read as `kReading` says. Reached through scan_, and kept out of
+  // line where that is not enough: folded into its caller, s2t's UTF-16
+  // scan took 2% more instructions.
   template <SinglesUse kSingles, UnitReading kReading>
   [[gnu::noinline]] void run_with() {
     std::size_t pos = 0;
@@ -287,10 +298,12 @@ class FusedConversion {
   const bool utf16_units_;
   const bool utf8_words_;
   const bool short_copies_;
-  const Unit* const data_;
-  const std::size_t size_;
   LaterStages<Unit>& later_;
   BasicTextBuffer<Unit>& output_;  // the first stage's
+  const Scan scan_;
+  // The text being converted.
+  const Unit* data_ = nullptr;
+  std::size_t size_ = 0;
 
   // How convert_singles() goes: looking for stretches no key starts in
   // (scan), or character by character.
@@ -326,16 +339,25 @@ class FusedConversion {
 }  // namespace
 
 template <typename Unit>
-void convert_fused(const Converter& converter, const ConversionPlan& plan, const Unit* text,
-                   std::size_t size, LaterStages<Unit>& later) {
-  FusedConversion<Unit>(converter, plan, text, size, later).run();
+FusedRows<Unit>::FusedRows(const Converter& converter, const ConversionPlan& plan,
+                           LaterStages<Unit>& later) {
+  static_assert(sizeof(FusedConversion<Unit>) <= kStateBytes);
+  static_assert(alignof(FusedConversion<Unit>) <= alignof(std::max_align_t));
+  new (state_) FusedConversion<Unit>(converter, plan, later);
 }
 
-template void convert_fused(const Converter&, const ConversionPlan&, const char*, std::size_t,
-                            LaterStages<char>&);
-template void convert_fused(const Converter&, const ConversionPlan&, const std::uint16_t*,
-                            std::size_t, LaterStages<std::uint16_t>&);
-template void convert_fused(const Converter&, const ConversionPlan&, const std::uint32_t*,
-                            std::size_t, LaterStages<std::uint32_t>&);
+template <typename Unit>
+FusedRows<Unit>::~FusedRows() {
+  std::launder(reinterpret_cast<FusedConversion<Unit>*>(state_))->~FusedConversion();
+}
+
+template <typename Unit>
+void FusedRows<Unit>::convert(const Unit* text, std::size_t size) {
+  std::launder(reinterpret_cast<FusedConversion<Unit>*>(state_))->convert(text, size);
+}
+
+template class FusedRows<char>;
+template class FusedRows<std::uint16_t>;
+template class FusedRows<std::uint32_t>;
 
 }  // namespace lumo

@@ -108,8 +108,8 @@ void run_stage(const DictionaryGroup& group, const StagePlan& plan, const Unit* 
 }
 
 template <typename Unit>
-void LaterStages<Unit>::flush() {
-  if (stages_.size() <= 1 || ends_.size() == 0) return;
+void LaterStages<Unit>::flush_segments() {
+  if (ends_.size() == 0) return;
   BasicTextBuffer<Unit>* input = &chunk_;
   std::size_t* const ends = ends_.data();
   for (std::size_t k = 1; k < stages_.size() && !output_.failed(); ++k) {

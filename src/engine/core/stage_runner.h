@@ -217,27 +217,36 @@ template <typename Unit>
 class LaterStages {
  public:
   LaterStages(const Converter& converter, const ConversionPlan& plan, BasicTextBuffer<Unit>& output)
-      : stages_(converter.stages), plans_(plan.stages), output_(output) {}
+      : stages_(converter.stages),
+        plans_(plan.stages),
+        output_(output),
+        has_later_(converter.stages.size() > 1) {}
 
   // Where the first stage writes.
-  BasicTextBuffer<Unit>& first_stage_output() { return stages_.size() > 1 ? chunk_ : output_; }
+  BasicTextBuffer<Unit>& first_stage_output() { return has_later_ ? chunk_ : output_; }
 
   // Marks the end of a segment in the first stage's output.
   void end_segment() {
-    if (stages_.size() <= 1) return;
+    if (!has_later_) return;
     const std::size_t end = chunk_.size();
     ends_.append(&end, 1);
-    if (chunk_.size() >= tuning::kChunkUnits) flush();
+    if (chunk_.size() >= tuning::kChunkUnits) flush_segments();
   }
 
   // Passes every finished segment through the later stages into the output;
   // where memory ran short on the way, marks the output failed instead.
-  void flush();
+  // Nothing to do, and inlined, where the converter has one stage or none.
+  void flush() {
+    if (has_later_) flush_segments();
+  }
 
  private:
+  void flush_segments();
+
   const std::vector<DictionaryGroup>& stages_;
   const std::vector<StagePlan>& plans_;
   BasicTextBuffer<Unit>& output_;
+  const bool has_later_;  // more than one stage
   BasicTextBuffer<Unit> chunk_;
   BasicTextBuffer<Unit> spare_;
   BasicTextBuffer<std::size_t> ends_;  // of the segments in chunk_

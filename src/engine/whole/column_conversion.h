@@ -27,6 +27,11 @@ class ColumnRows {
   virtual ~ColumnRows() = default;
   // Row `index`'s bytes, not yet checked for UTF-8; empty for a missing row.
   virtual std::string_view row(std::size_t index) const = 0;
+  // Rows [begin, end), as row() reads each, into out[0, end - begin): the
+  // way a conversion reads them, one call for many rows.
+  virtual void read_rows(std::size_t begin, std::size_t end, std::string_view* out) const {
+    for (std::size_t i = begin; i < end; ++i) out[i - begin] = row(i);
+  }
   // The bytes that rows [begin, end) lie in, one after another, with
   // nothing between them but the bytes of missing rows; or a view with a
   // null data() when the rows do not lie so. Such bytes are checked for
