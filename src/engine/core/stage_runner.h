@@ -125,8 +125,9 @@ std::size_t convert_single_block(const LexiconTrie& trie, const Unit* data, std:
   // With kByWord, a pair's six bytes lie before `stop`, and its word's
   // eight and the next pair's before `end`.
   constexpr bool kByWord = sizeof(Unit) == 1 && kReading == UnitReading::kByWord;
+  constexpr std::size_t kRunBytes = 6 + 8;  // a pair's six, the next word's eight
   const std::size_t words_end =
-      kByWord && end >= 14 && stop >= 6 ? std::min(end - 13, stop - 5) : 0;
+      kByWord && end >= kRunBytes && stop >= 6 ? std::min(end - kRunBytes + 1, stop - 5) : 0;
   // With kEveryPair, each character after the first was decoded as the one
   // after its predecessor (which is not the last of the text, since `pos`
   // is then before `stop`).
@@ -217,17 +218,14 @@ template <typename Unit>
 class LaterStages {
  public:
   LaterStages(const Converter& converter, const ConversionPlan& plan, BasicTextBuffer<Unit>& output)
-      : stages_(converter.stages),
-        plans_(plan.stages),
-        output_(output),
-        has_later_(converter.stages.size() > 1) {}
+      : stages_(converter.stages), plans_(plan.stages), output_(output) {}
 
   // Where the first stage writes.
-  BasicTextBuffer<Unit>& first_stage_output() { return has_later_ ? chunk_ : output_; }
+  BasicTextBuffer<Unit>& first_stage_output() { return has_later() ? chunk_ : output_; }
 
   // Marks the end of a segment in the first stage's output.
   void end_segment() {
-    if (!has_later_) return;
+    if (!has_later()) return;
     const std::size_t end = chunk_.size();
     ends_.append(&end, 1);
     if (chunk_.size() >= tuning::kChunkUnits) flush_segments();
@@ -237,16 +235,16 @@ class LaterStages {
   // where memory ran short on the way, marks the output failed instead.
   // Nothing to do, and inlined, where the converter has one stage or none.
   void flush() {
-    if (has_later_) flush_segments();
+    if (has_later()) flush_segments();
   }
 
  private:
+  bool has_later() const { return stages_.size() > 1; }
   void flush_segments();
 
   const std::vector<DictionaryGroup>& stages_;
   const std::vector<StagePlan>& plans_;
   BasicTextBuffer<Unit>& output_;
-  const bool has_later_;  // more than one stage
   BasicTextBuffer<Unit> chunk_;
   BasicTextBuffer<Unit> spare_;
   BasicTextBuffer<std::size_t> ends_;  // of the segments in chunk_

@@ -11,14 +11,12 @@
 #include "dict/utf8_validation.h"
 #include "engine/core/conversion.h"
 #include "engine/whole/row_shares.h"
+#include "engine/whole/tuning.h"
 #include "engine/whole/whole_conversion.h"
 #include "engine/whole/worker_threads.h"
 
 namespace lumo {
 namespace {
-
-// How many rows a round reads at a time while it finds where it ends.
-constexpr std::size_t kRowsRead = 256;
 
 // The rows one thread converts in a round, and their results. A cache line
 // each: a thread growing its output must not disturb another's. Kept from
@@ -86,12 +84,13 @@ ColumnResult convert_column(const Converter& converter, const ColumnRows& rows, 
     for (std::size_t first = 0; first < count;) {
       // A round holds the rows whose weights (their bytes and one for the
       // row itself, so that many short rows are not taken for few) reach
-      // the budget. Rows are read kRowsRead at a time until then.
+      // the budget. Rows are read tuning::kColumnRowsRead at a
+      // time until then.
       std::size_t total = 0;
       std::size_t last = first;
       read.clear();
       while (last < count && total < budget) {
-        const std::size_t read_end = std::min(count, last + kRowsRead);
+        const std::size_t read_end = std::min(count, last + tuning::kColumnRowsRead);
         read.resize(read_end - first);
         rows.read_rows(last, read_end, read.data() + (last - first));
         for (; last < read_end && total < budget; ++last) total += read[last - first].size() + 1;
